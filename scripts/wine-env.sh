@@ -1,0 +1,89 @@
+# Sourced by the run, test and screenshot scripts: the Wine sandbox the cleaner runs in.
+# Everything lives inside the build folder; ~/.wine, the real HOME and the host's trash
+# are never touched.
+#
+# Which Windows the sandbox is: the product is a 32-bit program and runs in a 32-bit
+# prefix (WINEARCH=win32). Some kernels have 32-bit Linux emulation switched off
+# (ia32_emulation=off); 32-bit Wine cannot start there at all, so the same sources are
+# built as a 64-bit program and run in a 64-bit prefix instead.
+
+velmora_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+velmora_can_run_wine32() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+if [ -z "${VELMORA_ARCH:-}" ]; then
+  if velmora_can_run_wine32; then VELMORA_ARCH=i686; else VELMORA_ARCH=x86_64; fi
+fi
+export VELMORA_ARCH
+export VELMORA_BUILD=${VELMORA_BUILD:-$velmora_root/build/$VELMORA_ARCH}
+
+if [ "$VELMORA_ARCH" = i686 ]; then
+  export WINEARCH=win32 WINE=/usr/lib/wine/wine
+else
+  export WINEARCH=win64 WINE=/usr/lib/wine/wine64
+fi
+export WINESERVER=/usr/lib/wine/wineserver
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$VELMORA_BUILD/wineprefix}
+export WINEDEBUG=${WINEDEBUG_OVERRIDE:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+export HOME=$VELMORA_BUILD/home
+export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
+export XDG_CACHE_HOME=$HOME/.cache XDG_RUNTIME_DIR=$HOME/.run
+mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# A private X display; DISPLAY must be set before the first Wine process of a run.
+velmora_xvfb_start() {
+  local size=${1:-1280x1024x24} fdfile
+  fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -ac 3>"$fdfile" >/dev/null 2>&1 &
+  VELMORA_XVFB_PID=$!
+  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  rm -f "$fdfile"
+  [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
+}
+
+velmora_xvfb_stop() {
+  [ -n "${VELMORA_XVFB_PID:-}" ] && kill "$VELMORA_XVFB_PID" 2>/dev/null
+  wait "${VELMORA_XVFB_PID:-}" 2>/dev/null
+  VELMORA_XVFB_PID=
+}
+
+# Creates the prefix once: Chinese fonts for the names the program asks for.
+velmora_prefix_init() {
+  [ -f "$WINEPREFIX/.velmora-ready" ] && return 0
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  "$WINE" wineboot -i >/dev/null 2>&1
+  "$WINESERVER" -w
+  local reg=$VELMORA_BUILD/fonts.reg
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"宋体"="WenQuanYi Zen Hei"' '"新宋体"="WenQuanYi Zen Hei"' '"SimSun"="WenQuanYi Zen Hei"' \
+    '"微软雅黑"="WenQuanYi Zen Hei"' '"Microsoft YaHei"="WenQuanYi Zen Hei"' \
+    '"MS Shell Dlg"="WenQuanYi Zen Hei"' '"MS Shell Dlg 2"="WenQuanYi Zen Hei"' \
+    '"Tahoma"="WenQuanYi Zen Hei"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win7"' '' | iconv -f UTF-8 -t GBK > "$reg"
+  "$WINE" regedit /S "$(winepath_w "$reg")" >/dev/null 2>&1
+  "$WINESERVER" -w
+  touch "$WINEPREFIX/.velmora-ready"
+}
+
+winepath_w() { echo "Z:$(echo "$1" | sed 's#/#\\#g')"; }
+
+# One Wine server for a whole run, with the display already in place.
+velmora_session_start() {
+  velmora_xvfb_start "$@" || return 1
+  velmora_prefix_init
+  "$WINESERVER" -p
+}
+
+velmora_session_stop() {
+  "$WINESERVER" -k 2>/dev/null
+  "$WINESERVER" -w 2>/dev/null
+  velmora_xvfb_stop
+}

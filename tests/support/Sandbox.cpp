@@ -1,0 +1,142 @@
+#include "tests/support/Sandbox.h"
+
+#include <atomic>
+
+namespace testsupport {
+
+static std::wstring ExeFolder() {
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+  std::wstring s(buf, n);
+  return s.substr(0, s.find_last_of(L'\\'));
+}
+
+static std::wstring UniqueName(const wchar_t* prefix) {
+  static std::atomic<unsigned> counter{0};
+  wchar_t buf[96];
+  swprintf(buf, 96, L"%ls%lu-%lu-%u", prefix, GetCurrentProcessId(), GetTickCount(),
+           counter.fetch_add(1));
+  return buf;
+}
+
+HermeticRegistry::HermeticRegistry() {
+  baseName_ = L"Software\\VelmoraTests\\" + UniqueName(L"reg");
+  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, baseName_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &base_, nullptr);
+  if (rc != ERROR_SUCCESS) throw std::runtime_error("cannot create the test registry key");
+  RegCreateKeyExW(base_, L"HKLM", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hklm_, nullptr);
+  RegCreateKeyExW(base_, L"HKCU", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkcu_, nullptr);
+  RegCreateKeyExW(base_, L"HKCR", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkcr_, nullptr);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm_);
+  RegOverridePredefKey(HKEY_CURRENT_USER, hkcu_);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, hkcr_);
+}
+
+HermeticRegistry::~HermeticRegistry() {
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegCloseKey(hklm_);
+  RegCloseKey(hkcu_);
+  RegCloseKey(hkcr_);
+  RegCloseKey(base_);
+  RegDeleteTreeW(HKEY_CURRENT_USER, baseName_.c_str());
+}
+
+bool FileExistsW(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CreateFolders(const std::wstring& path) {
+  if (path.empty()) return false;
+  DWORD a = GetFileAttributesW(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  size_t cut = path.find_last_of(L'\\');
+  if (cut != std::wstring::npos && cut > 2) CreateFolders(path.substr(0, cut));
+  return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void RemoveTree(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring n = fd.cFileName;
+        if (n == L"." || n == L"..") continue;
+        RemoveTree(path + L"\\" + n);
+      } while (FindNextFileW(h, &fd));
+      FindClose(h);
+    }
+  }
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryW(path.c_str());
+}
+
+SandboxFolder::SandboxFolder() {
+  path_ = ExeFolder() + L"\\sandbox\\" + UniqueName(L"t");
+  if (!CreateFolders(path_)) throw std::runtime_error("cannot create the sandbox folder");
+}
+
+SandboxFolder::~SandboxFolder() { RemoveTree(path_); }
+
+std::wstring SandboxFolder::dir(const std::wstring& rel) const {
+  std::wstring p = *this / rel;
+  CreateFolders(p);
+  return p;
+}
+
+std::wstring SandboxFolder::file(const std::wstring& rel, const std::string& bytes) const {
+  std::wstring p = *this / rel;
+  size_t cut = p.find_last_of(L'\\');
+  CreateFolders(p.substr(0, cut));
+  HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a sandbox file");
+  DWORD written = 0;
+  if (!bytes.empty()) WriteFile(h, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+  CloseHandle(h);
+  return p;
+}
+
+static HKEY Create(HKEY root, const std::wstring& key) {
+  HKEY k = nullptr;
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+      ERROR_SUCCESS)
+    throw std::runtime_error("cannot create a test registry key");
+  return k;
+}
+
+void CreateRegKey(HKEY root, const std::wstring& key) { RegCloseKey(Create(root, key)); }
+
+void SetRegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                  const std::wstring& value, DWORD type) {
+  HKEY k = Create(root, key);
+  RegSetValueExW(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                 DWORD((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(k);
+}
+
+void SetRegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value) {
+  HKEY k = Create(root, key);
+  RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                 sizeof value);
+  RegCloseKey(k);
+}
+
+void SetRegBinary(HKEY root, const std::wstring& key, const std::wstring& name,
+                  const std::string& bytes) {
+  HKEY k = Create(root, key);
+  RegSetValueExW(k, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
+                 DWORD(bytes.size()));
+  RegCloseKey(k);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,68 @@
+// Test fixtures: a hermetic registry and a fresh sandbox folder per test.
+#pragma once
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace testsupport {
+
+// Redirects HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_CLASSES_ROOT of this process to
+// empty sub-keys of a fresh key under the real HKEY_CURRENT_USER; undone and deleted on
+// destruction. Other processes and the real keys are not affected.
+class HermeticRegistry {
+ public:
+  HermeticRegistry();
+  ~HermeticRegistry();
+  HermeticRegistry(const HermeticRegistry&) = delete;
+  HermeticRegistry& operator=(const HermeticRegistry&) = delete;
+
+ private:
+  HKEY base_ = nullptr;
+  HKEY hklm_ = nullptr, hkcu_ = nullptr, hkcr_ = nullptr;
+  std::wstring baseName_;
+};
+
+// A fresh folder inside the build folder, removed (without following links) afterwards.
+class SandboxFolder {
+ public:
+  SandboxFolder();
+  ~SandboxFolder();
+  SandboxFolder(const SandboxFolder&) = delete;
+  SandboxFolder& operator=(const SandboxFolder&) = delete;
+
+  // The folder, without trailing backslash.
+  const std::wstring& path() const { return path_; }
+  // Full path of a relative name.
+  std::wstring operator/(const std::wstring& rel) const { return path_ + L"\\" + rel; }
+  // Creates the file (and its folders) with the given bytes; returns its full path.
+  std::wstring file(const std::wstring& rel, const std::string& bytes = "x") const;
+  // Creates the folder (and its parents); returns its full path.
+  std::wstring dir(const std::wstring& rel) const;
+
+ private:
+  std::wstring path_;
+};
+
+// Removes a folder tree; links are removed, never followed.
+void RemoveTree(const std::wstring& path);
+bool CreateFolders(const std::wstring& path);
+bool FileExistsW(const std::wstring& path);
+
+// Registry helpers for building a case's state.
+void SetRegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                  const std::wstring& value, DWORD type = REG_SZ);
+void SetRegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value);
+void SetRegBinary(HKEY root, const std::wstring& key, const std::wstring& name,
+                  const std::string& bytes);
+void CreateRegKey(HKEY root, const std::wstring& key);
+
+// The usual fixture: both sandboxes.
+class SandboxTest : public ::testing::Test {
+ protected:
+  HermeticRegistry registry;
+  SandboxFolder sandbox;
+};
+
+}  // namespace testsupport
