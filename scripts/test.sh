@@ -9,11 +9,8 @@ bash "$root/scripts/setup.sh"
 # The product is 32-bit: it is always compiled, even where only the 64-bit build can run.
 if [ "$VELMORA_ARCH" != i686 ]; then
   echo "== 32-bit Wine cannot run on this machine; building the 32-bit program, testing the 64-bit build"
-  bash "$root/scripts/build.sh" i686
+  VELMORA_BUILD=$root/build/i686 bash "$root/scripts/build.sh" i686
 fi
 bash "$root/scripts/build.sh" "$VELMORA_ARCH"
 
-velmora_session_start
-trap velmora_session_stop EXIT
-cd "$VELMORA_BUILD"
-ctest --output-on-failure -j2 "$@"
+bash "$root/scripts/run-tests.sh" "$@"
