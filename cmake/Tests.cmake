@@ -25,3 +25,9 @@ function(velmora_test_program name)
 endfunction()
 
 velmora_test_program(sys)
+
+# A library whose version resource has a fixed part and no string table.
+add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)
+set_target_properties(verfixed PROPERTIES PREFIX "")
+target_link_options(verfixed PRIVATE ${VELMORA_LINK_FLAGS})
+add_dependencies(test_sys verfixed)

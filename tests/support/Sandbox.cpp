@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "sys/Text.h"
+
 namespace testsupport {
 
 static std::wstring ExeFolder() {
@@ -137,6 +139,51 @@ void SetRegBinary(HKEY root, const std::wstring& key, const std::wstring& name,
   RegSetValueExW(k, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(bytes.data()),
                  DWORD(bytes.size()));
   RegCloseKey(k);
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+static bool IsLink(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+static std::string UnixPath(const std::wstring& path) {
+  using Fn = char*(CDECL*)(LPCWSTR);
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  if (!fn) return {};
+  char* p = fn(path.c_str());
+  if (!p) return {};
+  std::string s(p);
+  HeapFree(GetProcessHeap(), 0, p);
+  return s;
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  using Fn = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+  auto create = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "CreateSymbolicLinkW")));
+  std::string unixTarget = UnixPath(target);
+  if (unixTarget.empty()) return create && create(link.c_str(), target.c_str(), 1) && IsLink(link);
+  // Wine: let the Linux ln make the link; Wine runs Linux programs as child processes.
+  size_t cut = link.find_last_of(L'\\');
+  std::string unixParent = UnixPath(link.substr(0, cut));
+  if (unixParent.empty()) return false;
+  std::wstring cmd = L"/bin/ln -s \"" + sys::FromUtf8(unixTarget) + L"\" \"" +
+                     sys::FromUtf8(unixParent) + L"/" + link.substr(cut + 1) + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(L"Z:\\bin\\ln", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return false;
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return IsLink(link);
 }
 
 }  // namespace testsupport

@@ -66,3 +66,9 @@ class SandboxTest : public ::testing::Test {
 };
 
 }  // namespace testsupport
+
+namespace testsupport {
+// Makes `link` a symbolic link to the folder `target`: with CreateSymbolicLinkW where it
+// works, else (Wine) as a Linux symbolic link, which Wine shows as a reparse point.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+}  // namespace testsupport

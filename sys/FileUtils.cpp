@@ -1,0 +1,205 @@
+#include "sys/FileUtils.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include "sys/FileSearch.h"
+#include "sys/Folders.h"
+#include "sys/Registry.h"
+#include "sys/Text.h"
+
+namespace sys {
+
+std::wstring ExtractExePath(const std::wstring& commandLine) {
+  std::wstring s = Trim(commandLine);
+  if (!s.empty() && s[0] == L'"') {
+    s.erase(0, 1);
+    if (!s.empty() && s[0] == L'"') s.erase(0, 1);
+    size_t q = s.find(L'"');
+    if (q != std::wstring::npos) s.erase(q);
+  } else {
+    size_t q = s.find(L'"');
+    if (q != std::wstring::npos) {
+      s.erase(q, 1);
+      size_t next = s.find(L'"', q);
+      if (next != std::wstring::npos) s.erase(next);
+    }
+  }
+  for (size_t p; (p = s.find(L"\\\\")) != std::wstring::npos;) s.erase(p, 1);
+  if (s.find(L".exe ") != std::wstring::npos) s.erase(s.find(L".exe") + 4);
+  static const wchar_t* const kSeparators[] = {L" /", L" -", L" %", L" ,", L","};
+  for (const wchar_t* sep : kSeparators) {
+    size_t at = s.find(sep);
+    // A three-letter extension must end right before the separator.
+    if (at != std::wstring::npos && at >= 4 && s[at - 4] == L'.') s.erase(at);
+  }
+  return s;
+}
+
+std::wstring GetFileTypeName(const std::wstring& path) {
+  SHFILEINFOW info = {};
+  if (!SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_TYPENAME)) return {};
+  return std::wstring(info.szTypeName);
+}
+
+bool IsFileLocked(const std::wstring& path) {
+  DWORD attrs = FileAttributes(path);
+  if (attrs == INVALID_FILE_ATTRIBUTES) return false;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  // Windows refuses write access to a read-only file; a process with every file right
+  // (root under Wine) is not refused, so the attribute is tested as well.
+  bool locked = h == INVALID_HANDLE_VALUE || (attrs & FILE_ATTRIBUTE_READONLY);
+  if (!locked) return false;
+  const std::wstring& temp = AppFolders().temp;
+  if (!temp.empty() && Contains(path, temp) && GetFileTypeName(path).empty()) return false;
+  return true;
+}
+
+static std::wstring Norm(const std::wstring& p) { return LowerCase(WithBackslash(p)); }
+
+bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
+                      const std::wstring& windows, const std::wstring& programFiles) {
+  std::wstring t = Norm(temp), p = Norm(profile), w = Norm(windows), pf = Norm(programFiles);
+  if (t.size() <= 3 || t == p || t == w) return false;
+  // Walking an ancestor of these would reach the user's documents or the system.
+  for (const std::wstring* inner : {&p, &w, &pf})
+    if (!inner->empty() && StartsWith(*inner, t)) return false;
+  return true;
+}
+
+bool IsTempFolderSafe() {
+  const Folders& f = AppFolders();
+  return IsTempFolderSafe(f.temp, f.Profile(), f.windows, f.ProgramFiles());
+}
+
+// Trailing backslash, doubled backslashes collapsed (a leading UNC pair is kept).
+static std::wstring NormaliseFolder(const std::wstring& folder) {
+  std::wstring s = WithBackslash(folder);
+  size_t from = StartsWith(s, L"\\\\") ? 2 : 0;
+  for (size_t p; (p = s.find(L"\\\\", from)) != std::wstring::npos;) s.erase(p, 1);
+  return s;
+}
+
+void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list) {
+  if (folder.empty()) return;
+  std::wstring base = NormaliseFolder(folder);
+  std::vector<std::wstring> names;
+  for (FileSearch s(base + L"*.*"); s.Found(); s.Next()) {
+    if (!s.IsDirectory() || s.IsReparsePoint()) continue;
+    std::wstring name = s.Name();
+    if (name[0] == L'.') continue;
+    list.push_back(base + name);
+    names.push_back(name);
+  }
+  for (const std::wstring& name : names) ListSubfolders(base + name, list);
+}
+
+void EmptyFolderFiles(const std::wstring& folder) {
+  if (folder.size() <= 1) return;
+  std::wstring f = folder;
+  if (f.back() == L'\\') f.pop_back();
+  DWORD a = FileAttributes(f);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return;
+  for (FileSearch s(f + L"\\*.*"); s.Found(); s.Next()) {
+    if (s.IsDirectory()) continue;
+    std::wstring path = f + L"\\" + s.Name();
+    DWORD attrs = s.Attributes();
+    if (attrs & FILE_ATTRIBUTE_READONLY)
+      SetFileAttributesW(path.c_str(), attrs & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    DeleteFileW(path.c_str());
+  }
+}
+
+std::wstring GetLongPath(const std::wstring& path) {
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return {};
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return {};
+  full.resize(n);
+  IShellFolder* desktop = nullptr;
+  if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) return {};
+  LPITEMIDLIST pidl = nullptr;
+  std::wstring result;
+  if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, &full[0], nullptr, &pidl, nullptr)) &&
+      pidl) {
+    wchar_t buf[MAX_PATH] = {};
+    if (SHGetPathFromIDListW(pidl, buf)) result = buf;
+    CoTaskMemFree(pidl);
+  }
+  desktop->Release();
+  return result;
+}
+
+std::wstring ExtensionOf(const std::wstring& name) {
+  size_t dot = name.find_last_of(L'.');
+  size_t slash = name.find_last_of(L"\\/");
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return {};
+  return LowerCase(name.substr(dot));
+}
+
+int ImageIndexForExtension(const std::wstring& name, int def) {
+  struct Row {
+    int image;
+    const wchar_t* exts[13];
+  };
+  static const Row kTable[] = {
+      {6, {L".txt", L".log"}},
+      {40, {L".jpg", L".jpeg", L".bmp", L".gif", L".icl", L".ico", L".pic", L".pcx", L".png",
+            L".psd", L".emf", L".raw"}},
+      {44, {L".js", L".jse"}},
+      {45, {L".css", L".ini", L".inf"}},
+      {18, {L".rar", L".cab", L".7z", L".gz", L".iso"}},
+      {26, {L".zip"}},
+      {54, {L".hlp", L".chm"}},
+  };
+  std::wstring ext = ExtensionOf(name);
+  if (ext.empty()) return def;
+  for (const Row& row : kTable)
+    for (const wchar_t* e : row.exts)
+      if (e && ext == e) return row.image;
+  return def;
+}
+
+StartupFont& AppStartupFont() {
+  static StartupFont font;
+  return font;
+}
+
+static int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FontInstalled(const std::wstring& face) {
+  LOGFONTW lf = {};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
+  HDC dc = GetDC(nullptr);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+static bool FontSmoothingOn(int majorVersion) {
+  if (majorVersion > 5) return true;
+  BOOL on = FALSE;
+  if (SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &on, 0)) return on != FALSE;
+  RegKey k;
+  if (k.OpenRead(HKEY_CURRENT_USER, L"Control Panel\\Desktop") != ERROR_SUCCESS) return false;
+  return k.ReadString(L"FontSmoothing") == L"2";
+}
+
+void ApplyUIFont(LOGFONTW& font, int majorVersion) {
+  const wchar_t* face =
+      FontSmoothingOn(majorVersion) && FontInstalled(L"微软雅黑") ? L"微软雅黑" : L"宋体";
+  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+  font.lfCharSet = AppStartupFont().charset;
+  font.lfHeight = AppStartupFont().height;
+}
+
+}  // namespace sys

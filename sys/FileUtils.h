@@ -1,0 +1,57 @@
+// Path, file and folder utilities shared by the scanners, the finder and the window.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace sys {
+
+// Cuts the program path out of a command line, an uninstall string or an icon
+// reference ("C:\x\a.dll,3" gives "C:\x\a.dll").
+std::wstring ExtractExePath(const std::wstring& commandLine);
+
+// The file cannot be opened for exclusive read-write access. A missing file is not
+// locked; a locked file inside the temporary folder without a shell type name counts as
+// not locked. Read-only files always fail the test: callers exempt them.
+bool IsFileLocked(const std::wstring& path);
+
+// The shell's type name of a file ("文本文档"), empty when none.
+std::wstring GetFileTypeName(const std::wstring& path);
+
+// The temporary folder may be walked: it is not the user profile nor the Windows folder,
+// not a bare drive root, and not an ancestor of the profile, the Windows folder or the
+// Program Files folder. Reads AppFolders().
+bool IsTempFolderSafe();
+bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
+                      const std::wstring& windows, const std::wstring& programFiles);
+
+// Appends every folder below `folder`, each folder's direct sub-folders before their own
+// sub-folders. Names beginning with "." and links (reparse points) are left out.
+void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list);
+
+// Deletes the files directly inside a folder (read-only bit cleared first); sub-folders
+// are untouched. Nothing is deleted through a link: a folder that is a reparse point, or
+// whose attributes cannot be read, is left as it is.
+void EmptyFolderFiles(const std::wstring& folder);
+
+// Expands 8.3 short names; empty on failure.
+std::wstring GetLongPath(const std::wstring& path);
+
+// Result image for a file name by its extension (the IE cache list's table).
+int ImageIndexForExtension(const std::wstring& name, int def);
+
+// The lower-cased extension including its dot, empty when none.
+std::wstring ExtensionOf(const std::wstring& name);
+
+// Sets the face name, character set and height of the program's interface font:
+// "微软雅黑" when font smoothing is on and that font is installed, else "宋体".
+struct StartupFont {
+  LONG height = -12;
+  BYTE charset = GB2312_CHARSET;  // 134
+};
+StartupFont& AppStartupFont();
+void ApplyUIFont(LOGFONTW& font, int majorVersion);
+bool FontInstalled(const std::wstring& face);
+
+}  // namespace sys

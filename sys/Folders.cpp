@@ -1,0 +1,50 @@
+#include "sys/Folders.h"
+
+#include <shlobj.h>
+
+namespace sys {
+
+std::wstring GetSpecialFolder(HWND owner, int csidl) {
+  if (owner == reinterpret_cast<HWND>(INVALID_HANDLE_VALUE)) return {};
+  LPITEMIDLIST pidl = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(owner, csidl, &pidl)) || !pidl) return {};
+  wchar_t buf[MAX_PATH] = {};
+  BOOL ok = SHGetPathFromIDListW(pidl, buf);
+  CoTaskMemFree(pidl);
+  return ok ? std::wstring(buf) : std::wstring();
+}
+
+std::wstring Folders::Special(int csidl) const {
+  auto it = special.find(csidl);
+  return it == special.end() ? std::wstring() : it->second;
+}
+
+Folders Folders::FromSystem(HWND owner) {
+  Folders f;
+  wchar_t buf[MAX_PATH + 1] = {};
+  UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) f.windows.assign(buf, n);
+  n = GetSystemDirectoryW(buf, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) f.system.assign(buf, n);
+  DWORD t = GetTempPathW(MAX_PATH, buf);
+  if (t > 0 && t < MAX_PATH) f.temp.assign(buf, t);
+  static const int kUsed[] = {CSIDL_PROGRAMS,       CSIDL_STARTUP,        CSIDL_RECENT,
+                              CSIDL_SENDTO,         CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_STARTUP,
+                              CSIDL_APPDATA,        CSIDL_LOCAL_APPDATA,  CSIDL_INTERNET_CACHE,
+                              CSIDL_COOKIES,        CSIDL_COMMON_APPDATA, CSIDL_PROGRAM_FILES,
+                              CSIDL_PROFILE,        CSIDL_PROGRAM_FILES_COMMON, CSIDL_HISTORY,
+                              CSIDL_PERSONAL,       CSIDL_DESKTOPDIRECTORY, CSIDL_FAVORITES,
+                              CSIDL_TEMPLATES};
+  for (int csidl : kUsed) {
+    std::wstring p = GetSpecialFolder(owner, csidl);
+    if (!p.empty()) f.special[csidl] = p;
+  }
+  return f;
+}
+
+Folders& AppFolders() {
+  static Folders folders;
+  return folders;
+}
+
+}  // namespace sys

@@ -1,0 +1,113 @@
+// Command-line cutting, size texts, extension images and the temporary-folder guard.
+#include <gtest/gtest.h>
+
+#include "sys/FileUtils.h"
+#include "sys/SizeText.h"
+
+using namespace sys;
+
+TEST(ExtractExePathTest, CutsTheProgramOutOfCommandLines) {
+  struct Case {
+    const wchar_t* in;
+    const wchar_t* out;
+  } cases[] = {
+      {L"\"C:\\Program Files\\App\\uninst.exe\" /S", L"C:\\Program Files\\App\\uninst.exe"},
+      {L"  \"C:\\App\\a.exe\"  ", L"C:\\App\\a.exe"},
+      {L"\"\"C:\\App\\a.exe\"\" -x", L"C:\\App\\a.exe"},
+      // An opening quote without a closing one: the text without the quote.
+      {L"\"C:\\App\\a.exe", L"C:\\App\\a.exe"},
+      // A quote further in: the first is removed and the text cut at the next.
+      {L"C:\\App\\\"b.exe\" arg", L"C:\\App\\b.exe"},
+      {L"rundll32.exe shell32.dll,Control_RunDLL x", L"rundll32.exe"},
+      {L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\x.dll,Entry", L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\x.dll"},
+      {L"C:\\Windows\\system32\\shell32.dll,3", L"C:\\Windows\\system32\\shell32.dll"},
+      {L"C:\\Windows\\system32\\shell32.dll,-154", L"C:\\Windows\\system32\\shell32.dll"},
+      // Capitals: only the dot is tested before " /".
+      {L"C:\\APP\\SETUP.EXE /uninstall", L"C:\\APP\\SETUP.EXE"},
+      {L"C:\\App\\setup.exe -remove", L"C:\\App\\setup.exe"},
+      {L"C:\\App\\unins.dat %1", L"C:\\App\\unins.dat"},
+      {L"C:\\App\\unins.dat ,x", L"C:\\App\\unins.dat"},
+      // The first ".exe" is kept, even in a folder name, once ".exe " occurs.
+      {L"C:\\Tools.exe\\bin\\setup.exe /u", L"C:\\Tools.exe"},
+      // Doubled backslashes collapse.
+      {L"C:\\\\App\\\\\\a.exe", L"C:\\App\\a.exe"},
+      // A separator without a three-letter extension before it stays.
+      {L"C:\\App\\program /x", L"C:\\App\\program /x"},
+      {L"a /x", L"a /x"},
+      {L"", L""},
+      {L"   ", L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.out, ExtractExePath(c.in)) << c.in;
+}
+
+TEST(SizeTextTest, ByteAndKilobyteBoundaries) {
+  struct B {
+    long long n;
+    const wchar_t* text;
+  } bytes[] = {
+      {0, L"0 Byte"},
+      {1, L"1 Byte"},
+      {1024, L"1024 Byte"},
+      {1025, L"1.00 KB"},
+      {10240, L"10.00 KB"},
+      {1048576, L"1024.00 KB"},
+      {1048577, L"1.00 MB"},
+      {5LL * 1024 * 1024 * 1024, L"5120.00 MB"},
+      {-5, L"-5 Byte"},
+  };
+  for (const B& b : bytes) EXPECT_EQ(b.text, FormatByteSize(b.n)) << b.n;
+  struct K {
+    double k;
+    const wchar_t* text;
+  } kilos[] = {
+      {0, L"0.00 KB"},
+      {1.5, L"1.50 KB"},
+      {1024, L"1024.00 KB"},
+      {1025, L"1.00 MB"},
+      {1048576, L"1024.00 MB"},
+      {1048577, L"1.00 GB"},
+      {3.0 * 1048576, L"3.00 GB"},
+  };
+  for (const K& k : kilos) EXPECT_EQ(k.text, FormatKilobyteSize(k.k)) << k.k;
+}
+
+TEST(ImageIndexForExtensionTest, MapsKnownExtensionsCaseInsensitively) {
+  struct Case {
+    const wchar_t* name;
+    int image;
+  } cases[] = {
+      {L"a.txt", 6},      {L"B.LOG", 6},       {L"p.JPeg", 40},  {L"x.raw", 40},
+      {L"s.js", 44},      {L"s.jse", 44},      {L"c.ini", 45},   {L"c.INF", 45},
+      {L"a.7z", 18},      {L"a.iso", 18},      {L"a.zip", 26},   {L"h.chm", 54},
+      {L"a.exe", 10},     {L"noext", 10},      {L"dir.txt\\file", 10},
+      {L"http://x/y.gif", 40}, {L"arch.tar.gz", 18},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.image, ImageIndexForExtension(c.name, 10)) << c.name;
+}
+
+TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
+  const wchar_t* profile = L"C:\\Users\\Ann";
+  const wchar_t* windows = L"C:\\Windows";
+  const wchar_t* pf = L"C:\\Program Files";
+  struct Case {
+    const wchar_t* temp;
+    bool safe;
+  } cases[] = {
+      {L"C:\\Users\\Ann\\AppData\\Local\\Temp\\", true},
+      {L"C:\\Windows\\Temp", true},
+      {L"D:\\Temp\\", true},
+      {L"C:\\Users\\Ann\\", false},
+      {L"c:\\users\\ann", false},     // case does not matter
+      {L"C:\\WINDOWS\\", false},
+      {L"C:\\", false},
+      {L"C:", false},
+      {L"", false},
+      {L"C:\\Users\\", false},         // holds the profile
+      {L"C:\\Users", false},
+      {L"C:\\Program\\", true},       // a prefix of a name is no ancestor
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.safe, IsTempFolderSafe(c.temp, profile, windows, pf)) << c.temp;
+  // Program Files itself contains nothing of the user's, but its ancestors do.
+  EXPECT_TRUE(IsTempFolderSafe(L"C:\\Program Files\\Temp\\", profile, windows, pf));
+}
