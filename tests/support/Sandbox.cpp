@@ -178,11 +178,14 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(L"Z:\\bin\\ln", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
+                      &si, &pi)) {
+    fwprintf(stderr, L"cannot start ln (error %lu): %ls\n", GetLastError(), cmd.c_str());
     return false;
-  WaitForSingleObject(pi.hProcess, 10000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  }
+  // Wine gives no waitable handle for a Linux process: wait for the link to appear.
+  if (pi.hThread) CloseHandle(pi.hThread);
+  if (pi.hProcess) CloseHandle(pi.hProcess);
+  for (int i = 0; i < 200 && !IsLink(link); ++i) Sleep(50);
   return IsLink(link);
 }
 

@@ -111,3 +111,20 @@ TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
   // Program Files itself contains nothing of the user's, but its ancestors do.
   EXPECT_TRUE(IsTempFolderSafe(L"C:\\Program Files\\Temp\\", profile, windows, pf));
 }
+
+TEST(ApplyUIFontTest, SetsStartupCharsetHeightAndOneOfTheTwoFaces) {
+  for (int major : {5, 6, 10}) {
+    LOGFONTW lf = {};
+    lf.lfHeight = 30;
+    lf.lfCharSet = ANSI_CHARSET;
+    ApplyUIFont(lf, major);
+    EXPECT_EQ(-12, lf.lfHeight);
+    EXPECT_EQ(134, lf.lfCharSet);
+    std::wstring face = lf.lfFaceName;
+    if (major >= 6)  // smoothing counts as on: the face depends on the font alone
+      EXPECT_EQ(FontInstalled(L"微软雅黑") ? L"微软雅黑" : L"宋体", face);
+    else
+      EXPECT_TRUE(face == L"微软雅黑" || face == L"宋体") << major;
+  }
+  EXPECT_FALSE(FontInstalled(L"No Such Font Velmora"));
+}
