@@ -12,4 +12,4 @@ if [ -z "${DISPLAY:-}" ]; then
   velmora_xvfb_start 1024x768x24
 fi
 velmora_prefix_init
-exec "$WINE" explorer /desktop=Velmora,1000x700 "$VELMORA_BUILD/Sorvex.exe"
+exec "$WINE" explorer /desktop=Default,1000x700 "$VELMORA_BUILD/Sorvex.exe"

@@ -53,24 +53,33 @@ velmora_xvfb_stop() {
   VELMORA_XVFB_PID=
 }
 
-# Creates the prefix once: Chinese fonts for the names the program asks for.
+# Creates the prefix once, and (again whenever they change) the settings the program
+# expects: Chinese fonts for the names it asks for, Windows 7, smoothed fonts.
 velmora_prefix_init() {
-  [ -f "$WINEPREFIX/.velmora-ready" ] && return 0
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  "$WINE" wineboot -i >/dev/null 2>&1
-  "$WINESERVER" -w
-  local reg=$VELMORA_BUILD/fonts.reg
+  local reg=$VELMORA_BUILD/prefix-settings.reg stamp=$WINEPREFIX/.velmora-ready
+  mkdir -p "$VELMORA_BUILD"
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"宋体"="WenQuanYi Zen Hei"' '"新宋体"="WenQuanYi Zen Hei"' '"SimSun"="WenQuanYi Zen Hei"' \
-    '"微软雅黑"="WenQuanYi Zen Hei"' '"Microsoft YaHei"="WenQuanYi Zen Hei"' \
-    '"MS Shell Dlg"="WenQuanYi Zen Hei"' '"MS Shell Dlg 2"="WenQuanYi Zen Hei"' \
-    '"Tahoma"="WenQuanYi Zen Hei"' '' \
-    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win7"' '' | iconv -f UTF-8 -t GBK > "$reg"
+    '"宋体"="WenQuanYi Micro Hei"' '"新宋体"="WenQuanYi Micro Hei"' '"SimSun"="WenQuanYi Micro Hei"' \
+    '"微软雅黑"="WenQuanYi Micro Hei"' '"Microsoft YaHei"="WenQuanYi Micro Hei"' \
+    '"MS Shell Dlg"="WenQuanYi Micro Hei"' '"MS Shell Dlg 2"="WenQuanYi Micro Hei"' \
+    '"Tahoma"="WenQuanYi Micro Hei"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine]' '"Version"="win7"' '' \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' '"FontSmoothing"="2"' \
+    '"FontSmoothingType"=dword:00000002' '"FontSmoothingGamma"=dword:00000578' '' \
+    | iconv -f UTF-8 -t GBK > "$reg"
+  local want
+  want=$(md5sum < "$reg" | cut -d' ' -f1)
+  [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && return 0
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    "$WINE" wineboot -i >/dev/null 2>&1
+    "$WINESERVER" -w
+  fi
   "$WINE" regedit /S "$(winepath_w "$reg")" >/dev/null 2>&1
   "$WINESERVER" -w
-  touch "$WINEPREFIX/.velmora-ready"
+  echo "$want" > "$stamp"
 }
 
 winepath_w() { echo "Z:$(echo "$1" | sed 's#/#\\#g')"; }

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Saves PNG screenshots of both pages of the running program: screenshot.sh [OUTDIR]
+# (default docs/). Builds first; uses its own Xvfb and a Wine virtual desktop.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/docs}
+mkdir -p "$out"
+. "$root/scripts/wine-env.sh"
+bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex drive >/dev/null
+export WINEPREFIX=${DEMO_PREFIX:-$VELMORA_BUILD/demoprefix}
+velmora_session_start 1024x768x24
+trap velmora_session_stop EXIT
+drive() { "$WINE" "$VELMORA_BUILD/drive.exe" "$@"; }
+"$WINE" explorer /desktop=Default,1024x768 "$VELMORA_BUILD/Sorvex.exe" >/dev/null 2>&1 &
+drive wait
+sleep 2
+import -display "$DISPLAY" -window root "$out/home.png"
+drive click BtnOverview
+sleep 2
+import -display "$DISPLAY" -window root "$out/advanced.png"
+drive close || true
+echo "saved $out/home.png $out/advanced.png"
