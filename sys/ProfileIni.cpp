@@ -21,15 +21,13 @@ std::wstring ProfileIni::ReadString(const std::wstring& section, const std::wstr
   }
 }
 
-std::vector<std::wstring> ProfileIni::ReadList(const wchar_t* section) const {
+// Runs a profile call that fills a list of NUL-ended names, with a buffer that grows until
+// the list fits (the call answers size - 2 when it was cut).
+template <class Call>
+static std::vector<std::wstring> ReadNameList(Call call) {
   std::vector<wchar_t> buf(4096);
   DWORD n;
-  for (;;) {
-    n = GetPrivateProfileStringW(section, nullptr, L"", buf.data(), DWORD(buf.size()),
-                                 file_.c_str());
-    if (n + 2 < buf.size()) break;
-    buf.resize(buf.size() * 4);
-  }
+  while ((n = call(buf.data(), DWORD(buf.size()))) + 2 >= buf.size()) buf.resize(buf.size() * 4);
   std::vector<std::wstring> out;
   for (const wchar_t* p = buf.data(); p < buf.data() + n && *p; p += wcslen(p) + 1)
     out.emplace_back(p);
@@ -37,21 +35,15 @@ std::vector<std::wstring> ProfileIni::ReadList(const wchar_t* section) const {
 }
 
 std::vector<std::wstring> ProfileIni::SectionKeys(const std::wstring& section) const {
-  return ReadList(section.c_str());
+  return ReadNameList([&](wchar_t* buf, DWORD size) {
+    return GetPrivateProfileStringW(section.c_str(), nullptr, L"", buf, size, file_.c_str());
+  });
 }
 
 std::vector<std::wstring> ProfileIni::Sections() const {
-  std::vector<wchar_t> buf(4096);
-  DWORD n;
-  for (;;) {
-    n = GetPrivateProfileSectionNamesW(buf.data(), DWORD(buf.size()), file_.c_str());
-    if (n + 2 < buf.size()) break;
-    buf.resize(buf.size() * 4);
-  }
-  std::vector<std::wstring> out;
-  for (const wchar_t* p = buf.data(); p < buf.data() + n && *p; p += wcslen(p) + 1)
-    out.emplace_back(p);
-  return out;
+  return ReadNameList([&](wchar_t* buf, DWORD size) {
+    return GetPrivateProfileSectionNamesW(buf, size, file_.c_str());
+  });
 }
 
 bool ProfileIni::KeyExists(const std::wstring& section, const std::wstring& key) const {

@@ -55,7 +55,6 @@ class ProfileIni {
   static bool ParseDate(const std::wstring& text, SYSTEMTIME& when);
 
  private:
-  std::vector<std::wstring> ReadList(const wchar_t* section) const;
   void Write(const wchar_t* section, const wchar_t* key, const wchar_t* value);
   std::wstring file_;
 };
