@@ -25,9 +25,24 @@ function(velmora_test_program name)
 endfunction()
 
 velmora_test_program(sys)
+velmora_test_program(ui ui)
+velmora_test_program(app app)
+# The window tests load the program's pictures from their own executable.
+velmora_add_resources(test_app)
 
 # A library whose version resource has a fixed part and no string table.
 add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)
 set_target_properties(verfixed PROPERTIES PREFIX "")
 target_link_options(verfixed PRIVATE ${VELMORA_LINK_FLAGS})
 add_dependencies(test_sys verfixed)
+
+# Drives a running program by component name (end-to-end tests, screenshots).
+add_executable(drive tests/tools/Drive.cpp)
+target_compile_options(drive PRIVATE -Wall -Wextra)
+target_compile_definitions(drive PRIVATE UNICODE _UNICODE)
+target_link_options(drive PRIVATE ${VELMORA_LINK_FLAGS} -municode)
+
+# End-to-end: the program as a user starts it. Run one at a time (one named mutex).
+add_test(NAME EndToEnd.SingleInstance
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/single-instance.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.SingleInstance PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)

@@ -1,0 +1,130 @@
+// TFormSorvex: the main window with its two pages (home and advanced).
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "app/Statistics.h"
+#include "sys/Folders.h"
+#include "ui/VirtualTree.h"
+
+namespace sys {
+class TTarnOSInfo;
+}
+
+namespace app {
+
+// Control IDs: fixed, so that other processes can find a component by ID as well as by
+// its "Name" property.
+enum ControlId : int {
+  idPanel1 = 1001, idImage1, idBtnHomepage, idBtnOverview, idLabel13,
+  idTabSheet1 = 1101, idPanel2, idImage2, idLabel4, idImage3, idImage6, idPanel6, idLabel6,
+  idLabel5, idLabel12, idPanel7, idProgressBar1, idButton1, idPanel5, idLabel7, idLabel8,
+  idLabel9, idLabel11, idImage5, idLabel10, idVTCleanResult, idLblReClean, idChkAutoShutdown,
+  idPanel4, idVTLog, idPanel3, idLabel16, idNoteMemo, idLabel17,
+  idTabSheet2 = 1201, idVTTraceOption, idVTTraceResult, idLabel1, idLabel2, idLabel3,
+  idButtonScanTrace, idButtonDelAllTrace, idButtonCleanOneKey, idButton3,
+  idStat1 = 1301,
+};
+
+extern const wchar_t kFormCaption[];  // "一键清理Sandrel版 V2.0 " and the web address
+constexpr COLORREF kFormColor = RGB(247, 250, 246);
+
+class TFormSorvex {
+ public:
+  // Takes ownership of `os`; it is freed by FormDestroy.
+  explicit TFormSorvex(sys::TTarnOSInfo* os);
+  ~TFormSorvex();
+  TFormSorvex(const TFormSorvex&) = delete;
+  TFormSorvex& operator=(const TFormSorvex&) = delete;
+
+  // Creates the window (FormCreate runs inside); `owner` is the application window.
+  HWND Create(HWND owner = nullptr);
+  // Shows the window (FormShow, then FormActivate on activation).
+  void Show(int cmdShow = SW_SHOWNORMAL);
+  HWND Handle() const { return hwnd_; }
+  HWND Component(const std::wstring& name) const;
+  bool Destroyed() const { return destroyed_; }
+  // Set when an event handler raised on a system where errors end the program; the
+  // message loop rethrows it once it has left the window procedure.
+  std::exception_ptr PendingFatal() const { return fatal_; }
+
+  // --- events ---
+  void FormCreate();
+  void FormShow();
+  void FormActivate();
+  void FormClose();
+  void FormDestroy();
+  void BtnHomepageClick();
+  void BtnOverviewClick();
+  void SelectPageButton(HWND button);
+  void Button3Click();
+  // Called when the user closes the window while a handler runs; the scan stops here.
+  void CloseWhileBusy() {}
+  bool ClosePending() const { return closePending_; }
+  // Later parts of the program fill these in.
+  void Label10Click() {}
+  void Button1Click() {}
+  void ButtonScanTraceClick() {}
+  void ButtonDelAllTraceClick() {}
+  void Label1Click() {}
+  void Label2Click() {}
+  void Label3Click() {}
+  void Label13Click() {}
+  void Label17Click() {}
+
+  // The three summary lines from the settings file; returns the verdict.
+  bool FillCleanSummary(bool thisTime);
+
+  // The settings file; tests point it into their sandbox before Create.
+  std::wstring settingsFile;
+
+  // State read by other parts.
+  int ieCleanMode = -1;
+  bool tempFilesRequested = false;
+  bool oneKey = false;
+  bool cleaned = false;
+  bool firstActivated = false;
+  bool foldersReleased = false;
+  int activePage = 0;
+
+  ui::VirtualTree vtTraceOption, vtTraceResult, vtCleanResult, vtLog;
+
+ private:
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+  void OnCommand(int id, int code);
+  void RunHandler(void (TFormSorvex::*handler)());
+  void CreateComponents();
+  void ShowPage(int page);
+  void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
+  HFONT MakeFont(int extraPoints, bool bold, const wchar_t* faceFrom = nullptr);
+  void SetFont(HWND hwnd, HFONT font);
+  HBITMAP Bitmap(const wchar_t* name);
+
+  HWND hwnd_ = nullptr;
+  bool destroyed_ = false;
+  // Handlers pump messages; a close that arrives meanwhile waits until the outermost
+  // handler has returned, so no handler goes on with a destroyed window.
+  int handlerDepth_ = 0;
+  bool closePending_ = false;
+  std::exception_ptr fatal_;
+  std::unique_ptr<sys::TTarnOSInfo> os_;
+  LOGFONTW baseFont_{};
+  std::vector<HFONT> fonts_;  // owned
+  HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;
+  std::vector<HBITMAP> bitmaps_;
+  HIMAGELIST imageList1_ = nullptr;
+  HIMAGELIST imageList2_ = nullptr;
+  HCURSOR handCursor_ = nullptr;
+  // The three folder buffers of the system: filled at creation, freed at destruction.
+  std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;
+};
+
+// Runs the message loop of a created form until it closes.
+void RunMessageLoop(TFormSorvex& form);
+
+}  // namespace app

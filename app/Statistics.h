@@ -1,0 +1,24 @@
+// The settings file "Halvane.set" next to the program, and the clean statistics in it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace app {
+
+extern const wchar_t kSettingsSection[];  // "TraceScanOption"
+// Full path of "Halvane.set" in the folder of the running executable.
+std::wstring SettingsFilePath();
+
+// Adds one clean to the statistics (count of items, size in kilobytes). A failed write
+// raises sys::ProfileWriteError.
+void SaveCleanStatistics(const std::wstring& file, int count, float kilobytes);
+
+struct CleanSummary {
+  std::wstring label6, label5, label12;  // time, last result, cumulative result
+  bool recentlyCleaned = true;           // the verdict of the home page
+};
+// The three summary lines; `now` is the local time the verdict is measured against.
+CleanSummary ShowCleanSummary(const std::wstring& file, bool thisTime, const SYSTEMTIME& now);
+
+}  // namespace app

@@ -1,0 +1,205 @@
+// The main window in a real window under Xvfb: components by name, their captions and
+// states at start, page switching, the first activation.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/MainUnit.h"
+#include "sys/Seams.h"
+#include "sys/TarnGetOSInfo.h"
+#include "sys/Text.h"
+#include "ui/Widgets.h"
+
+namespace {
+
+std::wstring TextOf(HWND hwnd) {
+  int n = GetWindowTextLengthW(hwnd);
+  std::wstring s(size_t(n) + 1, L'\0');
+  GetWindowTextW(hwnd, &s[0], n + 1);
+  s.resize(size_t(n));
+  return s;
+}
+
+bool FontBold(HWND hwnd) {
+  HFONT f = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+  LOGFONTW lf = {};
+  return f && GetObjectW(f, sizeof lf, &lf) && lf.lfWeight >= FW_BOLD;
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    ASSERT_NE(nullptr, form->Create());
+  }
+  HWND C(const wchar_t* name) {
+    HWND h = form->Component(name);
+    EXPECT_NE(nullptr, h) << sys::ToUtf8(name);
+    return h;
+  }
+  std::unique_ptr<app::TFormSorvex> form;
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, ComponentsAtStart) {
+  struct Expect {
+    const wchar_t* name;
+    const wchar_t* text;  // null: not checked
+    bool visible;
+    bool enabled;
+  } expected[] = {
+      {L"Panel1", nullptr, true, true},          {L"Image1", nullptr, true, true},
+      {L"BtnHomepage", L"一键清理", true, true}, {L"BtnOverview", L"高级清理", true, true},
+      {L"Label13", nullptr, true, true},         {L"TabSheet1", nullptr, true, true},
+      {L"TabSheet2", nullptr, false, true},      {L"Panel2", nullptr, true, true},
+      {L"Image2", nullptr, true, true},          {L"Image3", nullptr, true, true},
+      {L"Image6", nullptr, false, true},         {L"Panel6", nullptr, true, true},
+      {L"Panel7", nullptr, false, true},         {L"ProgressBar1", nullptr, false, true},
+      {L"Button1", L"取消清理", false, true},    {L"Panel5", nullptr, true, true},
+      {L"Label7", L"Velmora一键清理能做些什么？", true, true},
+      {L"Label8", L"一键清理Sandrel版能有效的清除系统垃圾文件，与电脑使用中残留的各种无用信息，安全的清",
+       true, true},
+      {L"Label9", L"理出更多的硬盘空间，从而保护您的上网隐私，让电脑运行更流畅，更稳定。", true, true},
+      {L"Label11", L"", true, true},             {L"Image5", nullptr, true, true},
+      {L"Label10", L"一键清理", true, true},     {L"VTCleanResult", nullptr, false, true},
+      {L"lblReClean", L"重新清理", false, true},
+      {L"chkAutoShutdown", L"清理完成后自动关机", false, true},
+      {L"Panel4", nullptr, true, true},          {L"VTLog", nullptr, true, true},
+      {L"Panel3", nullptr, true, true},          {L"Label16", L"", true, true},
+      {L"NoteMemo", L"", true, true},            {L"Label17", L"", true, true},
+      {L"VTTraceOption", nullptr, false, true},  {L"VTTraceResult", nullptr, false, true},
+      {L"Label1", L"全选", false, true},         {L"Label2", L"全不选", false, true},
+      {L"Label3", L"推荐", false, true},         {L"ButtonScanTrace", L"扫描", false, true},
+      {L"ButtonDelAllTrace", L"清理", false, false},
+      {L"ButtonCleanOneKey", L"一键清理", false, true},
+      {L"Button3", L"退出", false, true},        {L"stat1", L"", true, true},
+  };
+  form->Show(SW_SHOWNORMAL);
+  for (const Expect& e : expected) {
+    HWND h = C(e.name);
+    if (!h) continue;
+    // Visible means shown on screen (the advanced page is hidden at start).
+    EXPECT_EQ(e.visible, IsWindowVisible(h) != 0) << sys::ToUtf8(e.name);
+    EXPECT_EQ(e.enabled, IsWindowEnabled(h) != 0) << sys::ToUtf8(e.name);
+    if (e.text) {
+      EXPECT_EQ(e.text, TextOf(h)) << sys::ToUtf8(e.name);
+    }
+    EXPECT_NE(0, GetDlgCtrlID(h)) << sys::ToUtf8(e.name);
+  }
+  // The headline is bold and dark green; Label10 is the big link.
+  EXPECT_TRUE(FontBold(C(L"Label4")));
+  EXPECT_TRUE(FontBold(C(L"Label7")));
+  EXPECT_FALSE(TextOf(C(L"Label4")).empty());
+
+  // Hidden controls stand hidden themselves, not only through a hidden page.
+  for (const wchar_t* n : {L"ButtonCleanOneKey", L"Image6", L"Panel7", L"VTCleanResult",
+                           L"lblReClean", L"chkAutoShutdown"})
+    EXPECT_FALSE(GetWindowLongW(C(n), GWL_STYLE) & WS_VISIBLE) << sys::ToUtf8(n);
+}
+
+TEST_F(MainFormTest, WindowFrameCaptionAndStatusBar) {
+  HWND w = form->Handle();
+  RECT rc;
+  GetClientRect(w, &rc);
+  EXPECT_EQ(784, rc.right);
+  EXPECT_EQ(538, rc.bottom);
+  LONG style = GetWindowLongW(w, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_EQ(0u, TextOf(w).find(L"一键清理Sandrel版 V2.0 "));
+  int parts[4] = {};
+  ASSERT_EQ(2, SendMessageW(C(L"stat1"), SB_GETPARTS, 4, reinterpret_cast<LPARAM>(parts)));
+  EXPECT_EQ(520, parts[0]);
+  EXPECT_EQ(770, parts[1]);
+  // The "Name" property is a global atom another process can read.
+  ATOM atom = ATOM(reinterpret_cast<UINT_PTR>(GetPropW(C(L"Label10"), L"Name")));
+  wchar_t buf[64] = {};
+  GlobalGetAtomNameW(atom, buf, 64);
+  EXPECT_STREQ(L"Label10", buf);
+}
+
+TEST_F(MainFormTest, PageButtonsSwitchPagesWithExactlyOneDown) {
+  form->Show(SW_SHOWNORMAL);
+  HWND home = C(L"BtnHomepage"), overview = C(L"BtnOverview");
+  auto down = [](HWND b) { return SendMessageW(b, ui::kSpeedGetDown, 0, 0) != 0; };
+  EXPECT_TRUE(down(home));
+  EXPECT_FALSE(down(overview));
+  EXPECT_TRUE(FontBold(home));
+  EXPECT_FALSE(FontBold(overview));
+  for (int round = 0; round < 2; ++round) {
+    // A real click on the button, as the user makes it.
+    SendMessageW(overview, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(overview, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_EQ(1, form->activePage);
+    EXPECT_TRUE(IsWindowVisible(C(L"TabSheet2")));
+    EXPECT_FALSE(IsWindowVisible(C(L"TabSheet1")));
+    EXPECT_TRUE(IsWindowVisible(C(L"ButtonScanTrace")));
+    EXPECT_TRUE(down(overview));
+    EXPECT_FALSE(down(home));
+    EXPECT_TRUE(FontBold(overview));
+    EXPECT_FALSE(FontBold(home));
+    form->BtnHomepageClick();
+    EXPECT_EQ(0, form->activePage);
+    EXPECT_TRUE(IsWindowVisible(C(L"TabSheet1")));
+    EXPECT_FALSE(IsWindowVisible(C(L"TabSheet2")));
+    EXPECT_TRUE(down(home));
+    EXPECT_FALSE(down(overview));
+    EXPECT_TRUE(FontBold(home));
+    EXPECT_FALSE(FontBold(overview));
+  }
+}
+
+TEST_F(MainFormTest, FirstActivationMovesUpFifteenPixelsOnce) {
+  RECT before;
+  GetWindowRect(form->Handle(), &before);
+  form->FormActivate();
+  form->FormActivate();
+  RECT after;
+  GetWindowRect(form->Handle(), &after);
+  EXPECT_EQ(before.top - 15, after.top);
+  EXPECT_EQ(before.left, after.left);
+  // Showing and activating for real does not move it again.
+  form->Show(SW_SHOWNORMAL);
+  SetForegroundWindow(form->Handle());
+  RECT shown;
+  GetWindowRect(form->Handle(), &shown);
+  EXPECT_EQ(after.top, shown.top);
+}
+
+TEST_F(MainFormTest, ExitButtonClosesAndDestroyFreesOnce) {
+  form->Show(SW_SHOWNORMAL);
+  SendMessageW(C(L"Button3"), BM_CLICK, 0, 0);
+  MSG msg;
+  for (int i = 0; i < 100 && !form->Destroyed(); ++i)
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_TRUE(form->Destroyed());
+  EXPECT_TRUE(form->foldersReleased);
+  // The quit message the window posted must not leak into the next test.
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+TEST_F(MainFormTest, ACloseDuringAPumpingHandlerWaitsForIt) {
+  form->Show(SW_SHOWNORMAL);
+  HWND overview = C(L"BtnOverview");
+  // The page switch lets pending messages run; the close arrives among them.
+  PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  SendMessageW(overview, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  SendMessageW(overview, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_FALSE(form->Destroyed());
+  EXPECT_EQ(1, form->activePage);  // the handler finished on a live window
+  MSG msg;
+  for (int i = 0; i < 100 && !form->Destroyed(); ++i)
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_TRUE(form->Destroyed());
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
