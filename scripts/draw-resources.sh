@@ -4,6 +4,8 @@
 # icon strip (16x16 icons side by side, magenta = transparent) and Sorvex.ico.
 # Usage: scripts/draw-resources.sh OUTDIR
 set -euo pipefail
+# Font names are looked up in their English form; a Chinese locale names them in Chinese.
+export LC_ALL=C.UTF-8
 
 out=${1:?usage: draw-resources.sh OUTDIR}
 mkdir -p "$out"
