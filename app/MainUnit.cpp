@@ -526,6 +526,8 @@ void RunMessageLoop(TFormSorvex& form) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+    // A worker's Synchronize wakes this loop with a posted WM_NULL.
+    sys::CheckSynchronize();
   }
   if (form.PendingFatal()) std::rethrow_exception(form.PendingFatal());
 }

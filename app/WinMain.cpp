@@ -6,11 +6,13 @@
 #include "app/Entry.h"
 #include "app/MainUnit.h"
 #include "sys/TarnGetOSInfo.h"
+#include "sys/Thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   CoInitialize(nullptr);
+  sys::InitMainThread();
   app::EntryHooks hooks = app::DefaultEntryHooks();
   hooks.runMainWindow = [show](sys::TTarnOSInfo* os) {
     app::Application application;
