@@ -30,7 +30,6 @@ TFormSorvex::~TFormSorvex() {
   for (HFONT f : fonts_) DeleteObject(f);
   for (HBITMAP b : bitmaps_) DeleteObject(b);
   if (imageList1_) ImageList_Destroy(imageList1_);
-  if (imageList2_) ImageList_Destroy(imageList2_);
 }
 
 HWND TFormSorvex::Create(HWND owner) {
@@ -410,10 +409,9 @@ void TFormSorvex::FormCreate() {
   // Option and result icons.
   imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
   if (HBITMAP strip = Bitmap(L"OptionIcons")) ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
-  imageList2_ = ImageList_Duplicate(imageList1_);
   vtTraceOption.SetImages(imageList1_);
-  vtTraceResult.SetImages(imageList2_);
   vtCleanResult.SetImages(imageList1_);
+  SetupResultTree();
   // 6. State.
   ieCleanMode = -1;
   tempFilesRequested = false;
@@ -441,6 +439,30 @@ void TFormSorvex::FormCreate() {
                                               : L"您的电脑中存在很多垃圾文件，请立即进行系统清理");
   // 10. Home page.
   BtnHomepageClick();
+}
+
+// VTTraceResult: "项目" and "值", the icon of an item in column 0, of a detail row in 1.
+void TFormSorvex::SetupResultTree() {
+  results.Images().Reset(imageList1_);
+  vtTraceResult.SetModel(&results.Tree());
+  vtTraceResult.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
+  vtTraceResult.SetHeaderVisible(true);
+  vtTraceResult.SetFullRowSelect(true);
+  vtTraceResult.SetImages(results.Images().Handle());
+  vtTraceResult.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+    const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
+    if (!r) return {};
+    return column == 0 ? r->Text : column == 1 ? r->Location : std::wstring();
+  };
+  vtTraceResult.OnGetImageIndex = [](ui::TreeNode* node, int column) {
+    const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
+    int iconColumn = node->Parent() ? 1 : 0;
+    return r && column == iconColumn ? r->ImageIndex : -1;
+  };
+  HWND stat = Component(L"stat1");
+  results.OnCountText = [stat](const std::wstring& text) {
+    SendMessageW(stat, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+  };
 }
 
 bool TFormSorvex::FillCleanSummary(bool thisTime) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Statistics.h"
+#include "catalogue/ResultModel.h"
 #include "sys/Folders.h"
 #include "ui/VirtualTree.h"
 
@@ -91,6 +92,8 @@ class TFormSorvex {
   bool foldersReleased = false;
   int activePage = 0;
 
+  // Declared before the trees: VTTraceResult shows its tree and must go first.
+  catalogue::ResultModel results;
   ui::VirtualTree vtTraceOption, vtTraceResult, vtCleanResult, vtLog;
 
  private:
@@ -99,6 +102,7 @@ class TFormSorvex {
   void OnCommand(int id, int code);
   void RunHandler(void (TFormSorvex::*handler)());
   void CreateComponents();
+  void SetupResultTree();
   void ShowPage(int page);
   void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
   HFONT MakeFont(int extraPoints, bool bold, const wchar_t* faceFrom = nullptr);
@@ -118,7 +122,6 @@ class TFormSorvex {
   HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;
   std::vector<HBITMAP> bitmaps_;
   HIMAGELIST imageList1_ = nullptr;
-  HIMAGELIST imageList2_ = nullptr;
   HCURSOR handCursor_ = nullptr;
   // The three folder buffers of the system: filled at creation, freed at destruction.
   std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;

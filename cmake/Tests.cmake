@@ -26,6 +26,7 @@ endfunction()
 
 velmora_test_program(sys)
 velmora_test_program(ui ui)
+velmora_test_program(catalogue catalogue)
 velmora_test_program(app app)
 # The window tests load the program's pictures from their own executable.
 velmora_add_resources(test_app)
@@ -35,6 +36,7 @@ add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)
 set_target_properties(verfixed PROPERTIES PREFIX "")
 target_link_options(verfixed PRIVATE ${VELMORA_LINK_FLAGS})
 add_dependencies(test_sys verfixed)
+add_dependencies(test_sys Halvane4 OldShellBoth OldShellOnly211 OldShellOnly164)
 
 # Drives a running program by component name (end-to-end tests, screenshots).
 add_executable(drive tests/tools/Drive.cpp)

@@ -203,3 +203,29 @@ TEST_F(MainFormTest, ACloseDuringAPumpingHandlerWaitsForIt) {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
   }
 }
+
+TEST_F(MainFormTest, ResultTreeShowsTheModelWithCountInStatusPanel1) {
+  form->Show(SW_SHOWNORMAL);
+  ui::TreeNode* item = form->results.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\Velmora",
+                                                    19, L"无效的键", L"", L"v");
+  ASSERT_NE(nullptr, item);
+  form->results.Tree().SetExpanded(item, true);
+  HWND tree = C(L"VTTraceResult");
+  std::wstring text(4096, L'\0');
+  text.resize(size_t(SendMessageW(tree, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+  EXPECT_EQ(L"[x] HKEY_CURRENT_USER\tSoftware\\Velmora\r\n\t键名\tv\r\n\t说明\t无效的键\r\n", text);
+  wchar_t panel[64] = {};
+  SendMessageW(C(L"stat1"), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(panel));
+  EXPECT_STREQ(L" 已扫描到: 1个清理项", panel);
+  ASSERT_EQ(2u, form->vtTraceResult.Columns().size());
+  EXPECT_EQ(L"项目", form->vtTraceResult.Columns()[0].title);
+  EXPECT_EQ(186, form->vtTraceResult.Columns()[0].width);
+  EXPECT_EQ(L"值", form->vtTraceResult.Columns()[1].title);
+  EXPECT_EQ(298, form->vtTraceResult.Columns()[1].width);
+  // Icons: the item's in column 0, a detail row's in column 1.
+  ui::TreeNode* row = item->FirstChild();
+  EXPECT_EQ(19, form->vtTraceResult.OnGetImageIndex(item, 0));
+  EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(item, 1));
+  EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(row, 0));
+  EXPECT_EQ(19, form->vtTraceResult.OnGetImageIndex(row, 1));
+}

@@ -1,0 +1,82 @@
+#include "catalogue/ResultModel.h"
+
+#include "sys/Text.h"
+
+namespace catalogue {
+
+ResultImages::~ResultImages() {
+  if (list_) ImageList_Destroy(list_);
+}
+
+void ResultImages::Reset(HIMAGELIST options) {
+  if (!list_) list_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64);
+  ImageList_RemoveAll(list_);
+  if (!options) return;
+  int n = ImageList_GetImageCount(options);
+  for (int i = 0; i < n; ++i) {
+    HICON icon = ImageList_GetIcon(options, i, ILD_TRANSPARENT);
+    ImageList_AddIcon(list_, icon);
+    DestroyIcon(icon);
+  }
+}
+
+int ResultImages::Append(HICON icon) {
+  if (!icon) return -1;
+  if (!list_) list_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64);
+  return ImageList_AddIcon(list_, icon);
+}
+
+int ResultImages::Count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
+
+std::wstring ResultModel::CountText(int count) {
+  return sys::Format(L" 已扫描到: %d个清理项", count);
+}
+
+void ResultModel::ReportCount() {
+  if (OnCountText) OnCountText(CountText(ItemCount()));
+}
+
+ui::TreeNode* ResultModel::AddResultNode(ui::TreeModel* tree, const std::wstring& text,
+                                         ui::TreeNode* parent, int imageIndex,
+                                         const std::wstring& kind, const std::wstring& detail,
+                                         const std::wstring& location) {
+  if (!tree || cleaned_) return nullptr;
+  ResultItem item;
+  item.Text = text;
+  item.Location = location;
+  item.Detail = detail;
+  item.Kind = kind;
+  item.ImageIndex = imageIndex;
+  ui::TreeNode* node = tree->Append(parent, item);
+  if (!parent) {
+    // The user may leave a finding out before cleaning.
+    tree->SetCheckType(node, ui::CheckType::CheckBox);
+    tree->SetCheckStateOnly(node, ui::CheckState::Checked);
+    tree->SetFocused(node);
+  }
+  ReportCount();
+  return node;
+}
+
+ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
+                                          const std::wstring& keyPath, int imageIndex,
+                                          const std::wstring& description,
+                                          const std::wstring& valueData,
+                                          const std::wstring& valueName) {
+  if (rootName.empty() || keyPath.empty()) return nullptr;
+  ui::TreeNode* item =
+      AddResultNode(&tree_, rootName, nullptr, imageIndex, valueData, valueName, keyPath);
+  if (!item) return nullptr;
+  if (!valueName.empty()) AddResultNode(&tree_, L"键名", item, 19, L"", L"", valueName);
+  if (!valueData.empty()) AddResultNode(&tree_, L"键值或分析结果", item, 20, L"", L"", valueData);
+  if (!description.empty())
+    AddResultNode(&tree_, L"说明", item, imageIndex, L"", L"", description);
+  return item;
+}
+
+void ResultModel::Clear() {
+  tree_.Clear();
+  ReportCount();
+}
+
+}  // namespace catalogue

@@ -1,0 +1,99 @@
+// The findings of a scan: a tree of ResultItem records with their detail rows, the running
+// totals and the result image list. Plain data that scanners reach through ScanContext;
+// the result tree view and the status bar listen to it.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ui/TreeModel.h"
+
+namespace catalogue {
+
+// One result node. A top-level item whose Text contains "HKEY_" is a registry item (root
+// name, key path, value name, value data); otherwise Kind tells the executor how to
+// delete it. Detail rows carry a label in Text and the value in Location.
+struct ResultItem {
+  std::wstring Text;
+  std::wstring Location;
+  std::wstring Detail;
+  std::wstring Kind;
+  int ImageIndex = -1;
+
+  bool IsRegistryItem() const { return Text.find(L"HKEY_") != std::wstring::npos; }
+};
+
+// The result image list: at every scan a copy of the option icons (so numbers 0-55 are
+// shared with the option tree), to which scanners append file icons.
+class ResultImages {
+ public:
+  ResultImages() = default;
+  ~ResultImages();
+  ResultImages(const ResultImages&) = delete;
+  ResultImages& operator=(const ResultImages&) = delete;
+
+  // Empties the list and fills it with a copy of `options` (may be null).
+  void Reset(HIMAGELIST options);
+  // The new image's number, or -1. Called on the main thread only (the finder's
+  // hand-over is synchronised), so painting never sees a list being changed.
+  int Append(HICON icon);
+  HIMAGELIST Handle() const { return list_; }
+  int Count() const;
+
+ private:
+  HIMAGELIST list_ = nullptr;
+};
+
+class ResultModel {
+ public:
+  ResultModel() = default;
+  ResultModel(const ResultModel&) = delete;
+  ResultModel& operator=(const ResultModel&) = delete;
+
+  // The result tree (VTTraceResult shows it).
+  ui::TreeModel& Tree() { return tree_; }
+  const ui::TreeModel& Tree() const { return tree_; }
+
+  // Adds a node to `tree` below `parent` (null: a top-level item, which gets a checked
+  // check box and the focus). Nothing is added without a tree or once a clean has
+  // finished (Cleaned()). Returns the new node or null. Afterwards the count text of
+  // the result tree is reported through OnCountText.
+  ui::TreeNode* AddResultNode(ui::TreeModel* tree, const std::wstring& text,
+                              ui::TreeNode* parent, int imageIndex, const std::wstring& kind,
+                              const std::wstring& detail, const std::wstring& location);
+  // A registry finding with its rows "键名", "键值或分析结果" and "说明"; nothing when the
+  // root name or the key path is empty.
+  ui::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,
+                               int imageIndex, const std::wstring& description,
+                               const std::wstring& valueData, const std::wstring& valueName);
+
+  // Number of top-level items; detail rows do not count. O(1).
+  int ItemCount() const { return int(tree_.TopLevelCount()); }
+  // Estimated bytes of the findings of this scan (64-bit; reset at each scan).
+  std::int64_t SizeTotal() const { return sizeTotal_; }
+  void AddSize(std::int64_t bytes) { sizeTotal_ += bytes; }
+  void ResetSize() { sizeTotal_ = 0; }
+  // Set when a clean has finished; never cleared while the program runs.
+  bool Cleaned() const { return cleaned_; }
+  void SetCleaned() { cleaned_ = true; }
+  // Empties the tree (the count text is reported again).
+  void Clear();
+
+  ResultImages& Images() { return images_; }
+
+  // " 已扫描到: %d个清理项" for status panel 1.
+  std::function<void(const std::wstring&)> OnCountText;
+  static std::wstring CountText(int count);
+
+ private:
+  void ReportCount();
+  ui::TreeModel tree_;
+  ResultImages images_;
+  std::int64_t sizeTotal_ = 0;
+  bool cleaned_ = false;
+};
+
+}  // namespace catalogue

@@ -1,0 +1,22 @@
+// What every scanner is handed: the result model, the folders, the system facts, and the
+// window's stop test, pump and status line (tests give a flag and no window).
+#pragma once
+#include <functional>
+#include <string>
+
+#include "catalogue/ResultModel.h"
+#include "sys/Folders.h"
+#include "sys/TarnGetOSInfo.h"
+
+namespace catalogue {
+
+struct ScanContext {
+  ResultModel& results;
+  const sys::Folders& folders;
+  const sys::TTarnOSInfo& os;
+  std::function<bool()> stopped;                    // the scan button reads "扫描"
+  std::function<void()> processMessages;            // pump, and serve Synchronize
+  std::function<void(const std::wstring&)> status;  // status panel 0
+};
+
+}  // namespace catalogue

@@ -1,0 +1,142 @@
+// The result model: items and their detail rows, refusal after a clean, the count text,
+// 64-bit totals, and the result image list.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "catalogue/ResultModel.h"
+
+using catalogue::ResultItem;
+using catalogue::ResultModel;
+
+namespace {
+
+struct Row {
+  std::wstring text, location;
+  int image;
+};
+
+std::vector<Row> DetailRows(ui::TreeNode* item) {
+  std::vector<Row> rows;
+  for (ui::TreeNode* c = item->FirstChild(); c; c = c->NextSibling()) {
+    const ResultItem* r = c->DataAs<ResultItem>();
+    rows.push_back({r->Text, r->Location, r->ImageIndex});
+  }
+  return rows;
+}
+
+}  // namespace
+
+TEST(ResultModelTest, KeyedResultsGetTheirDetailRows) {
+  struct Case {
+    const char* what;
+    std::wstring root, key, description, data, name;
+    bool added;
+    std::vector<std::wstring> labels;
+  } cases[] = {
+      {"default value with string data", L"HKEY_CURRENT_USER", L"Software\\A", L"说明文字", L"x",
+       L"", true, {L"键值或分析结果", L"说明"}},
+      {"value that is not a string", L"HKEY_LOCAL_MACHINE", L"Software\\B", L"无效", L"", L"v",
+       true, {L"键名", L"说明"}},
+      {"all three", L"HKEY_USERS", L"S-1\\C", L"d", L"data", L"name", true,
+       {L"键名", L"键值或分析结果", L"说明"}},
+      {"a whole key", L"HKEY_LOCAL_MACHINE", L"Software\\D", L"", L"", L"", true, {}},
+      {"no root", L"", L"Software\\E", L"d", L"x", L"n", false, {}},
+      {"no key", L"HKEY_CURRENT_USER", L"", L"d", L"x", L"n", false, {}},
+  };
+  for (const Case& c : cases) {
+    ResultModel model;
+    ui::TreeNode* item = model.AddKeyedResult(c.root, c.key, 33, c.description, c.data, c.name);
+    EXPECT_EQ(c.added, item != nullptr) << c.what;
+    EXPECT_EQ(c.added ? 1 : 0, model.ItemCount()) << c.what;
+    if (!item) continue;
+    const ResultItem* r = item->DataAs<ResultItem>();
+    ASSERT_NE(nullptr, r);
+    EXPECT_EQ(c.root, r->Text);
+    EXPECT_EQ(c.key, r->Location);
+    EXPECT_EQ(c.name, r->Detail);
+    EXPECT_EQ(c.data, r->Kind);
+    EXPECT_EQ(33, r->ImageIndex);
+    EXPECT_TRUE(r->IsRegistryItem());
+    std::vector<Row> rows = DetailRows(item);
+    ASSERT_EQ(c.labels.size(), rows.size()) << c.what;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      EXPECT_EQ(c.labels[i], rows[i].text) << c.what;
+      if (rows[i].text == L"键名") {
+        EXPECT_EQ(c.name, rows[i].location);
+        EXPECT_EQ(19, rows[i].image);
+      } else if (rows[i].text == L"键值或分析结果") {
+        EXPECT_EQ(c.data, rows[i].location);
+        EXPECT_EQ(20, rows[i].image);
+      } else {
+        EXPECT_EQ(c.description, rows[i].location);
+        EXPECT_EQ(33, rows[i].image);
+      }
+    }
+  }
+}
+
+TEST(ResultModelTest, TopLevelItemsAreCheckedFocusedAndCounted) {
+  ResultModel model;
+  std::vector<std::wstring> reports;
+  model.OnCountText = [&](const std::wstring& t) { reports.push_back(t); };
+  ui::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7, L"", L"",
+                                        L"C:\\Temp");
+  ui::TreeNode* size = model.AddResultNode(&model.Tree(), L"大小", a, 7, L"", L"", L"5 Byte");
+  ui::TreeNode* b = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"x", L"n");
+  EXPECT_EQ(2, model.ItemCount());
+  EXPECT_EQ(b, model.Tree().Focused());
+  EXPECT_EQ(ui::CheckType::CheckBox, a->CheckType());
+  EXPECT_TRUE(ui::IsChecked(a->CheckState()));
+  EXPECT_EQ(ui::CheckType::None, size->CheckType());
+  EXPECT_FALSE(a->DataAs<ResultItem>()->IsRegistryItem());
+  // Detail rows report the count of top-level items, not of all nodes.
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(L" 已扫描到: 1个清理项", reports[1]);
+  EXPECT_EQ(L" 已扫描到: 2个清理项", reports.back());
+  // Without a tree nothing is added.
+  EXPECT_EQ(nullptr, model.AddResultNode(nullptr, L"x", nullptr, 1, L"", L"", L""));
+  model.Clear();
+  EXPECT_EQ(0, model.ItemCount());
+  EXPECT_EQ(L" 已扫描到: 0个清理项", reports.back());
+}
+
+TEST(ResultModelTest, NothingIsAddedOnceCleaned) {
+  ResultModel model;
+  model.AddResultNode(&model.Tree(), L"a", nullptr, 1, L"", L"", L"");
+  model.SetCleaned();
+  EXPECT_EQ(nullptr, model.AddResultNode(&model.Tree(), L"b", nullptr, 1, L"", L"", L""));
+  EXPECT_EQ(nullptr, model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 1, L"d", L"x", L"n"));
+  EXPECT_EQ(1, model.ItemCount());
+  EXPECT_TRUE(model.Cleaned());
+}
+
+TEST(ResultModelTest, SizeTotalIsSixtyFourBit) {
+  ResultModel model;
+  const std::int64_t big = 3LL * 1024 * 1024 * 1024;  // a file over 2 GiB
+  model.AddSize(big);
+  model.AddSize(big);
+  model.AddSize(1);
+  EXPECT_EQ(2 * big + 1, model.SizeTotal());
+  model.ResetSize();
+  EXPECT_EQ(0, model.SizeTotal());
+}
+
+TEST(ResultModelTest, ImageListCopiesTheOptionsAndAppendsAfterThem) {
+  HIMAGELIST options = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
+  HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  for (int i = 0; i < 3; ++i) ImageList_AddIcon(options, icon);
+  ResultModel model;
+  model.Images().Reset(options);
+  EXPECT_EQ(3, model.Images().Count());
+  EXPECT_EQ(3, model.Images().Append(icon));
+  EXPECT_EQ(4, model.Images().Append(icon));
+  EXPECT_EQ(-1, model.Images().Append(nullptr));
+  // A new scan starts again from the option icons.
+  model.Images().Reset(options);
+  EXPECT_EQ(3, model.Images().Count());
+  ImageList_Destroy(options);
+}
