@@ -1,0 +1,46 @@
+#include "sys/TrackLibrary.h"
+
+namespace sys {
+
+namespace {
+
+// Casting through void* keeps -Wcast-function-type quiet for GetProcAddress results.
+template <typename Fn>
+Fn Lookup(HMODULE module, LPCSTR name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+std::wstring& TrackLibraryName() {
+  static std::wstring name = L"Halvane4.dll";
+  return name;
+}
+
+std::wstring& OldSystemLibraryName() {
+  static std::wstring name = L"SHDOCVW.dll";
+  return name;
+}
+
+void ClearTracksForVista(HWND window, int code) {
+  using Fn = int(WINAPI*)(HWND, int);
+  HMODULE library = LoadLibraryW(TrackLibraryName().c_str());
+  if (!library) return;
+  if (Fn clear = Lookup<Fn>(library, "ClearTracksForVista")) clear(window, code);
+  FreeLibrary(library);
+}
+
+void ClearAutoCompleteOldSystem(int mode) {
+  using Fn = int(WINAPI*)(int);
+  HMODULE library = LoadLibraryW(OldSystemLibraryName().c_str());
+  if (!library) return;
+  Fn clear = Lookup<Fn>(library, MAKEINTRESOURCEA(211));
+  Fn finish = Lookup<Fn>(library, MAKEINTRESOURCEA(164));
+  if (clear && finish) {
+    clear(mode);
+    finish(0);
+  }
+  FreeLibrary(library);
+}
+
+}  // namespace sys
