@@ -6,7 +6,10 @@
 
 #include "app/Entry.h"
 #include "app/Statistics.h"
+#include "catalogue/TraceOption.h"
 #include "sys/FileUtils.h"
+#include "sys/ProfileIni.h"
+#include "sys/TrackLibrary.h"
 #include "sys/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
@@ -409,8 +412,8 @@ void TFormSorvex::FormCreate() {
   // Option and result icons.
   imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
   if (HBITMAP strip = Bitmap(L"OptionIcons")) ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
-  vtTraceOption.SetImages(imageList1_);
   vtCleanResult.SetImages(imageList1_);
+  SetupOptionTree();
   SetupResultTree();
   // 6. State.
   ieCleanMode = -1;
@@ -439,6 +442,60 @@ void TFormSorvex::FormCreate() {
                                               : L"您的电脑中存在很多垃圾文件，请立即进行系统清理");
   // 10. Home page.
   BtnHomepageClick();
+}
+
+// VTTraceOption: caption with its icon in column 0 (249, fixed), advice centred in 1.
+void TFormSorvex::SetupOptionTree() {
+  vtTraceOption.SetImages(imageList1_);
+  vtTraceOption.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
+  vtTraceOption.SetAutoSizeColumn(1);
+  vtTraceOption.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+    const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
+    if (!o) return {};
+    return column == 0 ? o->Caption : column == 1 ? o->Advice : std::wstring();
+  };
+  vtTraceOption.OnGetImageIndex = [](ui::TreeNode* node, int column) {
+    const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
+    return o && column == 0 ? o->ImageIndex : -1;
+  };
+  vtTraceOption.OnMouseDown = [this](ui::MouseButton, const ui::TreeHit& hit) {
+    VTTraceOptionMouseDown(hit);
+  };
+  confirm = [this](const std::wstring& text) {
+    return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, MB_OKCANCEL | MB_ICONQUESTION) ==
+           IDOK;
+  };
+}
+
+void TFormSorvex::VTTraceOptionMouseDown(const ui::TreeHit& hit) {
+  if (!hit.node || !hit.node->Parent()) return;
+  if (hit.pt.x <= vtTraceOption.ColumnWidth(0)) return;
+  const catalogue::TraceOption* o = hit.node->DataAs<catalogue::TraceOption>();
+  if (!o || o->Advice != catalogue::kClickToClear) return;
+  bool ie7 = os_ && os_->IsIE7OrLater();
+  if (o->Caption == L"清理表单自动完成历史记录") {
+    if (!confirm(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？")) return;
+    if (ie7) sys::ClearTracksForVista(hwnd_, 3);
+    else sys::ClearAutoCompleteOldSystem(1);
+  } else if (o->Caption == L"清除密码自动完成历史记录") {
+    if (!confirm(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？")) return;
+    if (ie7) sys::ClearTracksForVista(hwnd_, 4);
+    else sys::ClearAutoCompleteOldSystem(2);
+  }
+}
+
+void TFormSorvex::Label1Click() {
+  catalogue::SetAllOptions(vtTraceOption.Model(), true);
+  InvalidateRect(vtTraceOption.Handle(), nullptr, TRUE);
+}
+
+void TFormSorvex::Label2Click() {
+  catalogue::SetAllOptions(vtTraceOption.Model(), false);
+  InvalidateRect(vtTraceOption.Handle(), nullptr, TRUE);
+}
+
+void TFormSorvex::Label3Click() {
+  if (os_) catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, nullptr);
 }
 
 // VTTraceResult: "项目" and "值", the icon of an item in column 0, of a detail row in 1.
@@ -476,6 +533,10 @@ bool TFormSorvex::FillCleanSummary(bool thisTime) {
 }
 
 void TFormSorvex::FormShow() {
+  if (vtTraceOption.Model().NodeCount() == 0 && os_) {
+    sys::ProfileIni saved(settingsFile);
+    catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
+  }
   OSVERSIONINFOW vi = {};
   vi.dwOSVersionInfoSize = sizeof vi;
 #pragma GCC diagnostic push
@@ -495,7 +556,10 @@ void TFormSorvex::FormActivate() {
   firstActivated = true;
 }
 
-void TFormSorvex::FormClose() {}
+void TFormSorvex::FormClose() {
+  sys::ProfileIni ini(settingsFile);
+  catalogue::SaveOptionStates(vtTraceOption.Model(), ini, ieCleanMode);
+}
 
 void TFormSorvex::FormDestroy() {
   os_.reset();

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,9 +72,13 @@ class TFormSorvex {
   void Button1Click() {}
   void ButtonScanTraceClick() {}
   void ButtonDelAllTraceClick() {}
-  void Label1Click() {}
-  void Label2Click() {}
-  void Label3Click() {}
+  void Label1Click();
+  void Label2Click();
+  void Label3Click();
+  // A mouse-down right of column 0 on a click-to-clear option asks, then clears.
+  void VTTraceOptionMouseDown(const ui::TreeHit& hit);
+  // Asks with OK and Cancel; tests answer for the user.
+  std::function<bool(const std::wstring& text)> confirm;
   void Label13Click() {}
   void Label17Click() {}
 
@@ -103,6 +108,7 @@ class TFormSorvex {
   void RunHandler(void (TFormSorvex::*handler)());
   void CreateComponents();
   void SetupResultTree();
+  void SetupOptionTree();
   void ShowPage(int page);
   void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
   HFONT MakeFont(int extraPoints, bool bold, const wchar_t* faceFrom = nullptr);

@@ -8,9 +8,12 @@
 #include <memory>
 
 #include "app/MainUnit.h"
+#include "catalogue/TraceOption.h"
+#include "sys/ProfileIni.h"
 #include "sys/Seams.h"
 #include "sys/TarnGetOSInfo.h"
 #include "sys/Text.h"
+#include "tests/support/Sandbox.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -35,6 +38,7 @@ class MainFormTest : public ::testing::Test {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
     form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    form->settingsFile = sandbox / L"Halvane.set";  // never the one beside the exe
     ASSERT_NE(nullptr, form->Create());
   }
   HWND C(const wchar_t* name) {
@@ -42,6 +46,7 @@ class MainFormTest : public ::testing::Test {
     EXPECT_NE(nullptr, h) << sys::ToUtf8(name);
     return h;
   }
+  testsupport::SandboxFolder sandbox;
   std::unique_ptr<app::TFormSorvex> form;
 };
 
@@ -182,6 +187,10 @@ TEST_F(MainFormTest, ExitButtonClosesAndDestroyFreesOnce) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   EXPECT_TRUE(form->Destroyed());
   EXPECT_TRUE(form->foldersReleased);
+  // Closing saved the option states.
+  sys::ProfileIni saved(sandbox / L"Halvane.set");
+  EXPECT_EQ(L"1", saved.ReadString(L"TraceScanOption", L"IE缓存"));
+  EXPECT_EQ(L"0", saved.ReadString(L"TraceScanOption", L"网络临时文件"));
   // The quit message the window posted must not leak into the next test.
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
   }
@@ -228,4 +237,45 @@ TEST_F(MainFormTest, ResultTreeShowsTheModelWithCountInStatusPanel1) {
   EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(item, 1));
   EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(row, 0));
   EXPECT_EQ(19, form->vtTraceResult.OnGetImageIndex(row, 1));
+}
+
+TEST_F(MainFormTest, OptionTreeLinksAndClickToClearQuestions) {
+  form->Show(SW_SHOWNORMAL);  // builds the tree from the (absent) settings file
+  ui::TreeModel& tree = form->vtTraceOption.Model();
+  ASSERT_EQ(4u, tree.TopLevelCount());
+  EXPECT_EQ(249, form->vtTraceOption.Columns()[0].width);
+  SendMessageW(C(L"Label1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageW(C(L"Label1"), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n))
+    if (n->Depth() <= 2) {
+      EXPECT_TRUE(ui::IsChecked(n->CheckState()));
+    }
+  form->Label3Click();  // recommended states again
+  EXPECT_TRUE(ui::IsMixed(catalogue::FindOption(tree, L"网络临时文件")->CheckState()));
+
+  std::vector<std::wstring> asked;
+  form->confirm = [&](const std::wstring& text) {
+    asked.push_back(text);
+    return false;  // Cancel: nothing is cleared
+  };
+  ui::TreeNode* forms = catalogue::FindOption(tree, L"清理表单自动完成历史记录");
+  ui::TreeNode* passwords = catalogue::FindOption(tree, L"清除密码自动完成历史记录");
+  ui::TreeNode* cache = catalogue::FindOption(tree, L"IE缓存");
+  ui::TreeHit hit;
+  int right = form->vtTraceOption.ColumnWidth(0) + 3;
+  struct Case {
+    ui::TreeNode* node;
+    int x;
+    size_t asks;
+  } cases[] = {{forms, 40, 0}, {forms, right, 1}, {passwords, right, 2}, {cache, right, 2},
+               {tree.FirstTopLevel(), right, 2}};
+  for (const Case& c : cases) {
+    hit.node = c.node;
+    hit.pt.x = c.x;
+    form->VTTraceOptionMouseDown(hit);
+    EXPECT_EQ(c.asks, asked.size());
+  }
+  ASSERT_EQ(2u, asked.size());
+  EXPECT_EQ(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？", asked[0]);
+  EXPECT_EQ(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？", asked[1]);
 }

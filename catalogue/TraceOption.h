@@ -1,0 +1,65 @@
+// The clean options: the catalogue of 74 rows as one table, the option tree built from it,
+// the saved check states, and the shortcut links.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "sys/ProfileIni.h"
+#include "sys/TarnGetOSInfo.h"
+#include "ui/TreeModel.h"
+
+namespace catalogue {
+
+// The record of one option node.
+struct TraceOption {
+  std::wstring Caption;  // column 0, and the key of its saved state
+  std::wstring Advice;   // column 1: "推荐", "可选", ... or empty
+  int ImageIndex = -1;
+};
+
+enum class OptionLevel { Group, Subgroup, Option, Radio };
+// When a row exists on the running system.
+enum class OptionCondition { Always, MajorAbove5, MajorAbove4, TrayIcons };
+
+struct CatalogueRow {
+  int row;  // 1..74, the row number options are known by
+  OptionLevel level;
+  const wchar_t* caption;
+  const wchar_t* advice;
+  int image;
+  OptionCondition condition;
+};
+
+extern const wchar_t kRecommended[];   // "推荐"
+extern const wchar_t kClickToClear[];  // "单击立即清除"
+extern const wchar_t kIEModeKey[];     // "IETraceCleanMode"
+
+// All 74 rows in tree order.
+const std::vector<CatalogueRow>& Catalogue();
+const CatalogueRow* CatalogueRowOf(int row);
+bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os);
+
+// A node with its record, no check box.
+ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const std::wstring& caption,
+                            ui::TreeNode* parent, int imageIndex, const std::wstring& advice);
+// A node with a check box: the default state (checked exactly when recommended), or the
+// saved one when `saved` is given; then the parent and grandparent are re-derived.
+ui::TreeNode* AddOption(ui::TreeModel& tree, const std::wstring& caption, ui::TreeNode* parent,
+                        const sys::ProfileIni* saved, int imageIndex, const std::wstring& advice);
+// Clears the tree and adds every row that exists on this system. With `saved` the states
+// and the IE mode come from the settings file (defaults as fallback).
+void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
+                     const sys::ProfileIni* saved);
+// "全选" / "全不选": every group, subgroup and option; the radio items keep their state.
+void SetAllOptions(ui::TreeModel& tree, bool checked);
+// Writes the states when the window closes; write errors are swallowed.
+void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode);
+
+// The node of a catalogue row (by its caption), or null when absent on this system.
+ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption);
+// On: checked (normal or pressed); a group is on when checked or mixed.
+bool OptionOn(const ui::TreeNode* node);
+// The IE mode chosen by the radio items below "IE缓存", or -1 when none is checked.
+int CheckedIEMode(const ui::TreeModel& tree);
+
+}  // namespace catalogue
