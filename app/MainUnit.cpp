@@ -319,8 +319,9 @@ void TFormSorvex::CreateComponents() {
   // Advanced page.
   HWND tab2 = Panel(L"TabSheet2", 0, pageTop, kClientWidth, pageHeight, f, idTabSheet2, bg,
                     false);
-  NameTree(vtTraceOption, L"VTTraceOption", tab2, idVTTraceOption, 8, 8, 282, pageHeight - 52);
-  NameTree(vtTraceResult, L"VTTraceResult", tab2, idVTTraceResult, 296, 8, 480, pageHeight - 52);
+  // Wide enough that the advice column beside the fixed 249-pixel captions can be read.
+  NameTree(vtTraceOption, L"VTTraceOption", tab2, idVTTraceOption, 8, 8, 318, pageHeight - 52);
+  NameTree(vtTraceResult, L"VTTraceResult", tab2, idVTTraceResult, 332, 8, 444, pageHeight - 52);
   int linkTop = pageHeight - 34;
   Label(L"Label1", L"全选", 10, linkTop + 6, 30, 18, tab2, idLabel1, RGB(0, 0, 255), true);
   Label(L"Label2", L"全不选", 48, linkTop + 6, 44, 18, tab2, idLabel2, RGB(0, 0, 255), true);
