@@ -6,12 +6,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs}
 mkdir -p "$out"
 . "$root/scripts/wine-env.sh"
-bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex drive >/dev/null
+bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex Halvane4 drive >/dev/null
 export WINEPREFIX=${DEMO_PREFIX:-$VELMORA_BUILD/demoprefix}
 velmora_session_start 1024x768x24
 trap velmora_session_stop EXIT
 drive() { "$WINE" "$VELMORA_BUILD/drive.exe" "$@"; }
-"$WINE" explorer /desktop=Default,1024x768 "$VELMORA_BUILD/Sorvex.exe" >/dev/null 2>&1 &
+exe=$(velmora_demo_install)
+"$WINE" explorer /desktop=Default,1024x768 "$exe" >/dev/null 2>&1 &
 drive wait
 sleep 2
 import -display "$DISPLAY" -window root "$out/home.png"

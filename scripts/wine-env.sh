@@ -96,3 +96,21 @@ velmora_session_stop() {
   "$WINESERVER" -w 2>/dev/null
   velmora_xvfb_stop
 }
+
+# The demo machine: the program installed in the demo prefix as a user has it, with a
+# settings file recording an earlier clean (written once; the program keeps it up to
+# date afterwards). Prints the program's Unix path.
+velmora_demo_install() {
+  local dir=$WINEPREFIX/drive_c/Velmora
+  mkdir -p "$dir"
+  cp -f "$VELMORA_BUILD/Sorvex.exe" "$dir/"
+  [ -f "$VELMORA_BUILD/Halvane4.dll" ] && cp -f "$VELMORA_BUILD/Halvane4.dll" "$dir/"
+  if [ ! -f "$dir/Halvane.set" ]; then
+    local when
+    when=$(date -d 'yesterday 18:30' '+%Y-%m-%d %H:%M:%S')
+    printf '%s\r\n' '[TraceScanOption]' "PreviousCleanDate2=$when" 'PreviousCleanCount=128' \
+      'PreviousCleanSize=20480.5' 'TotalCleanCount=1024' 'TotalCleanSize=524288.25' \
+      | iconv -f UTF-8 -t GBK > "$dir/Halvane.set"
+  fi
+  echo "$dir/Sorvex.exe"
+}
