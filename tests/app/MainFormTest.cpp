@@ -279,3 +279,33 @@ TEST_F(MainFormTest, OptionTreeLinksAndClickToClearQuestions) {
   EXPECT_EQ(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？", asked[0]);
   EXPECT_EQ(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？", asked[1]);
 }
+
+TEST_F(MainFormTest, ClickToClearOnOkClearsTheFormDataThenThePasswords) {
+  form->Show(SW_SHOWNORMAL);
+  testsupport::HermeticRegistry registry;  // the stand-in library clears these keys
+  const wchar_t* storage1 = L"Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage1";
+  const wchar_t* storage2 = L"Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage2";
+  testsupport::SetRegBinary(HKEY_CURRENT_USER, storage1, L"form", "x");
+  testsupport::SetRegBinary(HKEY_CURRENT_USER, storage2, L"password", "y");
+  auto valueCount = [](const wchar_t* key) {
+    HKEY k = nullptr;
+    DWORD values = 0;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+      RegQueryInfoKeyW(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                       nullptr, nullptr, nullptr);
+      RegCloseKey(k);
+    }
+    return values;
+  };
+  form->confirm = [](const std::wstring&) { return true; };
+  ui::TreeModel& tree = form->vtTraceOption.Model();
+  ui::TreeHit hit;
+  hit.pt.x = form->vtTraceOption.ColumnWidth(0) + 3;
+  hit.node = catalogue::FindOption(tree, L"清理表单自动完成历史记录");
+  form->VTTraceOptionMouseDown(hit);
+  EXPECT_EQ(0u, valueCount(storage1));
+  EXPECT_EQ(1u, valueCount(storage2));
+  hit.node = catalogue::FindOption(tree, L"清除密码自动完成历史记录");
+  form->VTTraceOptionMouseDown(hit);
+  EXPECT_EQ(0u, valueCount(storage2));
+}
