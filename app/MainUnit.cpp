@@ -187,7 +187,7 @@ void TFormSorvex::OnCommand(int id, int code) {
   }
 }
 
-HFONT TFormSorvex::MakeFont(int extraPoints, bool bold, const wchar_t*) {
+HFONT TFormSorvex::MakeFont(int extraPoints, bool bold) {
   LOGFONTW lf = baseFont_;
   if (extraPoints) {
     // Sizes are in points: -12 pixels is 9 points on a 96-dpi screen.

@@ -111,7 +111,7 @@ class TFormSorvex {
   void SetupOptionTree();
   void ShowPage(int page);
   void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
-  HFONT MakeFont(int extraPoints, bool bold, const wchar_t* faceFrom = nullptr);
+  HFONT MakeFont(int extraPoints, bool bold);
   void SetFont(HWND hwnd, HFONT font);
   HBITMAP Bitmap(const wchar_t* name);
 

@@ -132,6 +132,32 @@ struct ClickTracker {
   }
 };
 
+// The per-window record and the font, shared by the controls that keep a record: the
+// record is made with the window and freed with it.
+template <class Data>
+bool CommonMessages(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Data*& d, LRESULT& result) {
+  switch (msg) {
+    case WM_NCCREATE:
+      d = new Data;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(d));
+      return false;
+    case WM_NCDESTROY:
+      delete d;
+      d = nullptr;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      return false;
+    case WM_SETFONT:
+      d->font = reinterpret_cast<HFONT>(wp);
+      if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, TRUE);
+      result = 0;
+      return true;
+    case WM_GETFONT:
+      result = reinterpret_cast<LRESULT>(d->font);
+      return true;
+  }
+  return false;
+}
+
 struct LabelData {
   COLORREF color = RGB(0, 0, 0);
   HFONT font = nullptr;
@@ -143,20 +169,10 @@ struct LabelData {
 
 LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   LabelData* d = reinterpret_cast<LabelData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  LRESULT common;
+  if (CommonMessages(hwnd, msg, wp, lp, d, common)) return common;
+  if (!d) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new LabelData));
-      break;
-    case WM_NCDESTROY:
-      delete d;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      break;
-    case WM_SETFONT:
-      d->font = reinterpret_cast<HFONT>(wp);
-      if (LOWORD(lp)) InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(d->font);
     case kLabelSetColor:
       d->color = COLORREF(wp);
       InvalidateRect(hwnd, nullptr, TRUE);
@@ -312,20 +328,10 @@ struct SpeedData {
 
 LRESULT CALLBACK SpeedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   SpeedData* d = reinterpret_cast<SpeedData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  LRESULT common;
+  if (CommonMessages(hwnd, msg, wp, lp, d, common)) return common;
+  if (!d) return DefWindowProcW(hwnd, msg, wp, lp);
   switch (msg) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new SpeedData));
-      break;
-    case WM_NCDESTROY:
-      delete d;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      break;
-    case WM_SETFONT:
-      d->font = reinterpret_cast<HFONT>(wp);
-      InvalidateRect(hwnd, nullptr, TRUE);
-      return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(d->font);
     case kSpeedSetGlyph:
       d->glyph = reinterpret_cast<HBITMAP>(lp);
       InvalidateRect(hwnd, nullptr, TRUE);
