@@ -77,16 +77,7 @@ void TreeModel::Delete(TreeNode* node) {
     p->last_ = node->prev_;
   --p->childCount_;
 
-  std::size_t freed = 0;
-  std::vector<TreeNode*> stack{node};
-  while (!stack.empty()) {
-    TreeNode* t = stack.back();
-    stack.pop_back();
-    for (TreeNode* c = t->first_; c; c = c->next_) stack.push_back(c);
-    delete t;
-    ++freed;
-  }
-  nodeCount_ -= freed;
+  nodeCount_ -= FreeSubtree(node);
 
   if (focusGone) SetFocused(nullptr);
   if (p != &root_ && p->checkType_ == CheckType::TriStateCheckBox) {
@@ -111,14 +102,17 @@ void TreeModel::Clear() {
   Notify(TreeChangeKind::Cleared, nullptr);
 }
 
-void TreeModel::FreeSubtree(TreeNode* node) {
+std::size_t TreeModel::FreeSubtree(TreeNode* node) {
+  std::size_t freed = 0;
   std::vector<TreeNode*> stack{node};
   while (!stack.empty()) {
     TreeNode* t = stack.back();
     stack.pop_back();
     for (TreeNode* c = t->first_; c; c = c->next_) stack.push_back(c);
     delete t;
+    ++freed;
   }
+  return freed;
 }
 
 TreeNode* TreeModel::NextInTree(const TreeNode* node) {

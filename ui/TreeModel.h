@@ -174,7 +174,8 @@ class TreeModel {
   // Adds delta rows to the counts above node, as far as the expanded chain reaches.
   void AddBelowRows(TreeNode* node, std::ptrdiff_t delta);
   void RebuildRows() const;
-  static void FreeSubtree(TreeNode* node);
+  // Frees the node and everything below it; returns how many nodes that was.
+  static std::size_t FreeSubtree(TreeNode* node);
 
   TreeNode root_;  // never shown; its children are the top-level nodes
   std::size_t nodeCount_ = 0;

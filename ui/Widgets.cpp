@@ -132,8 +132,8 @@ struct ClickTracker {
   }
 };
 
-// The per-window record and the font, shared by the controls that keep a record: the
-// record is made with the window and freed with it.
+// The per-window record, the font and the text, shared by the controls that keep a
+// record: the record is made with the window and freed with it.
 template <class Data>
 bool CommonMessages(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Data*& d, LRESULT& result) {
   switch (msg) {
@@ -153,6 +153,10 @@ bool CommonMessages(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Data*& d, LRESULT
       return true;
     case WM_GETFONT:
       result = reinterpret_cast<LRESULT>(d->font);
+      return true;
+    case WM_SETTEXT:  // the new text is painted at once
+      result = DefWindowProcW(hwnd, msg, wp, lp);
+      InvalidateRect(hwnd, nullptr, TRUE);
       return true;
   }
   return false;
@@ -187,11 +191,6 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       d->align = UINT(wp);
       InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
-    case WM_SETTEXT: {
-      LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
-      InvalidateRect(hwnd, nullptr, TRUE);
-      return r;
-    }
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
@@ -346,11 +345,6 @@ LRESULT CALLBACK SpeedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       d->transparent = wp != 0;
       InvalidateRect(hwnd, nullptr, TRUE);
       return 0;
-    case WM_SETTEXT: {
-      LRESULT r = DefWindowProcW(hwnd, msg, wp, lp);
-      InvalidateRect(hwnd, nullptr, TRUE);
-      return r;
-    }
     case WM_SETCURSOR:
       SetCursor(LoadCursorW(nullptr, IDC_HAND));
       return TRUE;
