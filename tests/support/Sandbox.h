@@ -68,6 +68,26 @@ class SandboxTest : public ::testing::Test {
 }  // namespace testsupport
 
 namespace testsupport {
+// The URL cache is one per prefix and shared by all test processes; a test that clears
+// a whole kind of entry, or counts on its entries surviving, holds this lock meanwhile.
+class UrlCacheLock {
+ public:
+  UrlCacheLock() : mutex_(CreateMutexW(nullptr, FALSE, L"VelmoraTestUrlCache")) {
+    if (mutex_) WaitForSingleObject(mutex_, INFINITE);
+  }
+  ~UrlCacheLock() {
+    if (mutex_) {
+      ReleaseMutex(mutex_);
+      CloseHandle(mutex_);
+    }
+  }
+  UrlCacheLock(const UrlCacheLock&) = delete;
+  UrlCacheLock& operator=(const UrlCacheLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
 // Makes `link` a symbolic link to the folder `target`: with CreateSymbolicLinkW where it
 // works, else (Wine) as a Linux symbolic link, which Wine shows as a reparse point.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);

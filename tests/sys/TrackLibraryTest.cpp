@@ -111,6 +111,7 @@ class Recorder {
 }  // namespace
 
 TEST_F(TrackLibraryTest, FormCodesEmptyOnlyTheirStore) {
+  UrlCacheLock cache;  // code 0 below clears every history entry of the prefix
   const std::wstring forms = kForms;
   // Absent stores are no error.
   sys::ClearTracksForVista(nullptr, 3);
@@ -134,6 +135,7 @@ TEST_F(TrackLibraryTest, FormCodesEmptyOnlyTheirStore) {
 }
 
 TEST_F(TrackLibraryTest, CacheCodesRemoveOnlyTheirKindOfEntry) {
+  UrlCacheLock cache;
   const std::wstring tag = std::to_wstring(GetCurrentProcessId());
   const std::wstring cookie = L"Cookie:user@velmora" + tag + L".example.com/";
   const std::wstring visited = L"Visited: user@http://velmora" + tag + L".example.com/";
