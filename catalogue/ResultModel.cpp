@@ -1,5 +1,7 @@
 #include "catalogue/ResultModel.h"
 
+#include <shellapi.h>
+
 #include "sys/Text.h"
 
 namespace catalogue {
@@ -24,6 +26,23 @@ int ResultImages::Append(HICON icon) {
   if (!icon) return -1;
   if (!list_) list_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64);
   return ImageList_AddIcon(list_, icon);
+}
+
+int ResultImages::AppendFileIcon(const std::wstring& path) {
+  SHFILEINFOW info = {};
+  HICON icon = nullptr;
+  bool owned = false;
+  if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) &&
+      info.hIcon) {
+    icon = info.hIcon;
+    owned = true;
+  } else {
+    icon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32517), IMAGE_ICON, 64, 64,
+                                         LR_SHARED | LR_DEFAULTSIZE));
+  }
+  int index = Append(icon);
+  if (owned) DestroyIcon(icon);
+  return index;
 }
 
 int ResultImages::Count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }

@@ -40,6 +40,9 @@ class ResultImages {
   // The new image's number, or -1. Called on the main thread only (the finder's
   // hand-over is synchronised), so painting never sees a list being changed.
   int Append(HICON icon);
+  // The file's small shell icon (the shared Windows logo when the shell has none),
+  // appended; its number, or -1.
+  int AppendFileIcon(const std::wstring& path);
   HIMAGELIST Handle() const { return list_; }
   int Count() const;
 

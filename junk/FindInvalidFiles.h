@@ -1,0 +1,87 @@
+// TFindInvalidFiles: the junk-file finder thread. It walks a fixed sequence of places and
+// hands every junk file, broken shortcut and empty folder to the main thread, which adds
+// it to the result tree. It deletes nothing.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/ResultModel.h"
+#include "sys/Folders.h"
+#include "sys/Thread.h"
+
+namespace junk {
+
+// One finding, made by the worker and read by the main thread during the hand-over.
+struct FindResult {
+  std::wstring Path;      // a file's full path; a folder's path (trailing backslash)
+  std::int64_t Size = 0;  // bytes; 0 for folders
+  int ImageIndex = 7;     // in the result image list; 43 for folders
+  int IsFolder = 0;       // 0 file, 1 empty folder
+};
+
+enum class WalkMode { Files, EmptyFolders };
+
+class TFindInvalidFiles : public sys::Thread {
+ public:
+  // Created suspended. `results` receives the findings (through the hand-over only);
+  // `folders` is copied; `status` writes status panel 0 and runs on the main thread.
+  TFindInvalidFiles(catalogue::ResultModel& results, const sys::Folders& folders,
+                    int majorVersion, std::function<void(const std::wstring&)> status);
+  ~TFindInvalidFiles() override;
+
+  std::wstring StatusText;
+  bool CleanTempFiles = false;
+  bool CheckShortcuts = false;
+  bool FindEmptyFolders = false;
+  bool SkipLockedFiles = false;
+  bool IncludeReadOnly = false;
+  bool IncludeSystem = false;
+  bool IncludeHidden = false;
+  std::vector<std::wstring> ExcludedFolders;  // lower-case folder fragments
+  std::vector<std::wstring> ExcludedNames;    // lower-case file-name fragments
+  std::unique_ptr<std::vector<std::wstring>> RootFolders;  // may be absent
+  FindResult* CurrentResult = nullptr;
+  bool CleanLogFiles = false;
+  bool CleanThumbnailCache = false;
+  bool CleanErrorReports = false;
+  bool CleanSymantecLogs = false;
+  bool CleanAcrobatCache = false;
+  std::int64_t FoundBytes = 0;
+
+  // The IE cache clean mode of the scan (0, 1, 2; -1 none), for the exclusions of step 2.
+  int IECleanMode = -1;
+  // GetDriveTypeW; tests put CD-ROM and removable drives here.
+  std::function<UINT(const std::wstring& root)> DriveType;
+
+  // Run through Synchronize.
+  void ShowStatus();
+  void PostResult();
+
+  // The walk (worker thread; public so that tests can drive single steps).
+  void ScanFolder(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);
+  void WalkFolder(const std::wstring& folder, WalkMode mode);
+  FindResult* MakeFileResult(const std::wstring& folder, const WIN32_FIND_DATAW& entry);
+  // Called inside the synchronised hand-over only.
+  int AddFileIcon(const std::wstring& path);
+
+ protected:
+  void Execute() override;
+
+ private:
+  void Status(const std::wstring& text);
+  void Report(FindResult* r);
+  catalogue::ResultModel& results_;
+  sys::Folders folders_;
+  int majorVersion_;
+  std::function<void(const std::wstring&)> status_;
+};
+
+// Appends a slash when missing and folds doubled backslashes into one.
+std::wstring NormalizeFolderPath(const std::wstring& path);
+
+}  // namespace junk

@@ -1,0 +1,18 @@
+// The browser sources: the Internet Explorer URL cache, Firefox, Chrome and Opera.
+#pragma once
+#include "catalogue/ScanContext.h"
+
+namespace scan {
+
+using catalogue::ScanContext;
+
+// Mode 0 all entries, 1 without cookies, 2 without cookies and history; other modes do
+// nothing. In delete mode the entries are removed instead of reported.
+void ScanIECache(ScanContext& ctx, int mode, bool deleteMode);
+void ScanFirefox(ScanContext& ctx, bool history, bool downloads, bool formHistory, bool cache,
+                 bool cookies);
+void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool cookies,
+                bool logins);
+void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies);
+
+}  // namespace scan
