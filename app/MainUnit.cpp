@@ -8,6 +8,7 @@
 #include "app/Statistics.h"
 #include "catalogue/TraceOption.h"
 #include "sys/FileUtils.h"
+#include "sys/ProcessList.h"
 #include "sys/ProfileIni.h"
 #include "sys/TrackLibrary.h"
 #include "sys/TarnGetOSInfo.h"
@@ -26,7 +27,12 @@ static const COLORREF kSummaryColor = RGB(0, 51, 0);
 static const COLORREF kBannerColor = RGB(26, 122, 82);
 static const COLORREF kStatusColor = RGB(234, 245, 232);
 
-TFormSorvex::TFormSorvex(sys::TTarnOSInfo* os) : settingsFile(SettingsFilePath()), os_(os) {}
+TFormSorvex::TFormSorvex(sys::TTarnOSInfo* os) : settingsFile(SettingsFilePath()), os_(os) {
+  messageBox = [this](const std::wstring& text, UINT type) {
+    return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, type);
+  };
+  isProcessRunning = [](const std::wstring& exe) { return sys::IsProcessRunning(exe); };
+}
 
 TFormSorvex::~TFormSorvex() {
   if (hwnd_ && !destroyed_) DestroyWindow(hwnd_);
@@ -152,6 +158,8 @@ LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
         CloseWhileBusy();
         return 0;
       }
+      // A finder that outlives its scan is stopped and waited for before the window goes.
+      if (dispatcher_ && dispatcher_->Busy()) RunHandler(&TFormSorvex::CloseWhileBusy);
       RunHandler(&TFormSorvex::FormClose);
       DestroyWindow(hwnd_);
       return 0;
@@ -417,8 +425,8 @@ void TFormSorvex::FormCreate() {
   SetupOptionTree();
   SetupResultTree();
   // 6. State.
-  ieCleanMode = -1;
-  tempFilesRequested = false;
+  scanState.ieCleanMode = -1;
+  scanState.tempFilesRequested = false;
   firstActivated = false;
   // 7. Special folders.
   try {
@@ -432,8 +440,9 @@ void TFormSorvex::FormCreate() {
     for (const auto& kv : all.special) folders.special.insert(kv);
   } catch (...) {
   }
+  SetupDispatcher();
   // 8. One-key state.
-  oneKey = false;
+  scanState.oneKey = false;
   cleaned = false;
   // 9. Summary lines and verdict.
   bool recent = FillCleanSummary(false);
@@ -533,11 +542,8 @@ bool TFormSorvex::FillCleanSummary(bool thisTime) {
   return summary.recentlyCleaned;
 }
 
-void TFormSorvex::FormShow() {
-  if (vtTraceOption.Model().NodeCount() == 0 && os_) {
-    sys::ProfileIni saved(settingsFile);
-    catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
-  }
+// Gives the memory of start-up and of a scan back to the system (NT family only).
+static void TrimWorkingSet() {
   OSVERSIONINFOW vi = {};
   vi.dwOSVersionInfoSize = sizeof vi;
 #pragma GCC diagnostic push
@@ -545,6 +551,14 @@ void TFormSorvex::FormShow() {
   bool nt = GetVersionExW(&vi) && vi.dwPlatformId == VER_PLATFORM_WIN32_NT;
 #pragma GCC diagnostic pop
   if (nt) SetProcessWorkingSetSize(GetCurrentProcess(), SIZE_T(-1), SIZE_T(-1));
+}
+
+void TFormSorvex::FormShow() {
+  if (vtTraceOption.Model().NodeCount() == 0 && os_) {
+    sys::ProfileIni saved(settingsFile);
+    catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
+  }
+  TrimWorkingSet();
 }
 
 void TFormSorvex::FormActivate() {
@@ -559,10 +573,12 @@ void TFormSorvex::FormActivate() {
 
 void TFormSorvex::FormClose() {
   sys::ProfileIni ini(settingsFile);
-  catalogue::SaveOptionStates(vtTraceOption.Model(), ini, ieCleanMode);
+  catalogue::SaveOptionStates(vtTraceOption.Model(), ini, scanState.ieCleanMode);
 }
 
 void TFormSorvex::FormDestroy() {
+  // The dispatcher reads the system facts; a finder still running is ended first.
+  dispatcher_.reset();
   os_.reset();
   if (!foldersReleased) {
     windowsDir_.reset();
@@ -602,6 +618,51 @@ void TFormSorvex::SelectPageButton(HWND button) {
     SendMessageW(button, ui::kSpeedSetDown, TRUE, 0);
     sys::ProcessMessages();
   }
+}
+
+void TFormSorvex::SetupDispatcher() {
+  if (!os_) return;
+  HWND scanButton = Component(L"ButtonScanTrace");
+  HWND cleanButton = Component(L"ButtonDelAllTrace");
+  HWND stat = Component(L"stat1");
+  scan::ScanWindow w;
+  w.buttonCaption = [scanButton] {
+    wchar_t text[32] = L"";
+    GetWindowTextW(scanButton, text, 32);
+    return std::wstring(text);
+  };
+  w.setButtonCaption = [scanButton](const std::wstring& text) {
+    SetWindowTextW(scanButton, text.c_str());
+  };
+  w.enableClean = [cleanButton](bool on) { EnableWindow(cleanButton, on); };
+  w.setStatus = [stat](int panel, const std::wstring& text) {
+    SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
+  };
+  w.processMessages = [] { sys::ProcessMessages(); };
+  w.resetResultImages = [this] {
+    results.Images().Reset(imageList1_);
+    vtTraceResult.SetImages(results.Images().Handle());
+  };
+  w.oneKeyStep = [this](int stage, int count, double kilobytes) {
+    OneKeyStep(stage, count, kilobytes);
+  };
+  w.notice = [this](const std::wstring& text) { messageBox(text, MB_OK | MB_ICONINFORMATION); };
+  w.askClean = [this](const std::wstring& text) {
+    return messageBox(text, MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+  };
+  w.startClean = [this] { ButtonDelAllTraceClick(); };
+  w.isProcessRunning = [this](const std::wstring& exe) { return isProcessRunning(exe); };
+  w.trimWorkingSet = TrimWorkingSet;
+  dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
+                                             sys::AppFolders(), *os_, std::move(w)));
+}
+
+void TFormSorvex::ButtonScanTraceClick() {
+  if (dispatcher_) dispatcher_->ScanTraces(false);
+}
+
+void TFormSorvex::CloseWhileBusy() {
+  if (dispatcher_ && dispatcher_->Busy()) dispatcher_->Abandon();
 }
 
 void TFormSorvex::Button3Click() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }

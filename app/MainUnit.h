@@ -10,6 +10,7 @@
 
 #include "app/Statistics.h"
 #include "catalogue/ResultModel.h"
+#include "scan/ScanTraces.h"
 #include "sys/Folders.h"
 #include "ui/VirtualTree.h"
 
@@ -64,13 +65,16 @@ class TFormSorvex {
   void BtnOverviewClick();
   void SelectPageButton(HWND button);
   void Button3Click();
-  // Called when the user closes the window while a handler runs; the scan stops here.
-  void CloseWhileBusy() {}
+  // Called when the user closes the window during a scan: it stops, and the finder is
+  // waited for, before the window goes.
+  void CloseWhileBusy();
   bool ClosePending() const { return closePending_; }
   // Later parts of the program fill these in.
   void Label10Click() {}
   void Button1Click() {}
-  void ButtonScanTraceClick() {}
+  void ButtonScanTraceClick();
+  // The one-key progress; filled in by the one-key run.
+  void OneKeyStep(int, int, double) {}
   void ButtonDelAllTraceClick() {}
   void Label1Click();
   void Label2Click();
@@ -79,6 +83,10 @@ class TFormSorvex {
   void VTTraceOptionMouseDown(const ui::TreeHit& hit);
   // Asks with OK and Cancel; tests answer for the user.
   std::function<bool(const std::wstring& text)> confirm;
+  // Every other message box of the window (caption "一键清理Sandrel版"); tests answer.
+  std::function<int(const std::wstring& text, UINT type)> messageBox;
+  // Whether a process of that executable name runs; tests stand in for the system.
+  std::function<bool(const std::wstring& exe)> isProcessRunning;
   void Label13Click() {}
   void Label17Click() {}
 
@@ -89,9 +97,7 @@ class TFormSorvex {
   std::wstring settingsFile;
 
   // State read by other parts.
-  int ieCleanMode = -1;
-  bool tempFilesRequested = false;
-  bool oneKey = false;
+  scan::ScanState scanState;
   bool cleaned = false;
   bool firstActivated = false;
   bool foldersReleased = false;
@@ -100,6 +106,8 @@ class TFormSorvex {
   // Declared before the trees: VTTraceResult shows its tree and must go first.
   catalogue::ResultModel results;
   ui::VirtualTree vtTraceOption, vtTraceResult, vtCleanResult, vtLog;
+  // Null until the window exists with its system facts.
+  scan::ScanDispatcher* Dispatcher() { return dispatcher_.get(); }
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -109,6 +117,7 @@ class TFormSorvex {
   void CreateComponents();
   void SetupResultTree();
   void SetupOptionTree();
+  void SetupDispatcher();
   void ShowPage(int page);
   void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
   HFONT MakeFont(int extraPoints, bool bold);
@@ -131,6 +140,7 @@ class TFormSorvex {
   HCURSOR handCursor_ = nullptr;
   // The three folder buffers of the system: filled at creation, freed at destruction.
   std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;
+  std::unique_ptr<scan::ScanDispatcher> dispatcher_;
 };
 
 // Runs the message loop of a created form until it closes.

@@ -3,25 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/TraceOption.h"
-#include "sys/Seams.h"
+#include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
 
 using namespace catalogue;
 
 namespace {
 
-sys::TTarnOSInfo System(int major, int minor) {
-  sys::ScopedSeams seams;
-  sys::Seams().readVersionFacts = [=] {
-    sys::VersionFacts f;
-    f.queryOk = f.extendedOk = true;
-    f.major = major;
-    f.minor = minor;
-    f.productType = 1;
-    return f;
-  };
-  return sys::TTarnOSInfo();
-}
+sys::TTarnOSInfo System(int major, int minor) { return testsupport::FakeSystem(major, minor); }
 
 ui::CheckState StateOf(const ui::TreeModel& t, const wchar_t* caption) {
   ui::TreeNode* n = FindOption(t, caption);

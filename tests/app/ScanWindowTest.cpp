@@ -1,0 +1,130 @@
+// A real scan from the window's scan button on a seeded sandbox: the button as stop
+// signal while the finder runs, the summary, and a close in the middle of it.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "catalogue/TraceOption.h"
+#include "sys/Folders.h"
+#include "sys/SizeText.h"
+#include "sys/TarnGetOSInfo.h"
+#include "sys/Text.h"
+#include "tests/support/Sandbox.h"
+
+namespace {
+
+std::wstring TextOf(HWND hwnd) {
+  std::wstring s(size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  s.resize(size_t(GetWindowTextW(hwnd, &s[0], int(s.size()))));
+  return s;
+}
+
+class ScanWindowTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    form->settingsFile = sandbox / L"Halvane.set";
+    ASSERT_NE(nullptr, form->Create());
+    form->messageBox = [this](const std::wstring& text, UINT type) {
+      boxes.push_back(text);
+      return (type & MB_OKCANCEL) ? IDCANCEL : IDOK;
+    };
+    // The scan walks the sandbox, never the prefix's own folders.
+    sys::Folders& f = sys::AppFolders();
+    f.windows = sandbox.dir(L"Windows");
+    f.system = sandbox.dir(L"Windows\\system32");
+    f.temp = sandbox.dir(L"Temp") + L"\\";
+    f.special.clear();
+    f.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    f.special[CSIDL_PROGRAMS] = sandbox.dir(L"Profile\\Programs");
+    form->Show(SW_SHOWNORMAL);
+    form->BtnOverviewClick();
+    catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
+    for (const wchar_t* o : {L"临时文件", L"运行(开始菜单中)"}) {
+      ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), o);
+      ASSERT_NE(nullptr, n);
+      form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
+    }
+    testsupport::SetRegString(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
+                              L"a", L"cmd\\1");
+    // Enough files that the finder is still at work when the walk of the options ends:
+    // each finding waits for the window.
+    for (int i = 0; i < 400; ++i) sandbox.file(L"Temp\\f" + std::to_wstring(i) + L".tmp", "abcd");
+  }
+  void TearDown() override {
+    if (form && !form->Destroyed()) DestroyWindow(form->Handle());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  void ClickScan() {
+    HWND b = form->Component(L"ButtonScanTrace");
+    SendMessageW(GetParent(b), WM_COMMAND, MAKEWPARAM(app::idButtonScanTrace, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(b));
+  }
+  std::wstring Panel(int i) {
+    wchar_t text[512] = L"";
+    SendMessageW(form->Component(L"stat1"), SB_GETTEXTW, i, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+
+  std::unique_ptr<app::TFormSorvex> form;
+  std::vector<std::wstring> boxes;
+};
+
+}  // namespace
+
+TEST_F(ScanWindowTest, TheButtonStopsTheRunningFinderAndTheSummaryFollows) {
+  HWND scan = form->Component(L"ButtonScanTrace");
+  HWND clean = form->Component(L"ButtonDelAllTrace");
+  ClickScan();
+  // The options are walked; the finder goes on and the button still reads "停止".
+  ASSERT_TRUE(form->scanState.finderRunning);
+  EXPECT_FALSE(form->scanState.scanning);
+  EXPECT_TRUE(form->scanState.tempFilesRequested);
+  EXPECT_EQ(L"停止", TextOf(scan));
+  EXPECT_FALSE(IsWindowEnabled(clean));
+  EXPECT_TRUE(boxes.empty());
+  ClickScan();  // stop
+  EXPECT_FALSE(form->scanState.finderRunning);
+  EXPECT_EQ(L"扫描", TextOf(scan));
+  int items = form->results.ItemCount();
+  ASSERT_GE(items, 1);     // at least the RunMRU value
+  EXPECT_LT(items, 401);   // the walk was cut short
+  EXPECT_TRUE(IsWindowEnabled(clean));
+  // The finder's end made the summary, with its bytes in the total.
+  std::wstring summary = sys::Format(
+      L"共扫描分析到: %d 个可清理项，估计可以释放 %s 的磁盘空间。", items,
+      sys::FormatByteSize(form->results.SizeTotal()).c_str());
+  EXPECT_EQ(4 * (items - 1), form->results.SizeTotal());
+  EXPECT_EQ(summary, Panel(0));
+  EXPECT_EQ(L"", Panel(1));
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(summary + L"\r要立即清理这些项目，请点击“确定”按钮。", boxes[0]);
+  // The result tree shows the registry item and the files.
+  std::wstring tree(65536, L'\0');
+  tree.resize(size_t(SendMessageW(form->Component(L"VTTraceResult"), WM_GETTEXT, tree.size(),
+                                  reinterpret_cast<LPARAM>(&tree[0]))));
+  EXPECT_NE(std::wstring::npos, tree.find(L"[x] HKEY_CURRENT_USER\t"));
+  if (items > 1) {
+    EXPECT_NE(std::wstring::npos, tree.find(L".tmp\t"));
+  }
+}
+
+TEST_F(ScanWindowTest, ClosingWhileTheFinderRunsWaitsForItAndAsksNothing) {
+  ClickScan();
+  ASSERT_TRUE(form->scanState.finderRunning);
+  SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(form->Destroyed());
+  EXPECT_FALSE(form->scanState.finderRunning);
+  EXPECT_TRUE(boxes.empty());
+}

@@ -1,0 +1,369 @@
+// The dispatcher against a window stand-in: the order of the groups, the stop, the
+// finder's configuration, the browser notices and the summary.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "catalogue/TraceOption.h"
+#include "junk/FindInvalidFiles.h"
+#include "scan/ScanTraces.h"
+#include "sys/Text.h"
+#include "sys/Thread.h"
+#include "tests/support/FakeSystem.h"
+#include "tests/support/Sandbox.h"
+
+using namespace testsupport;
+
+namespace {
+
+const wchar_t kRunMru[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+const wchar_t kLastVisited[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU";
+const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const wchar_t kPaint[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List";
+
+// What the dispatcher sees of the window, recorded.
+struct FakeWindow {
+  std::wstring caption = scan::kScanCaption;
+  bool cleanEnabled = true;
+  std::wstring status[2];
+  std::vector<std::tuple<int, int, double>> stages;
+  std::vector<std::wstring> notices, questions;
+  bool answer = false;
+  int cleans = 0;
+  std::set<std::wstring> running;
+  std::function<void()> onPump;
+
+  scan::ScanWindow Make() {
+    scan::ScanWindow w;
+    w.buttonCaption = [this] { return caption; };
+    w.setButtonCaption = [this](const std::wstring& t) { caption = t; };
+    w.enableClean = [this](bool on) { cleanEnabled = on; };
+    w.setStatus = [this](int panel, const std::wstring& t) { status[panel] = t; };
+    w.processMessages = [this] {
+      sys::ProcessMessages();
+      if (onPump) onPump();
+    };
+    w.resetResultImages = [] {};
+    w.oneKeyStep = [this](int stage, int count, double kb) {
+      stages.emplace_back(stage, count, kb);
+    };
+    w.notice = [this](const std::wstring& t) {
+      notices.push_back(t);
+      if (onNotice) onNotice();
+    };
+    w.askClean = [this](const std::wstring& t) {
+      questions.push_back(t);
+      return answer;
+    };
+    w.startClean = [this] { ++cleans; };
+    w.isProcessRunning = [this](const std::wstring& exe) { return running.count(exe) > 0; };
+    w.trimWorkingSet = [] {};
+    return w;
+  }
+  std::function<void()> onNotice;
+};
+
+class ScanTracesTest : public SandboxTest {
+ protected:
+  void SetUp() override {
+    sys::InitMainThread();
+    folders.windows = sandbox.dir(L"Windows");
+    folders.system = sandbox.dir(L"Windows\\system32");
+    folders.temp = sandbox.dir(L"Temp") + L"\\";
+    folders.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    folders.special[CSIDL_SENDTO] = sandbox.dir(L"Profile\\SendTo");
+    folders.special[CSIDL_COOKIES] = sandbox.dir(L"Profile\\Cookies");
+    folders.special[CSIDL_COMMON_PROGRAMS] = sandbox.dir(L"All\\Programs");
+    sandbox.dir(L"All\\Programs\\Tools\\Old");
+    UseSystem(6, 1);
+  }
+  void TearDown() override { WaitForFinder(); }
+
+  void UseSystem(int major, int minor) {
+    os = FakeSystem(major, minor);
+    catalogue::BuildOptionTree(options, os, nullptr);
+    catalogue::SetAllOptions(options, false);
+    dispatcher.reset(new scan::ScanDispatcher(state, results, options, folders, os, window.Make()));
+    dispatcher->onFinderReady = [this](junk::TFindInvalidFiles& f) {
+      ++finders;
+      cleanTemp = f.CleanTempFiles;
+      logs = f.CleanLogFiles;
+      thumbs = f.CleanThumbnailCache;
+      errors = f.CleanErrorReports;
+      shortcuts = f.CheckShortcuts;
+      symantec = f.CleanSymantecLogs;
+      acrobat = f.CleanAcrobatCache;
+      ieMode = f.IECleanMode;
+      excluded = f.ExcludedFolders;
+      roots = f.RootFolders ? *f.RootFolders : std::vector<std::wstring>();
+      emptyFolders = f.FindEmptyFolders && f.SkipLockedFiles && f.IncludeReadOnly &&
+                     f.IncludeHidden && !f.IncludeSystem;
+    };
+  }
+
+  void Check(const wchar_t* caption, ui::CheckState s = ui::CheckState::Checked) {
+    ui::TreeNode* n = catalogue::FindOption(options, caption);
+    ASSERT_NE(nullptr, n) << caption;
+    options.SetCheckState(n, s);
+  }
+
+  void WaitForFinder() {
+    for (int i = 0; i < 3000 && state.finderRunning; ++i) {
+      sys::ProcessMessages();
+      Sleep(2);
+    }
+    sys::ProcessMessages();
+  }
+
+  std::vector<std::wstring> TopLevelLocations() const {
+    std::vector<std::wstring> out;
+    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+      out.push_back(n->DataAs<catalogue::ResultItem>()->Location);
+    return out;
+  }
+
+  sys::Folders folders;
+  sys::TTarnOSInfo os = FakeSystem(6, 1);
+  ui::TreeModel options;
+  catalogue::ResultModel results;
+  scan::ScanState state;
+  FakeWindow window;
+  std::unique_ptr<scan::ScanDispatcher> dispatcher;
+
+  int finders = 0, ieMode = -9;
+  bool cleanTemp = false, logs = false, thumbs = false, errors = false, shortcuts = false,
+       symantec = false, acrobat = false, emptyFolders = false;
+  std::vector<std::wstring> excluded, roots;
+};
+
+}  // namespace
+
+TEST_F(ScanTracesTest, NothingCheckedEndsAtOnceWithNoResult) {
+  for (bool oneKey : {false, true}) {
+    window.stages.clear();
+    dispatcher->ScanTraces(oneKey);
+    EXPECT_EQ(scan::kScanCaption, window.caption);
+    EXPECT_FALSE(window.cleanEnabled);
+    EXPECT_EQ(oneKey ? L"" : L"没有符合条件的项目。", window.status[0]);
+    EXPECT_EQ(L"", window.status[1]);
+    EXPECT_EQ(0, finders);
+    EXPECT_TRUE(window.questions.empty());
+    EXPECT_FALSE(state.scanning);
+    EXPECT_EQ(2, state.ieCleanMode);
+    std::vector<std::tuple<int, int, double>> expected;
+    if (oneKey)
+      expected = {{0, 0, 0.0}, {1, 0, 0.0}, {2, 0, 0.0}, {3, 0, 0.0},
+                  {4, 0, 0.0}, {5, 0, 0.0}, {6, 0, 0.0}};
+    EXPECT_EQ(expected, window.stages) << oneKey;
+  }
+}
+
+// Each finder option is known by its own row, also where rows before it are absent.
+TEST_F(ScanTracesTest, FinderIsConfiguredFromItsOwnRows) {
+  struct Case {
+    int major, minor;
+    const wchar_t* option;
+    bool temp, logs, thumbs, errors, shortcuts, symantec, acrobat;
+  } cases[] = {
+      {6, 1, L"临时文件", true, false, false, false, false, false, false},
+      {6, 1, L"日志文件", false, true, false, false, false, false, false},
+      {6, 1, L"缩略图缓存", false, false, true, false, false, false, false},
+      {6, 1, L"Windows错误报告", false, false, false, true, false, false, false},
+      {6, 1, L"桌面和菜单中无效的快捷方式", false, false, false, false, true, false, false},
+      {5, 1, L"桌面和菜单中无效的快捷方式", false, false, false, false, true, false, false},
+      {5, 1, L"日志文件", false, true, false, false, false, false, false},
+      {6, 1, L"Symantec AntiVirus", false, false, false, false, false, true, false},
+      {6, 1, L"Acrobat Reader阅读器", false, false, false, false, false, false, true},
+  };
+  for (const Case& c : cases) {
+    UseSystem(c.major, c.minor);
+    finders = 0;
+    Check(c.option);
+    dispatcher->ScanTraces(false);
+    EXPECT_EQ(1, finders) << c.option;
+    EXPECT_EQ(c.temp, cleanTemp) << c.option;
+    EXPECT_EQ(c.temp, state.tempFilesRequested) << c.option;
+    EXPECT_EQ(c.logs, logs) << c.option;
+    EXPECT_EQ(c.thumbs, thumbs) << c.option;
+    EXPECT_EQ(c.errors, errors) << c.option;
+    EXPECT_EQ(c.shortcuts, shortcuts) << c.option;
+    EXPECT_EQ(c.symantec, symantec) << c.option;
+    EXPECT_EQ(c.acrobat, acrobat) << c.option;
+    EXPECT_TRUE(emptyFolders) << c.option;
+    WaitForFinder();
+    EXPECT_FALSE(state.finderRunning) << c.option;
+    EXPECT_EQ(scan::kScanCaption, window.caption) << c.option;
+  }
+  // The send-to, cookie and temporary folders are kept out, lower-cased; the unknown
+  // Internet cache folder adds no empty fragment that would keep everything out.
+  std::vector<std::wstring> expected = {sys::LowerCase(folders.Special(CSIDL_SENDTO)),
+                                        sys::LowerCase(folders.Special(CSIDL_COOKIES)),
+                                        sys::LowerCase(folders.temp)};
+  ASSERT_GE(excluded.size(), 3u);
+  EXPECT_EQ(expected, std::vector<std::wstring>(excluded.end() - 3, excluded.end()));
+}
+
+TEST_F(ScanTracesTest, ShortcutRootsAreTheCommonProgramsAndEveryFolderBelow) {
+  Check(L"桌面和菜单中无效的快捷方式");
+  dispatcher->ScanTraces(false);
+  std::wstring programs = folders.Special(CSIDL_COMMON_PROGRAMS);
+  std::vector<std::wstring> expected = {programs, programs + L"\\Tools",
+                                        programs + L"\\Tools\\Old"};
+  EXPECT_EQ(expected, roots);
+}
+
+TEST_F(ScanTracesTest, IEModeFollowsTheRadioItems) {
+  struct Case {
+    bool cacheChecked;
+    const wchar_t* radio;
+    int mode;
+  } cases[] = {
+      {true, L"全部IE缓存", 0},
+      {true, L"IE缓存(不包括IE Cookie)", 1},
+      {true, L"IE缓存(不包括IE Cookie和IE历史记录)", 2},
+      {false, L"全部IE缓存", 2},
+  };
+  for (const Case& c : cases) {
+    UseSystem(6, 1);
+    if (c.cacheChecked) Check(L"IE缓存");
+    Check(c.radio);
+    Check(L"临时文件");
+    dispatcher->ScanTraces(false);
+    EXPECT_EQ(c.mode, state.ieCleanMode) << c.radio;
+    EXPECT_EQ(c.mode, ieMode) << c.radio;
+    WaitForFinder();
+  }
+}
+
+TEST_F(ScanTracesTest, RunningBrowsersAreNoticedOnceAndSkippedInOneKeyMode) {
+  const std::wstring firefox =
+      L"说明：Firefox浏览器正在运行中，无法进行Firefox相关的清理，请关闭Firefox后点击“确定”。";
+  const std::wstring chrome =
+      L"Chrome浏览器正在运行中，无法进行相关的清理，请关闭Chrome后点击“确定”。";
+  Check(L"FireFox 浏览历史");
+  Check(L"Chrome 浏览历史");
+  struct Case {
+    std::set<std::wstring> running;
+    bool oneKey;
+    std::vector<std::wstring> notices;
+  } cases[] = {
+      {{}, false, {}},
+      {{L"firefox.exe"}, false, {firefox}},
+      {{L"firefox.exe", L"chrome.exe"}, false, {firefox, chrome}},
+      {{L"chrome.exe"}, false, {chrome}},
+      {{L"firefox.exe", L"chrome.exe"}, true, {}},
+  };
+  for (const Case& c : cases) {
+    window.notices.clear();
+    window.running = c.running;
+    dispatcher->ScanTraces(c.oneKey);
+    EXPECT_EQ(c.notices, window.notices) << c.running.size() << c.oneKey;
+  }
+}
+
+TEST_F(ScanTracesTest, ResultsGiveTheSummaryAndTheQuestion) {
+  SetRegString(HKEY_CURRENT_USER, kRunMru, L"a", L"cmd\\1");
+  SetRegString(HKEY_CURRENT_USER, kRunMru, L"b", L"notepad\\1");
+  Check(L"运行(开始菜单中)");
+  for (bool answer : {false, true}) {
+    window.questions.clear();
+    window.answer = answer;
+    window.cleans = 0;
+    dispatcher->ScanTraces(false);
+    WaitForFinder();  // the system group started the finder; its end gives the summary
+    ASSERT_EQ(2, results.ItemCount());
+    EXPECT_TRUE(window.cleanEnabled);
+    std::wstring text = L"共扫描分析到: 2 个可清理项，估计可以释放 0 Byte 的磁盘空间。";
+    EXPECT_EQ(text, window.status[0]);
+    EXPECT_EQ(L"", window.status[1]);
+    ASSERT_EQ(1u, window.questions.size());
+    EXPECT_EQ(text + L"\r要立即清理这些项目，请点击“确定”按钮。", window.questions[0]);
+    EXPECT_EQ(answer ? 1 : 0, window.cleans);
+  }
+  // In one-key mode the summary reports stage 6 and asks nothing.
+  window.questions.clear();
+  window.stages.clear();
+  dispatcher->ScanTraces(true);
+  WaitForFinder();
+  EXPECT_TRUE(window.questions.empty());
+  ASSERT_EQ(7u, window.stages.size());
+  EXPECT_EQ(std::make_tuple(6, 2, 0.0), window.stages.back());
+}
+
+// A press of the button while the system group runs: what was found stays, every later
+// source is skipped, and the summary still comes.
+TEST_F(ScanTracesTest, StopDuringTheSystemGroupKeepsWhatWasFound) {
+  SetRegString(HKEY_CURRENT_USER, kTypedUrls, L"url1", L"http://a.example/");
+  SetRegString(HKEY_CURRENT_USER, kRunMru, L"a", L"cmd\\1");
+  SetRegString(HKEY_CURRENT_USER, kRunMru, L"b", L"notepad\\1");
+  SetRegString(HKEY_CURRENT_USER, kLastVisited, L"x", L"y");
+  SetRegString(HKEY_CURRENT_USER, kPaint, L"File1", L"c:\\a.bmp");
+  for (const wchar_t* o : {L"IE地址栏中的历史网址记录", L"运行(开始菜单中)",
+                           L"最近运行的程序历史记录", L"Windows画图", L"冗余动态链接库"})
+    Check(o);
+  bool stopped = false;
+  window.onPump = [&] {
+    // The first RunMRU value is in: the user presses "停止".
+    if (!stopped && results.ItemCount() == 2 && window.caption == scan::kStopCaption) {
+      stopped = true;
+      dispatcher->ScanTraces(false);
+      EXPECT_EQ(scan::kScanCaption, window.caption);
+      EXPECT_TRUE(window.cleanEnabled);
+      EXPECT_FALSE(state.scanning);
+    }
+  };
+  dispatcher->ScanTraces(false);
+  ASSERT_TRUE(stopped);
+  // The finder was prepared before the stop; it is started and ended at once, and its
+  // end gives the summary.
+  EXPECT_EQ(1, finders);
+  WaitForFinder();
+  // The MRU walk finishes its key; the next sources never run.
+  std::vector<std::wstring> expected = {kTypedUrls, kRunMru, kRunMru};
+  EXPECT_EQ(expected, TopLevelLocations());
+  ASSERT_EQ(1u, window.questions.size());
+  EXPECT_TRUE(sys::StartsWith(window.questions[0], L"共扫描分析到: 3 个可清理项"));
+}
+
+// A stop while the finder still runs after the walk: it is ended, waited for, and its
+// completion gives the summary.
+TEST_F(ScanTracesTest, StopWhileTheFinderRunsWaitsForItAndSummarises) {
+  for (int i = 0; i < 300; ++i) sandbox.file(L"Temp\\f" + std::to_wstring(i) + L".tmp", "abc");
+  Check(L"临时文件");
+  dispatcher->ScanTraces(false);
+  ASSERT_EQ(1, finders);
+  ASSERT_TRUE(state.finderRunning);
+  EXPECT_EQ(scan::kStopCaption, window.caption);  // still scanning while the finder works
+  EXPECT_FALSE(state.scanning);
+  EXPECT_TRUE(window.questions.empty());
+  dispatcher->ScanTraces(false);  // the button again
+  EXPECT_FALSE(state.finderRunning);
+  EXPECT_EQ(scan::kScanCaption, window.caption);
+  int found = results.ItemCount();
+  EXPECT_LT(found, 300);
+  EXPECT_EQ(found > 0, window.cleanEnabled);
+  if (found > 0) {
+    ASSERT_EQ(1u, window.questions.size());
+    EXPECT_EQ(3 * found, results.SizeTotal());
+  }
+}
+
+// The window closing during a scan: the finder is ended and nothing is asked afterwards.
+TEST_F(ScanTracesTest, AbandonEndsTheFinderWithoutSummary) {
+  for (int i = 0; i < 300; ++i) sandbox.file(L"Temp\\f" + std::to_wstring(i) + L".tmp", "abc");
+  Check(L"临时文件");
+  dispatcher->ScanTraces(false);
+  ASSERT_TRUE(state.finderRunning);
+  dispatcher->Abandon();
+  EXPECT_FALSE(state.finderRunning);
+  EXPECT_FALSE(dispatcher->Busy());
+  EXPECT_TRUE(window.questions.empty());
+}
