@@ -93,6 +93,12 @@ ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   return item;
 }
 
+void ResultModel::Remove(ui::TreeNode* node) {
+  if (!node) return;
+  tree_.Delete(node);
+  ReportCount();
+}
+
 void ResultModel::Clear() {
   tree_.Clear();
   ReportCount();

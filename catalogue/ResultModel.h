@@ -84,6 +84,8 @@ class ResultModel {
   void SetCleaned() { cleaned_ = true; }
   // Empties the tree (the count text is reported again).
   void Clear();
+  // Removes one node with its rows (the count text is reported again).
+  void Remove(ui::TreeNode* node);
 
   ResultImages& Images() { return images_; }
 

@@ -3,7 +3,6 @@
 namespace scan {
 
 // The browser scanners come with their own work; until then they find nothing.
-void ScanIECache(ScanContext&, int, bool) {}
 void ScanFirefox(ScanContext&, bool, bool, bool, bool, bool) {}
 void ScanChrome(ScanContext&, bool, bool, bool, bool, bool) {}
 void ScanOpera(ScanContext&, bool, bool, bool, bool) {}

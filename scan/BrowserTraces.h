@@ -1,5 +1,7 @@
 // The browser sources: the Internet Explorer URL cache, Firefox, Chrome and Opera.
 #pragma once
+#include <windows.h>
+
 #include "catalogue/ScanContext.h"
 
 namespace scan {
@@ -9,6 +11,9 @@ using catalogue::ScanContext;
 // Mode 0 all entries, 1 without cookies, 2 without cookies and history; other modes do
 // nothing. In delete mode the entries are removed instead of reported.
 void ScanIECache(ScanContext& ctx, int mode, bool deleteMode);
+// Whether the cache walk takes an entry in `mode`: URL-history entries only when last
+// synchronised today (local time), or when that time cannot be converted.
+bool IECacheEntryTaken(DWORD type, const FILETIME& lastSync, int mode);
 void ScanFirefox(ScanContext& ctx, bool history, bool downloads, bool formHistory, bool cache,
                  bool cookies);
 void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool cookies,

@@ -62,12 +62,30 @@ std::wstring FromUtf8(const std::string& s) { return Widen(CP_UTF8, s); }
 std::string ToAnsi(const std::wstring& s) { return Narrow(CP_ACP, s); }
 std::wstring FromAnsi(const std::string& s) { return Widen(CP_ACP, s); }
 
+// The program's texts say "%s" for a text argument, which is always wide here; the C99
+// wide printf of MinGW reads a bare %s as a narrow string, so %s and %c get their "l".
+static std::wstring WideConversions(const wchar_t* fmt) {
+  std::wstring out;
+  for (const wchar_t* p = fmt; *p; ++p) {
+    out += *p;
+    if (*p != L'%') continue;
+    if (p[1] == L'%') {
+      out += *++p;
+      continue;
+    }
+    while (p[1] && wcschr(L"-+ #0123456789.*", p[1])) out += *++p;
+    if (p[1] == L's' || p[1] == L'c') out += L'l';
+  }
+  return out;
+}
+
 std::wstring Format(const wchar_t* fmt, ...) {
   std::vector<wchar_t> buf(256);
+  const std::wstring wide = WideConversions(fmt);
   for (;;) {
     va_list ap;
     va_start(ap, fmt);
-    int n = vswprintf(buf.data(), buf.size(), fmt, ap);
+    int n = vswprintf(buf.data(), buf.size(), wide.c_str(), ap);
     va_end(ap);
     if (n >= 0 && size_t(n) < buf.size()) return std::wstring(buf.data(), size_t(n));
     buf.resize(buf.size() * 4);

@@ -18,7 +18,8 @@ std::string ToUtf8(const std::wstring& s);
 std::wstring FromUtf8(const std::string& s);
 std::string ToAnsi(const std::wstring& s);
 std::wstring FromAnsi(const std::string& s);
-// printf-style formatting into a wide string.
+// printf-style formatting into a wide string; %s and %c take wide arguments, as the
+// program's texts ("删除: %s") are written.
 std::wstring Format(const wchar_t* fmt, ...);
 
 }  // namespace sys
