@@ -32,6 +32,7 @@ TFormSorvex::TFormSorvex(sys::TTarnOSInfo* os) : settingsFile(SettingsFilePath()
     return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, type);
   };
   isProcessRunning = [](const std::wstring& exe) { return sys::IsProcessRunning(exe); };
+  emptyRecycleBin = [this] { clean::EmptyRecycleBin(hwnd_); };
 }
 
 TFormSorvex::~TFormSorvex() {
@@ -443,7 +444,6 @@ void TFormSorvex::FormCreate() {
   SetupDispatcher();
   // 8. One-key state.
   scanState.oneKey = false;
-  cleaned = false;
   // 9. Summary lines and verdict.
   bool recent = FillCleanSummary(false);
   SendMessageW(Component(L"Image3"), ui::kPictureSetBitmap, FALSE,
@@ -577,7 +577,8 @@ void TFormSorvex::FormClose() {
 }
 
 void TFormSorvex::FormDestroy() {
-  // The dispatcher reads the system facts; a finder still running is ended first.
+  // Both read the system facts; a finder still running is ended first.
+  executor_.reset();
   dispatcher_.reset();
   os_.reset();
   if (!foldersReleased) {
@@ -650,11 +651,27 @@ void TFormSorvex::SetupDispatcher() {
   w.askClean = [this](const std::wstring& text) {
     return messageBox(text, MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
   };
-  w.startClean = [this] { ButtonDelAllTraceClick(); };
+  w.startClean = [this] { executor_->Run(false); };
   w.isProcessRunning = [this](const std::wstring& exe) { return isProcessRunning(exe); };
   w.trimWorkingSet = TrimWorkingSet;
   dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
                                              sys::AppFolders(), *os_, std::move(w)));
+  clean::CleanWindow c;
+  c.setStatus = [stat](int panel, const std::wstring& text) {
+    SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
+  };
+  c.processMessages = [] { sys::ProcessMessages(); };
+  c.oneKeyStep = [this](int step) { OneKeyStep(step, 0, 0); };
+  c.messageBox = [this](const std::wstring& text, UINT type) { return messageBox(text, type); };
+  c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };
+  c.emptyRecycleBin = [this] { emptyRecycleBin(); };
+  c.settingsFile = settingsFile;
+  executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
+                                           sys::AppFolders(), *os_, std::move(c)));
+}
+
+void TFormSorvex::ButtonDelAllTraceClick() {
+  if (executor_) executor_->Run(true);
 }
 
 void TFormSorvex::ButtonScanTraceClick() {

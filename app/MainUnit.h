@@ -10,6 +10,7 @@
 
 #include "app/Statistics.h"
 #include "catalogue/ResultModel.h"
+#include "clean/CleanTraces.h"
 #include "scan/ScanTraces.h"
 #include "sys/Folders.h"
 #include "ui/VirtualTree.h"
@@ -75,7 +76,9 @@ class TFormSorvex {
   void ButtonScanTraceClick();
   // The one-key progress; filled in by the one-key run.
   void OneKeyStep(int, int, double) {}
-  void ButtonDelAllTraceClick() {}
+  // The recycle bin; tests stand in for it so that no real one is emptied.
+  std::function<void()> emptyRecycleBin;
+  void ButtonDelAllTraceClick();
   void Label1Click();
   void Label2Click();
   void Label3Click();
@@ -98,7 +101,6 @@ class TFormSorvex {
 
   // State read by other parts.
   scan::ScanState scanState;
-  bool cleaned = false;
   bool firstActivated = false;
   bool foldersReleased = false;
   int activePage = 0;
@@ -141,6 +143,7 @@ class TFormSorvex {
   // The three folder buffers of the system: filled at creation, freed at destruction.
   std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;
   std::unique_ptr<scan::ScanDispatcher> dispatcher_;
+  std::unique_ptr<clean::CleanExecutor> executor_;
 };
 
 // Runs the message loop of a created form until it closes.

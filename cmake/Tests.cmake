@@ -32,6 +32,7 @@ velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
 velmora_test_program(scan scan)
+velmora_test_program(clean cleaner)
 velmora_test_program(app app)
 # The window tests load the program's pictures from their own executable.
 velmora_add_resources(test_app)

@@ -113,9 +113,11 @@ bool IECacheEntryTaken(DWORD type, const FILETIME& lastSync, int mode) {
   return !(type & kHistoryBit) || SyncedToday(lastSync);
 }
 
-void ScanIECache(ScanContext& ctx, int mode, bool deleteMode) {
+void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
+                 const std::set<std::wstring>& keep) {
   if (mode < 0 || mode > 2) return;
-  if (deleteMode && ctx.os.IsIE7OrLater()) {
+  // The track library clears whole kinds: not when some entries are to be kept.
+  if (deleteMode && keep.empty() && ctx.os.IsIE7OrLater()) {
     static const std::vector<int> codes[3] = {{0, 1, 2}, {0, 2}, {2}};
     for (int code : codes[mode]) sys::ClearTracksForVista(nullptr, code);
   }
@@ -131,7 +133,8 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode) {
   // The URLs are collected first so that deleting never disturbs the walk itself.
   std::vector<std::wstring> urls;
   WalkCache([&](const INTERNET_CACHE_ENTRY_INFOW& e) {
-    if (taken(e) && e.lpszSourceUrlName) urls.emplace_back(e.lpszSourceUrlName);
+    if (taken(e) && e.lpszSourceUrlName && !keep.count(EntryName(e)))
+      urls.emplace_back(e.lpszSourceUrlName);
   }, [] { return false; });
   for (const std::wstring& url : urls) {
     ctx.status(sys::Format(L"正在删除IE缓存：%s", url.c_str()));

@@ -1,0 +1,336 @@
+#include "clean/CleanTraces.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <set>
+#include <vector>
+
+#include "catalogue/TraceOption.h"
+#include "junk/FindInvalidFiles.h"
+#include "scan/BrowserTraces.h"
+#include "sys/FileSearch.h"
+#include "sys/FileUtils.h"
+#include "sys/ProfileIni.h"
+#include "sys/Registry.h"
+#include "sys/SqliteDb.h"
+#include "sys/SysEvent.h"
+#include "sys/Text.h"
+#include "sys/TrackLibrary.h"
+#include "sys/XmlDocument.h"
+
+namespace clean {
+
+namespace {
+
+const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
+const int kRecycleBinRow = 43;
+
+HKEY RootOf(const std::wstring& name) {
+  if (name == L"HKEY_CLASSES_ROOT") return HKEY_CLASSES_ROOT;
+  if (name == L"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
+  if (name == L"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
+  if (name == L"HKEY_USERS") return HKEY_USERS;
+  return HKEY_CURRENT_CONFIG;
+}
+
+// Folder items keep the parent's trailing backslash; the path gets one separator.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == L'\\') return folder + name;
+  return folder + L"\\" + name;
+}
+
+void DeleteFileForced(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  DeleteFileW(path.c_str());
+}
+
+void DeleteFolder(const std::wstring& path) {
+  sys::EmptyFolderFiles(path);
+  RemoveDirectoryW(path.c_str());  // only when nothing is left in it
+}
+
+// COM for one call on the main thread; only what this call started is ended.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+bool IsCacheItem(const catalogue::ResultItem& r) {
+  return !r.IsRegistryItem() && r.Kind == L"IECache";
+}
+
+bool Unticked(const ui::TreeNode* n) { return ui::IsUnchecked(n->CheckState()); }
+
+}  // namespace
+
+void DeleteSubKeys(HKEY root, const std::wstring& keyPath,
+                   const std::function<void()>& processMessages) {
+  for (const std::wstring& name : sys::GetRegSubKeyNames(root, keyPath)) {
+    std::wstring sub = keyPath + L"\\" + name;
+    sys::RegKey key;
+    bool deeper = key.OpenRead(root, sub) == ERROR_SUCCESS && key.HasSubKeys();
+    key.Close();
+    if (deeper) DeleteSubKeys(root, sub, processMessages);
+    RegDeleteKeyW(root, sub.c_str());
+  }
+  if (processMessages) processMessages();
+}
+
+bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
+                        const std::wstring& valueName, int majorVersion,
+                        const std::function<void()>& processMessages) {
+  if (rootName.empty() || keyPath.empty()) return true;
+  HKEY root = RootOf(rootName);
+  if (valueName.empty()) {
+    if (majorVersion != 4) {
+      sys::RegKey key;
+      bool hasSubKeys = key.OpenRead(root, keyPath) == ERROR_SUCCESS && key.HasSubKeys();
+      key.Close();
+      if (hasSubKeys) DeleteSubKeys(root, keyPath, processMessages);
+    }
+    return RegDeleteKeyW(root, keyPath.c_str()) == ERROR_SUCCESS;
+  }
+  sys::RegKey key;
+  if (key.OpenWrite(root, keyPath) != ERROR_SUCCESS) return true;
+  if (valueName == kDefaultValueMarker) {
+    key.WriteString(L"", L"");
+    return true;
+  }
+  if (!key.ValueExists(valueName)) return true;
+  return key.DeleteValue(valueName) == ERROR_SUCCESS;
+}
+
+void EmptyRecycleBin(HWND owner) {
+  HMODULE shell = LoadLibraryW(L"Shell32.dll");
+  if (!shell) return;
+  using Fn = HRESULT(WINAPI*)(HWND, LPCWSTR, DWORD);
+  if (auto fn = reinterpret_cast<Fn>(
+          reinterpret_cast<void*>(GetProcAddress(shell, "SHEmptyRecycleBinW"))))
+    fn(owner, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+  FreeLibrary(shell);
+}
+
+CleanExecutor::CleanExecutor(scan::ScanState& state, catalogue::ResultModel& results,
+                             const ui::TreeModel& options, const sys::Folders& folders,
+                             const sys::TTarnOSInfo& os, CleanWindow window)
+    : state_(state),
+      results_(results),
+      options_(options),
+      folders_(folders),
+      os_(os),
+      window_(std::move(window)) {}
+
+void CleanExecutor::Step(int step) {
+  if (state_.oneKey && window_.oneKeyStep) window_.oneKeyStep(step);
+}
+
+// A ticked click-to-clear option is cleared with the clean as well; they stand below the
+// Internet Explorer subgroup of the first group.
+void CleanExecutor::ClearAutoComplete() {
+  ui::TreeNode* group = options_.FirstTopLevel();
+  if (!group) return;
+  bool vista = os_.MajorVersion >= 6;
+  auto clear = [&](const ui::TreeNode* n) {
+    const catalogue::TraceOption* o = n->DataAs<catalogue::TraceOption>();
+    if (!o || !ui::IsChecked(n->CheckState())) return;
+    if (o->Caption == L"清理表单自动完成历史记录") {
+      if (vista) sys::ClearTracksForVista(nullptr, 3);
+      else sys::ClearAutoCompleteOldSystem(1);
+    } else if (o->Caption == L"清除密码自动完成历史记录") {
+      if (vista) sys::ClearTracksForVista(nullptr, 4);
+      else sys::ClearAutoCompleteOldSystem(2);
+    }
+  };
+  for (ui::TreeNode* c = group->FirstChild(); c; c = c->NextSibling()) {
+    clear(c);
+    for (ui::TreeNode* gc = c->FirstChild(); gc; gc = gc->NextSibling()) clear(gc);
+  }
+}
+
+void CleanExecutor::Run(bool confirm) {
+  // 1.-5.
+  if (state_.oneKey) {
+    if (results_.Cleaned()) {
+      Step(12);
+      return;
+    }
+    Step(7);
+  }
+  ClearAutoComplete();
+  if (results_.ItemCount() == 0) return;
+  if (confirm && !state_.oneKey &&
+      window_.messageBox(L"说明：将要清理扫描到的项目，确定吗？", MB_OKCANCEL | MB_ICONQUESTION) !=
+          IDOK)
+    return;
+  if (results_.ItemCount() == 0) return;
+  // 6.-9.
+  Step(8);
+  CleanIECache();
+  Step(9);
+  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
+    ui::TreeNode* next = n->NextSibling();
+    // An item the user unticked is left alone.
+    if (!Unticked(n)) CleanItem(n);
+    window_.processMessages();
+    n = next;
+  }
+  // 10.-12.
+  if (const catalogue::CatalogueRow* row = catalogue::CatalogueRowOf(kRecycleBinRow)) {
+    const ui::TreeNode* bin = catalogue::FindOption(options_, row->caption);
+    if (bin && ui::IsChecked(bin->CheckState())) window_.emptyRecycleBin();
+  }
+  Step(10);
+  if (state_.tempFilesRequested) Rescan();
+  // 13.-16.
+  results_.Clear();
+  if (window_.repaintResults) window_.repaintResults();
+  results_.SetCleaned();
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  sys::ProfileIni ini(window_.settingsFile);
+  ini.WriteString(L"TraceScanOption", L"PreviousCleanDate",
+                  sys::ProfileIni::DateText(now).substr(0, 10));
+  ini.WriteDate(L"TraceScanOption", L"PreviousCleanDate2", now);
+  if (!state_.oneKey)
+    window_.messageBox(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
+  Step(11);
+  window_.setStatus(0, L"清理完毕！");
+}
+
+// One pass over the cache for all cache items. Entries of items the user unticked are
+// kept, and then the whole-kind clear of the track library is not used either.
+void CleanExecutor::CleanIECache() {
+  bool any = false;
+  std::set<std::wstring> keep;
+  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+    if (!r || !IsCacheItem(*r)) continue;
+    if (Unticked(n)) keep.insert(r->Location);
+    else any = true;
+  }
+  if (!any) return;  // unticked items only: they leave with the list
+  window_.setStatus(0, L"正在清理IE缓存，请稍候...");
+  window_.processMessages();
+  catalogue::ScanContext ctx{results_, folders_, os_, [] { return false; },
+                             window_.processMessages,
+                             [this](const std::wstring& t) { window_.setStatus(0, t); }};
+  scan::ScanIECache(ctx, state_.ieCleanMode, true, keep);
+  state_.ieCleanMode = -1;
+  window_.setStatus(0, L"IE缓存清理完毕");
+}
+
+void CleanExecutor::CleanItem(ui::TreeNode* node) {
+  const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
+  if (!item) return;
+  const catalogue::ResultItem r = *item;  // the node may go below
+  if (r.IsRegistryItem()) {
+    std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
+    bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion,
+                                 window_.processMessages);
+    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
+  } else if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
+    std::wstring table = sys::Trim(r.Detail);
+    if (table.empty()) return;
+    sys::SqliteDb db;
+    if (db.Open(sys::Trim(r.Location) + sys::Trim(r.Text)))
+      db.Exec(L"delete from " + sys::SqliteDb::QuoteName(table));
+  } else if (r.Kind == L"other") {
+    CleanConfiguration(node, r);
+  } else if (r.Kind == L"EventLog") {
+    sys::TEventLogOper(r.Detail).Clear();
+    results_.Remove(node);
+    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+  } else if (r.Kind == L"目录") {
+    DeleteFolder(JoinPath(r.Location, r.Text));
+  } else if (!IsCacheItem(r)) {
+    DeleteFileForced(JoinPath(r.Location, r.Text));
+    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+  }
+}
+
+void CleanExecutor::CleanConfiguration(ui::TreeNode* node, const catalogue::ResultItem& r) {
+  const bool exists = sys::FileExists(r.Location);
+  sys::ProfileIni ini(r.Location);
+  // A write error of one file must not end the clean of everything else.
+  auto guarded = [](const std::function<void()>& edit) {
+    try {
+      edit();
+    } catch (...) {
+    }
+  };
+  if (r.Detail == L"MyIE2" && exists) {
+    guarded([&] { ini.EraseSection(L"UndoUrl"); });
+    guarded([&] { ini.WriteString(L"SearchBar", L"History", L""); });
+    guarded([&] { ini.WriteString(L"Settings", L"lastvisit", L""); });
+    results_.Remove(node);
+  } else if (r.ImageIndex == 25 && exists) {
+    size_t bar = r.Detail.find(L'|');
+    std::wstring section = r.Detail.substr(0, bar);
+    std::wstring key = bar == std::wstring::npos ? L"" : r.Detail.substr(bar + 1);
+    guarded([&] { ini.DeleteKey(section, key); });
+    results_.Remove(node);
+    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+  } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
+    guarded([&] {
+      int windows = ini.ReadInteger(L"session", L"window count", 1);
+      for (int n = 2; n <= windows; ++n) {
+        std::wstring s = std::to_wstring(n);
+        for (const wchar_t* suffix : {L"", L"history url", L"history document type",
+                                      L"history title", L"history scrollpos list"})
+          ini.EraseSection(s + suffix);
+      }
+      ini.WriteInteger(L"session", L"window count", 1);
+    });
+    results_.Remove(node);
+  } else if (r.Detail == L"Storm") {
+    guarded([&] {
+      ComScope com;
+      sys::XmlDocument xml;
+      if (FAILED(xml.Load(r.Location))) return;
+      sys::XmlNode history = xml.DocumentElement().LastChildNamed(L"localplayhist");
+      if (history && SUCCEEDED(history.RemoveChildren())) xml.Save(r.Location);
+    });
+    results_.Remove(node);
+  } else if (r.Detail == L"kugoo2007") {
+    guarded([&] { ini.EraseSection(L"SearchItems"); });
+    results_.Remove(node);
+  }
+}
+
+// The temporary folders once more, up to three times, so that what a first pass left
+// (folders emptied by it) goes as well.
+void CleanExecutor::Rescan() {
+  for (int pass = 0; pass < 3; ++pass) {
+    results_.Clear();
+    window_.processMessages();
+    junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,
+                                   [this](const std::wstring& t) { window_.setStatus(0, t); });
+    finder.FreeOnTerminate = false;
+    finder.CleanTempFiles = true;
+    finder.FindEmptyFolders = true;
+    finder.SkipLockedFiles = true;
+    finder.IncludeReadOnly = finder.IncludeSystem = finder.IncludeHidden = false;
+    finder.Resume();
+    finder.WaitFor();
+    if (results_.ItemCount() == 0) break;
+    for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+      const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+      if (!r) continue;
+      std::wstring path = JoinPath(r->Location, r->Text);
+      if (r->Kind == L"目录" && sys::DirectoryExists(path)) DeleteFolder(path);
+      else DeleteFileForced(path);
+    }
+  }
+}
+
+}  // namespace clean

@@ -1,0 +1,363 @@
+// The clean executor on real registry keys, files, INI and XML files, an SQLite database
+// and a faked event log: what goes, what stays, what is said, what is written.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "catalogue/TraceOption.h"
+#include "clean/CleanTraces.h"
+#include "sys/FileSearch.h"
+#include "sys/ProfileIni.h"
+#include "sys/Registry.h"
+#include "sys/SysEvent.h"
+#include "sys/Text.h"
+#include "sys/Thread.h"
+#include "tests/support/FakeSystem.h"
+#include "tests/support/Sandbox.h"
+
+using namespace testsupport;
+
+namespace {
+
+class CleanTracesTest : public SandboxTest {
+ protected:
+  void SetUp() override {
+    sys::InitMainThread();
+    folders.windows = sandbox.dir(L"Windows");
+    folders.system = sandbox.dir(L"Windows\\system32");
+    folders.temp = sandbox.dir(L"Temp") + L"\\";
+    folders.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    settings = sandbox / L"Halvane.set";
+    catalogue::BuildOptionTree(options, os, nullptr);
+    catalogue::SetAllOptions(options, false);
+    clean::CleanWindow w;
+    w.setStatus = [this](int panel, const std::wstring& t) {
+      if (panel == 0) statuses.push_back(t);
+    };
+    w.processMessages = [] { sys::ProcessMessages(); };
+    w.oneKeyStep = [this](int step) { steps.push_back(step); };
+    w.messageBox = [this](const std::wstring& t, UINT type) {
+      boxes.push_back(t);
+      return (type & MB_OKCANCEL) ? answer : IDOK;
+    };
+    w.repaintResults = [] {};
+    w.emptyRecycleBin = [this] { ++recycleBins; };
+    w.settingsFile = settings;
+    executor.reset(new clean::CleanExecutor(state, results, options, folders, os, std::move(w)));
+  }
+
+  ui::TreeNode* Item(const std::wstring& text, const std::wstring& location,
+                     const std::wstring& kind, const std::wstring& detail = L"",
+                     int image = 7) {
+    return results.AddResultNode(&results.Tree(), text, nullptr, image, kind, detail, location);
+  }
+  bool Said(const std::wstring& status) const {
+    return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
+  }
+
+  sys::Folders folders;
+  sys::TTarnOSInfo os = FakeSystem(6, 1);
+  ui::TreeModel options;
+  catalogue::ResultModel results;
+  scan::ScanState state;
+  std::wstring settings;
+  std::vector<std::wstring> statuses, boxes;
+  std::vector<int> steps;
+  int answer = IDOK, recycleBins = 0;
+  std::unique_ptr<clean::CleanExecutor> executor;
+};
+
+bool KeyExists(HKEY root, const std::wstring& path) { return sys::RegKeyExists(root, path); }
+
+}  // namespace
+
+TEST_F(CleanTracesTest, EmptyListOrCancelChangesNothing) {
+  executor->Run(true);
+  EXPECT_TRUE(boxes.empty());  // not even the question
+  EXPECT_FALSE(sys::FileExists(settings));
+  EXPECT_FALSE(results.Cleaned());
+
+  std::wstring file = sandbox.file(L"Temp\\keep.tmp");
+  Item(L"keep.tmp", sandbox / L"Temp", L"文件");
+  answer = IDCANCEL;
+  executor->Run(true);
+  ASSERT_EQ(1u, boxes.size());
+  EXPECT_EQ(L"说明：将要清理扫描到的项目，确定吗？", boxes[0]);
+  EXPECT_TRUE(sys::FileExists(file));
+  EXPECT_EQ(1, results.ItemCount());
+  EXPECT_FALSE(sys::FileExists(settings));
+  EXPECT_FALSE(results.Cleaned());
+}
+
+TEST_F(CleanTracesTest, RegistryItemsByValueKeyAndMarker) {
+  const std::wstring key = L"Software\\VelmoraClean";
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Values", L"v1", L"data");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Values", L"v2", L"kept");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Values", L"", L"default text");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Tree\\A\\Deep\\Deeper", L"x", L"1");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Tree\\B", L"y", L"2");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Unticked", L"u", L"3");
+  results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Values", 1, L"d", L"data", L"v1");
+  results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Values", 1, L"d", L"", L"@D_e_f_a_u_l_t");
+  results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Tree", 1, L"d", L"", L"");
+  results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Gone", 1, L"d", L"", L"missing");
+  ui::TreeNode* unticked =
+      results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Unticked", 1, L"d", L"", L"");
+  results.Tree().SetCheckState(unticked, ui::CheckState::Unchecked);
+  executor->Run(false);
+
+  sys::RegKey values;
+  ASSERT_EQ(ERROR_SUCCESS, values.OpenRead(HKEY_CURRENT_USER, key + L"\\Values"));
+  EXPECT_FALSE(values.ValueExists(L"v1"));
+  EXPECT_EQ(L"kept", values.ReadString(L"v2"));
+  EXPECT_EQ(L"", values.ReadString(L""));  // the marker clears the default value
+  EXPECT_FALSE(values.ValueExists(L"@D_e_f_a_u_l_t"));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key + L"\\Tree"));  // with every sub-key
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, key + L"\\Unticked"));
+  // The log line: root\key\value:data.
+  EXPECT_TRUE(Said(L"删除: HKEY_CURRENT_USER\\" + key + L"\\Values\\v1:data"));
+  EXPECT_TRUE(Said(L"删除: HKEY_CURRENT_USER\\" + key + L"\\Gone\\missing:"));
+  EXPECT_EQ(0, results.ItemCount());
+  EXPECT_TRUE(results.Cleaned());
+  EXPECT_EQ(std::vector<std::wstring>{L"说明: 清理完毕！已删除所有扫描到的项目。"}, boxes);
+  EXPECT_EQ(L"清理完毕！", statuses.back());
+}
+
+TEST(RegistryDeletionTest, UnknownRootNamesMeanCurrentConfig) {
+  const std::wstring key = L"Software\\VelmoraCleanTest" + std::to_wstring(GetCurrentProcessId());
+  sys::RegKey k;
+  ASSERT_EQ(ERROR_SUCCESS, k.Create(HKEY_CURRENT_CONFIG, key + L"\\Sub"));
+  k.Close();
+  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
+  EXPECT_FALSE(sys::RegKeyExists(HKEY_CURRENT_CONFIG, key));
+  // Nothing to delete is no failure.
+  EXPECT_TRUE(clean::DeleteRegistryItem(L"", key, L"", 6));
+  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_CURRENT_USER", L"", L"v", 6));
+  // A key that is not there fails as a whole-key deletion.
+  EXPECT_FALSE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
+  RegDeleteKeyW(HKEY_CURRENT_CONFIG, L"Software\\VelmoraCleanTest");
+}
+
+TEST_F(CleanTracesTest, FilesAndFoldersAndWhatStays) {
+  std::wstring ro = sandbox.file(L"Temp\\readonly.log");
+  SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY);
+  std::wstring plain = sandbox.file(L"Temp\\plain.tmp");
+  std::wstring kept = sandbox.file(L"Temp\\unticked.tmp");
+  sandbox.file(L"Temp\\Full\\a.txt");
+  sandbox.dir(L"Temp\\Full\\Inner");
+  sandbox.file(L"Temp\\Empty\\b.txt");
+  Item(L"readonly.log", sandbox / L"Temp", L"文件");
+  Item(L"plain.tmp", sandbox / L"Temp", L"");
+  results.Tree().SetCheckState(Item(L"unticked.tmp", sandbox / L"Temp", L"文件"),
+                               ui::CheckState::Unchecked);
+  // Folder items keep the parent's trailing backslash.
+  Item(L"Full", sandbox / L"Temp\\", L"目录");
+  Item(L"Empty", sandbox / L"Temp\\", L"目录");
+  executor->Run(true);
+  EXPECT_FALSE(sys::FileExists(ro));
+  EXPECT_FALSE(sys::FileExists(plain));
+  EXPECT_TRUE(sys::FileExists(kept));
+  EXPECT_FALSE(sys::FileExists(sandbox / L"Temp\\Full\\a.txt"));
+  EXPECT_TRUE(sys::DirectoryExists(sandbox / L"Temp\\Full\\Inner"));
+  EXPECT_FALSE(sys::DirectoryExists(sandbox / L"Temp\\Empty"));
+  EXPECT_TRUE(Said(L"删除: readonly.log"));
+  EXPECT_FALSE(Said(L"删除: unticked.tmp"));
+  EXPECT_EQ(0, recycleBins);
+}
+
+// A folder item that is a link: the link goes, never what it points at.
+TEST_F(CleanTracesTest, AFolderLinkLosesNothingBehindIt) {
+  std::wstring doc = sandbox.file(L"Documents\\report.doc");
+  ASSERT_TRUE(MakeFolderLink(sandbox / L"Temp\\link", sandbox / L"Documents"));
+  Item(L"link", sandbox / L"Temp\\", L"目录");
+  executor->Run(false);
+  EXPECT_TRUE(sys::FileExists(doc));
+}
+
+TEST_F(CleanTracesTest, ConfigurationFilesAreEditedByTheirTag) {
+  auto write = [](const std::wstring& file, const wchar_t* section, const wchar_t* key,
+                  const wchar_t* value) {
+    WritePrivateProfileStringW(section, key, value, file.c_str());
+  };
+  std::wstring myie = sandbox / L"myie.ini";
+  write(myie, L"UndoUrl", L"Title0", L"a");
+  write(myie, L"SearchBar", L"History", L"x|y");
+  write(myie, L"Settings", L"lastvisit", L"http://a/");
+  write(myie, L"Settings", L"other", L"kept");
+  std::wstring uedit = sandbox / L"Uedit32.ini";
+  write(uedit, L"Recent File List", L"File1", L"c:\\a.txt");
+  write(uedit, L"Recent File List", L"File2", L"c:\\b.txt");
+  std::wstring opera = sandbox / L"opera6.ini";
+  write(opera, L"session", L"window count", L"3");
+  for (const wchar_t* n : {L"1", L"2", L"3"})
+    for (const wchar_t* suffix : {L"", L"history url", L"history document type", L"history title",
+                                  L"history scrollpos list"})
+      write(opera, (std::wstring(n) + suffix).c_str(), L"k", L"v");
+  std::wstring kugoo = sandbox / L"Option.ini";
+  write(kugoo, L"SearchItems", L"Count", L"5");
+  write(kugoo, L"Other", L"k", L"v");
+  std::wstring storm = sandbox.file(
+      L"config.xml",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><config><localplayhist><i n=\"1\"/><i n=\"2\"/>"
+      "</localplayhist><keep/></config>");
+  Item(L"MyIE2浏览器", myie, L"other", L"MyIE2", 29);
+  Item(L"b.txt", uedit, L"other", L"Recent File List|File2", 25);
+  Item(L"Opera", opera, L"other", L"operaini", 37);
+  Item(L"酷狗", kugoo, L"other", L"kugoo2007", 31);
+  Item(L"暴风影音", storm, L"other", L"Storm", 30);
+  executor->Run(false);
+
+  sys::ProfileIni m(myie), u(uedit), o(opera), k(kugoo);
+  EXPECT_FALSE(m.KeyExists(L"UndoUrl", L"Title0"));
+  EXPECT_EQ(L"", m.ReadString(L"SearchBar", L"History", L"?"));
+  EXPECT_EQ(L"", m.ReadString(L"Settings", L"lastvisit", L"?"));
+  EXPECT_EQ(L"kept", m.ReadString(L"Settings", L"other", L""));
+  EXPECT_EQ(L"c:\\a.txt", u.ReadString(L"Recent File List", L"File1", L""));
+  EXPECT_FALSE(u.KeyExists(L"Recent File List", L"File2"));
+  EXPECT_TRUE(Said(L"删除: b.txt"));
+  EXPECT_EQ(1, o.ReadInteger(L"session", L"window count", 0));
+  std::vector<std::wstring> sections = o.Sections();
+  std::vector<std::wstring> expected = {L"session", L"1", L"1history url",
+                                        L"1history document type", L"1history title",
+                                        L"1history scrollpos list"};
+  EXPECT_EQ(expected, sections);
+  EXPECT_FALSE(k.KeyExists(L"SearchItems", L"Count"));
+  EXPECT_TRUE(k.KeyExists(L"Other", L"k"));
+  // The play history loses its entries; the rest of the document stays.
+  HANDLE h = CreateFileW(storm.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  char buf[512] = {};
+  DWORD read = 0;
+  ReadFile(h, buf, sizeof buf - 1, &read, nullptr);
+  CloseHandle(h);
+  std::string xml(buf, read);
+  EXPECT_EQ(std::string::npos, xml.find("<i ")) << xml;
+  EXPECT_NE(std::string::npos, xml.find("localplayhist")) << xml;
+  EXPECT_NE(std::string::npos, xml.find("<keep")) << xml;
+}
+
+TEST_F(CleanTracesTest, OperaWindowCountOfOneErasesNothingButIsWritten) {
+  std::wstring opera = sandbox / L"opera6.ini";
+  WritePrivateProfileStringW(L"session", L"window count", L"0", opera.c_str());
+  WritePrivateProfileStringW(L"2", L"k", L"v", opera.c_str());
+  Item(L"Opera", opera, L"other", L"OperaINI", 37);
+  executor->Run(false);
+  sys::ProfileIni o(opera);
+  EXPECT_EQ(1, o.ReadInteger(L"session", L"window count", 0));
+  EXPECT_TRUE(o.KeyExists(L"2", L"k"));
+}
+
+TEST_F(CleanTracesTest, BrowserDatabaseTablesAreEmptied) {
+  std::wstring db = sandbox / L"places.sqlite";
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(sys::ToUtf8(db).c_str(), &raw));
+  sqlite3_exec(raw,
+               "create table moz_places(url text); insert into moz_places values('a'),('b');"
+               "create table kept(x); insert into kept values(1);",
+               nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  Item(L"places.sqlite", sandbox.path() + L"\\", L"FireFox", L" moz_places ");
+  Item(L"places.sqlite", sandbox.path() + L"\\", L"Google Chrome", L"no_such_table");
+  Item(L"missing.sqlite", sandbox.path() + L"\\", L"FireFox", L"t");
+  executor->Run(false);
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(sys::ToUtf8(db).c_str(), &raw));
+  auto count = [&](const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(raw, sql, -1, &st, nullptr);
+    int n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+    sqlite3_finalize(st);
+    return n;
+  };
+  EXPECT_EQ(0, count("select count(*) from moz_places"));
+  EXPECT_EQ(1, count("select count(*) from kept"));
+  sqlite3_close(raw);
+  EXPECT_FALSE(sys::FileExists(sandbox / L"missing.sqlite"));  // never created
+}
+
+TEST_F(CleanTracesTest, EventLogsAreClearedThroughTheirName) {
+  sys::ScopedEventLogApi api;
+  std::vector<std::wstring> opened;
+  int cleared = 0;
+  sys::EventLogApi().open = [&](LPCWSTR, LPCWSTR name) {
+    opened.push_back(name);
+    return reinterpret_cast<HANDLE>(0x1234);
+  };
+  sys::EventLogApi().clear = [&](HANDLE, LPCWSTR backup) {
+    EXPECT_EQ(nullptr, backup);
+    ++cleared;
+    return TRUE;
+  };
+  sys::EventLogApi().close = [](HANDLE) { return TRUE; };
+  Item(L"应用程序", L"共有5条日志记录", L"EventLog", L"Application", 27);
+  executor->Run(false);
+  EXPECT_EQ(std::vector<std::wstring>{L"Application"}, opened);
+  EXPECT_EQ(1, cleared);
+  EXPECT_TRUE(Said(L"删除: 应用程序"));
+}
+
+// Unticked it is left alone (FilesAndFoldersAndWhatStays).
+TEST_F(CleanTracesTest, RecycleBinWhenItsOptionIsTicked) {
+  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  options.SetCheckState(catalogue::FindOption(options, L"清空回收站(清理时生效)"),
+                        ui::CheckState::Checked);
+  executor->Run(false);
+  EXPECT_EQ(1, recycleBins);
+}
+
+// Temporary files asked for: up to three sweeps, each deleting what the one before left.
+TEST_F(CleanTracesTest, RescanSweepsTheTemporaryFolderUpToThreeTimes) {
+  sandbox.dir(L"Temp\\a\\b\\c\\d\\e");
+  std::wstring hidden = sandbox.file(L"Temp\\x\\hidden.dat");
+  SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  Item(L"unrelated.tmp", sandbox / L"Temp", L"文件");
+  state.tempFilesRequested = true;
+  executor->Run(false);
+  EXPECT_FALSE(sys::FileExists(hidden));  // files of a walked tree go whatever their attributes
+  // Pass 1 removes e and the emptied x is found by pass 2 with d; pass 3 takes c.
+  EXPECT_FALSE(sys::DirectoryExists(sandbox / L"Temp\\a\\b\\c"));
+  EXPECT_TRUE(sys::DirectoryExists(sandbox / L"Temp\\a\\b"));
+  EXPECT_FALSE(sys::DirectoryExists(sandbox / L"Temp\\x"));
+  EXPECT_TRUE(sys::DirectoryExists(sandbox / L"Temp"));
+  EXPECT_EQ(0, results.ItemCount());
+}
+
+TEST_F(CleanTracesTest, OneKeyModeAsksNothingAndReportsItsSteps) {
+  state.oneKey = true;
+  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  executor->Run(true);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ((std::vector<int>{7, 8, 9, 10, 11}), steps);
+  // The dates of the clean, as text the summary reads back.
+  sys::ProfileIni ini(settings);
+  SYSTEMTIME when = {}, now;
+  GetLocalTime(&now);
+  ASSERT_TRUE(ini.ReadDate(L"TraceScanOption", L"PreviousCleanDate2", when));
+  EXPECT_EQ(now.wYear, when.wYear);
+  EXPECT_EQ(sys::ProfileIni::DateText(now).substr(0, 10),
+            ini.ReadString(L"TraceScanOption", L"PreviousCleanDate", L""));
+  // Once cleaned, a one-key clean has nothing to do.
+  steps.clear();
+  executor->Run(true);
+  EXPECT_EQ(std::vector<int>{12}, steps);
+}
+
+TEST_F(CleanTracesTest, SeveralCacheItemsMakeOneCachePass) {
+  UrlCacheLock cache;  // the pass clears the prefix's cache by mode
+  state.ieCleanMode = 2;
+  Item(L"a.css", L"c:\\cache\\a.css", L"IECache", L"", 45);
+  Item(L"b.gif", L"c:\\cache\\b.gif", L"IECache", L"", 40);
+  Item(L"c.tmp", sandbox / L"Temp", L"文件");
+  executor->Run(false);
+  EXPECT_EQ(1, std::count(statuses.begin(), statuses.end(), L"正在清理IE缓存，请稍候..."));
+  EXPECT_TRUE(Said(L"IE缓存清理完毕"));
+  EXPECT_EQ(-1, state.ieCleanMode);
+  EXPECT_TRUE(Said(L"删除: c.tmp"));
+}
