@@ -33,6 +33,7 @@ TFormSorvex::TFormSorvex(sys::TTarnOSInfo* os) : settingsFile(SettingsFilePath()
   };
   isProcessRunning = [](const std::wstring& exe) { return sys::IsProcessRunning(exe); };
   emptyRecycleBin = [this] { clean::EmptyRecycleBin(hwnd_); };
+  shutdownComputer = [this] { sys::ShutdownComputer(false, os_ ? os_->MajorVersion : 0); };
 }
 
 TFormSorvex::~TFormSorvex() {
@@ -93,7 +94,7 @@ LRESULT CALLBACK TFormSorvex::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 // An exception must not cross the window procedure. On Vista and later the program ends
 // with the runtime's report (the loop rethrows); before that it is shown and the program
 // goes on.
-void TFormSorvex::RunHandler(void (TFormSorvex::*handler)()) {
+void TFormSorvex::RunHandler(const std::function<void()>& handler) {
   struct Depth {
     TFormSorvex* f;
     explicit Depth(TFormSorvex* form) : f(form) { ++f->handlerDepth_; }
@@ -105,7 +106,7 @@ void TFormSorvex::RunHandler(void (TFormSorvex::*handler)()) {
     }
   } depth(this);
   try {
-    (this->*handler)();
+    handler();
   } catch (...) {
     if (os_ && os_->MajorVersion >= 6) {
       fatal_ = std::current_exception();
@@ -121,6 +122,10 @@ void TFormSorvex::RunHandler(void (TFormSorvex::*handler)()) {
     }
     MessageBoxW(hwnd_, text.c_str(), kMessageCaption, MB_OK | MB_ICONERROR);
   }
+}
+
+void TFormSorvex::RunHandler(void (TFormSorvex::*handler)()) {
+  RunHandler([this, handler] { (this->*handler)(); });
 }
 
 LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
@@ -423,6 +428,7 @@ void TFormSorvex::FormCreate() {
   imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
   if (HBITMAP strip = Bitmap(L"OptionIcons")) ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
   vtCleanResult.SetImages(imageList1_);
+  SetupCleanResultTree();
   SetupOptionTree();
   SetupResultTree();
   // 6. State.
@@ -654,6 +660,9 @@ void TFormSorvex::SetupDispatcher() {
   w.startClean = [this] { executor_->Run(false); };
   w.isProcessRunning = [this](const std::wstring& exe) { return isProcessRunning(exe); };
   w.trimWorkingSet = TrimWorkingSet;
+  // The finder's end runs the summary (and in one-key mode the whole clean): as a handler,
+  // so that a close meanwhile waits for it.
+  w.runHandler = [this](const std::function<void()>& fn) { RunHandler(fn); };
   dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
                                              sys::AppFolders(), *os_, std::move(w)));
   clean::CleanWindow c;

@@ -37,6 +37,13 @@ enum ControlId : int {
 extern const wchar_t kFormCaption[];  // "一键清理Sandrel版 V2.0 " and the web address
 constexpr COLORREF kFormColor = RGB(247, 250, 246);
 
+// A row of VTCleanResult.
+struct CleanResultRow {
+  std::wstring Title;
+  std::wstring State;
+  int ImageIndex = -1;
+};
+
 class TFormSorvex {
  public:
   // Takes ownership of `os`; it is freed by FormDestroy.
@@ -71,11 +78,16 @@ class TFormSorvex {
   void CloseWhileBusy();
   bool ClosePending() const { return closePending_; }
   // Later parts of the program fill these in.
-  void Label10Click() {}
-  void Button1Click() {}
+  void Label10Click();
+  void Button1Click();
   void ButtonScanTraceClick();
-  // The one-key progress; filled in by the one-key run.
-  void OneKeyStep(int, int, double) {}
+  // The one-key progress, steps 0 to 12 (count and kilobytes for step 6).
+  void OneKeyStep(int step, int count, double kilobytes);
+  // Rewrites the row when given, else adds it below `parent`; returns it.
+  ui::TreeNode* SetCleanResultRow(ui::TreeNode* row, const std::wstring& title,
+                                  ui::TreeNode* parent, int image, const std::wstring& state);
+  // The power-off after a one-key clean; tests never switch anything off.
+  std::function<void()> shutdownComputer;
   // The recycle bin; tests stand in for it so that no real one is emptied.
   std::function<void()> emptyRecycleBin;
   void ButtonDelAllTraceClick();
@@ -101,6 +113,11 @@ class TFormSorvex {
 
   // State read by other parts.
   scan::ScanState scanState;
+  bool cancelled = false;
+  int pendingCleanCount = 0;
+  float pendingCleanSize = 0;
+  // The rows of VTCleanResult: root, browsers, system, applications, registry.
+  ui::TreeNode* cleanRows[5] = {};
   bool firstActivated = false;
   bool foldersReleased = false;
   int activePage = 0;
@@ -116,10 +133,14 @@ class TFormSorvex {
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   void OnCommand(int id, int code);
   void RunHandler(void (TFormSorvex::*handler)());
+  void RunHandler(const std::function<void()>& handler);
   void CreateComponents();
   void SetupResultTree();
   void SetupOptionTree();
   void SetupDispatcher();
+  void SetupCleanResultTree();
+  void OneKeyFinish(const std::wstring& headline, const std::wstring& status);
+  void OneKeyIdleLayout(bool idle);
   void ShowPage(int page);
   void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
   HFONT MakeFont(int extraPoints, bool bold);

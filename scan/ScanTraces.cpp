@@ -196,7 +196,10 @@ junk::TFindInvalidFiles* ScanDispatcher::PrepareFinder() {
       results_, folders_, os_.MajorVersion,
       [this](const std::wstring& text) { window_.setStatus(0, text); });
   finder->FreeOnTerminate = true;
-  finder->OnTerminate = [this, finder] { FinderTerminated(finder); };
+  finder->OnTerminate = [this, finder] {
+    if (window_.runHandler) window_.runHandler([this, finder] { FinderTerminated(finder); });
+    else FinderTerminated(finder);
+  };
   // An empty fragment would occur in every path and keep the whole walk out.
   auto exclude = [finder](const std::wstring& path) {
     if (!path.empty()) finder->ExcludedFolders.push_back(sys::LowerCase(path));
@@ -279,11 +282,22 @@ void ScanDispatcher::Summary() {
   if (results_.ItemCount() > 0) {
     window_.enableClean(true);
     std::wstring size = sys::FormatByteSize(results_.SizeTotal());
+    auto summaryText = [&] {
+      return sys::Format(L"共扫描分析到: %d 个可清理项，估计可以释放 %s 的磁盘空间。",
+                         results_.ItemCount(), size.c_str());
+    };
+    // In one-key mode stage 6 runs the whole clean: the scan's line comes first there, so
+    // that the clean's own last line is what stays.
+    if (state_.oneKey) {
+      window_.setStatus(0, summaryText());
+      window_.setStatus(1, L"");
+    }
     Report(6, results_.ItemCount(), double(results_.SizeTotal()) / 1024.0);
-    std::wstring text = sys::Format(L"共扫描分析到: %d 个可清理项，估计可以释放 %s 的磁盘空间。",
-                                    results_.ItemCount(), size.c_str());
-    window_.setStatus(0, text);
-    window_.setStatus(1, L"");
+    std::wstring text = summaryText();
+    if (!state_.oneKey) {
+      window_.setStatus(0, text);
+      window_.setStatus(1, L"");
+    }
     if (!state_.oneKey &&
         window_.askClean(text + L"\r" + L"要立即清理这些项目，请点击“确定”按钮。"))
       window_.startClean();

@@ -45,6 +45,8 @@ struct ScanWindow {
   std::function<void()> startClean;                    // the clean, without its question
   std::function<bool(const std::wstring&)> isProcessRunning;
   std::function<void()> trimWorkingSet;
+  // Runs the finder's completion as an event of the window (may be left empty).
+  std::function<void(const std::function<void()>&)> runHandler;
 };
 
 class ScanDispatcher {

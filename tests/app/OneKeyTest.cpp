@@ -1,0 +1,191 @@
+// The one-key clean from the home page's link in a real window on a seeded sandbox: the
+// progress rows and bar, the clean without questions, the statistics, a second run, the
+// cancel while the finder runs, and the power-off.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "catalogue/TraceOption.h"
+#include "sys/FileSearch.h"
+#include "sys/Folders.h"
+#include "sys/ProfileIni.h"
+#include "sys/Registry.h"
+#include "sys/TarnGetOSInfo.h"
+#include "sys/Text.h"
+#include "sys/Thread.h"
+#include "tests/support/Sandbox.h"
+
+namespace {
+
+const wchar_t kRunMru[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+
+std::wstring TextOf(HWND hwnd) {
+  std::wstring s(size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  s.resize(size_t(GetWindowTextW(hwnd, &s[0], int(s.size()))));
+  return s;
+}
+
+class OneKeyTest : public testsupport::SandboxTest {
+ protected:
+  void SetUp() override {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&icc);
+    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    form->settingsFile = sandbox / L"Halvane.set";
+    ASSERT_NE(nullptr, form->Create());
+    form->messageBox = [this](const std::wstring& text, UINT) {
+      boxes.push_back(text);
+      return IDCANCEL;
+    };
+    form->shutdownComputer = [this] { ++shutdowns; };
+    form->emptyRecycleBin = [] {};
+    sys::Folders& f = sys::AppFolders();
+    f.windows = sandbox.dir(L"Windows");
+    f.system = sandbox.dir(L"Windows\\system32");
+    f.temp = sandbox.dir(L"Temp") + L"\\";
+    f.special.clear();
+    f.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    form->Show(SW_SHOWNORMAL);
+    catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
+    testsupport::SetRegString(HKEY_CURRENT_USER, kRunMru, L"a", L"cmd\\1");
+  }
+  void TearDown() override {
+    if (form && !form->Destroyed()) DestroyWindow(form->Handle());
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+  }
+  void Tick(const wchar_t* option) {
+    ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), option);
+    ASSERT_NE(nullptr, n);
+    form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
+  }
+  void Click(int id, const wchar_t* name) {
+    HWND c = form->Component(name);
+    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(c));
+  }
+  // Lets the window run (as its message loop would) until the run is over.
+  void RunUntilIdle() {
+    for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
+      sys::ProcessMessages();
+      Sleep(5);
+    }
+    sys::ProcessMessages();
+  }
+  std::wstring Tree(const wchar_t* name) {
+    std::wstring t(8192, L'\0');
+    t.resize(size_t(SendMessageW(form->Component(name), WM_GETTEXT, t.size(),
+                                 reinterpret_cast<LPARAM>(&t[0]))));
+    return t;
+  }
+  std::wstring Panel0() {
+    wchar_t text[512] = L"";
+    SendMessageW(form->Component(L"stat1"), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+  int Progress() {
+    return int(SendMessageW(form->Component(L"ProgressBar1"), PBM_GETPOS, 0, 0));
+  }
+  bool Visible(const wchar_t* name) { return IsWindowVisible(form->Component(name)) != FALSE; }
+
+  std::unique_ptr<app::TFormSorvex> form;
+  std::vector<std::wstring> boxes;
+  int shutdowns = 0;
+};
+
+}  // namespace
+
+TEST_F(OneKeyTest, ScansCleansAndKeepsTheStatistics) {
+  Tick(L"运行(开始菜单中)");
+  Tick(L"临时文件");
+  std::wstring junk = sandbox.file(L"Temp\\old.tmp", "12345678");
+  Click(app::idLabel10, L"Label10");
+  RunUntilIdle();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(sys::FileExists(junk));
+  sys::RegKey mru;
+  ASSERT_EQ(ERROR_SUCCESS, mru.OpenRead(HKEY_CURRENT_USER, kRunMru));
+  EXPECT_FALSE(mru.ValueExists(L"a"));
+  EXPECT_EQ(L"一键清理的项目有：\t\r\n"
+            L"\t网络临时文件\t清理完成\r\n"
+            L"\t系统历史痕迹和临时文件\t清理完成\r\n"
+            L"\t应用程序历史记录\t清理完成\r\n"
+            L"\t注册表冗余信息\t清理完成\r\n",
+            Tree(L"VTCleanResult"));
+  EXPECT_EQ(11, Progress());  // a full run never reaches 12
+  EXPECT_EQ(L"恭喜您！已成功清理了垃圾文件和上网痕迹。", TextOf(form->Component(L"Label4")));
+  EXPECT_TRUE(sys::StartsWith(TextOf(form->Component(L"Label5")), L"本次清理结果：已清除 2 个"));
+  EXPECT_EQ(L"清理完毕！", Panel0());
+  EXPECT_TRUE(Visible(L"lblReClean"));
+  EXPECT_TRUE(Visible(L"Panel6"));
+  EXPECT_FALSE(Visible(L"Panel7"));
+  EXPECT_FALSE(Visible(L"chkAutoShutdown"));
+  EXPECT_TRUE(IsWindowEnabled(form->Component(L"Panel1")));
+  sys::ProfileIni ini(form->settingsFile);
+  EXPECT_EQ(2, ini.ReadInteger(L"TraceScanOption", L"PreviousCleanCount", 0));
+  EXPECT_EQ(2, ini.ReadInteger(L"TraceScanOption", L"TotalCleanCount", 0));
+  EXPECT_TRUE(ini.KeyExists(L"TraceScanOption", L"PreviousCleanDate2"));
+  EXPECT_EQ(0, shutdowns);
+
+  // Again in the same run: the results refuse new items, nothing is deleted.
+  testsupport::SetRegString(HKEY_CURRENT_USER, kRunMru, L"b", L"notepad\\1");
+  Click(app::idLblReClean, L"lblReClean");
+  RunUntilIdle();
+  EXPECT_EQ(L"您的电脑状况良好，无需进行系统清理", TextOf(form->Component(L"Label4")));
+  EXPECT_EQ(L"您的电脑状况良好，无需进行系统清理", Panel0());
+  EXPECT_EQ(7, Progress());
+  mru.Close();
+  ASSERT_EQ(ERROR_SUCCESS, mru.OpenRead(HKEY_CURRENT_USER, kRunMru));
+  EXPECT_TRUE(mru.ValueExists(L"b"));
+  EXPECT_EQ(2, sys::ProfileIni(form->settingsFile)
+                   .ReadInteger(L"TraceScanOption", L"TotalCleanCount", 0));
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(OneKeyTest, NothingFoundEndsWellWithoutStatistics) {
+  Click(app::idLabel10, L"Label10");
+  RunUntilIdle();
+  EXPECT_EQ(L"您的电脑状况良好，无需进行系统清理", TextOf(form->Component(L"Label4")));
+  EXPECT_EQ(7, Progress());
+  EXPECT_FALSE(sys::FileExists(form->settingsFile));
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(OneKeyTest, CancelWhileTheFinderRunsCleansNothing) {
+  Tick(L"运行(开始菜单中)");
+  Tick(L"临时文件");
+  for (int i = 0; i < 400; ++i) sandbox.file(L"Temp\\f" + std::to_wstring(i) + L".tmp", "abcd");
+  Click(app::idLabel10, L"Label10");
+  ASSERT_TRUE(form->scanState.finderRunning);
+  Click(app::idButton1, L"Button1");
+  EXPECT_FALSE(form->scanState.finderRunning);
+  RunUntilIdle();
+  EXPECT_TRUE(sys::FileExists(sandbox / L"Temp\\f0.tmp"));
+  EXPECT_TRUE(sys::FileExists(sandbox / L"Temp\\f399.tmp"));
+  EXPECT_EQ(0, form->results.ItemCount());
+  EXPECT_EQ(L"本次清理没有完成，建议立即进行一键清理", TextOf(form->Component(L"Label4")));
+  EXPECT_TRUE(Visible(L"Label10"));
+  EXPECT_FALSE(Visible(L"VTCleanResult"));
+  EXPECT_FALSE(sys::ProfileIni(form->settingsFile)
+                   .KeyExists(L"TraceScanOption", L"PreviousCleanCount"));
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(OneKeyTest, AutoShutdownWritesTheStatisticsThenSwitchesOff) {
+  Tick(L"运行(开始菜单中)");
+  SendMessageW(form->Component(L"chkAutoShutdown"), BM_SETCHECK, BST_CHECKED, 0);
+  Click(app::idLabel10, L"Label10");
+  RunUntilIdle();
+  EXPECT_EQ(1, shutdowns);
+  EXPECT_EQ(1, sys::ProfileIni(form->settingsFile)
+                   .ReadInteger(L"TraceScanOption", L"PreviousCleanCount", 0));
+  // The home page stays as it was during the run.
+  EXPECT_EQ(L"正在进行一键清理，请稍候......", TextOf(form->Component(L"Label4")));
+}
