@@ -9,6 +9,7 @@
 #include "catalogue/TraceOption.h"
 #include "junk/FindInvalidFiles.h"
 #include "scan/BrowserTraces.h"
+#include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
 #include "sys/ProfileIni.h"
@@ -51,19 +52,6 @@ void DeleteFolder(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());  // only when nothing is left in it
 }
 
-// COM for one call on the main thread; only what this call started is ended.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT hr_;
-};
 
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return !r.IsRegistryItem() && r.Kind == L"IECache";
@@ -294,9 +282,9 @@ void CleanExecutor::CleanConfiguration(ui::TreeNode* node, const catalogue::Resu
     results_.Remove(node);
   } else if (r.Detail == L"Storm") {
     guarded([&] {
-      ComScope com;
+      sys::ComScope com;
       sys::XmlDocument xml;
-      if (FAILED(xml.Load(r.Location))) return;
+      if (xml.Load(r.Location) != S_OK) return;
       sys::XmlNode history = xml.DocumentElement().LastChildNamed(L"localplayhist");
       if (history && SUCCEEDED(history.RemoveChildren())) xml.Save(r.Location);
     });
