@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Saves PNG screenshots of both pages of the running program: screenshot.sh [OUTDIR]
-# (default docs/). Builds first; uses its own Xvfb and a Wine virtual desktop.
+# Saves PNG screenshots of the running program on the demo machine: screenshot.sh [OUTDIR]
+# (default docs/): the home page, the advanced page, a scan there with its question, and
+# the home page after a one-key clean. Builds first; uses its own Xvfb and a Wine virtual
+# desktop.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs}
@@ -19,5 +21,17 @@ import -display "$DISPLAY" -window root "$out/home.png"
 drive click BtnOverview
 sleep 2
 import -display "$DISPLAY" -window root "$out/advanced.png"
+drive click ButtonScanTrace
+drive waittext stat1 "共扫描分析到"
+sleep 2
+import -display "$DISPLAY" -window root "$out/scan.png"
+drive dismiss
+sleep 1
+drive click BtnHomepage
+sleep 1
+drive click Label10
+drive waittext Label4 "恭喜您"
+sleep 2
+import -display "$DISPLAY" -window root "$out/onekey.png"
 drive close || true
-echo "saved $out/home.png $out/advanced.png"
+echo "saved $out/home.png $out/advanced.png $out/scan.png $out/onekey.png"

@@ -7,6 +7,8 @@
 //   drive close                 asks the main window to close
 //   drive count                 prints how many main windows exist
 //   drive caption               prints the main window's caption
+//   drive dismiss [ok]          answers the program's message box (Cancel, or OK)
+//   drive waittext <Name> <text> [s]  waits (default 120 s) until the text starts so
 // Exit code 0 on success, 2 when the window or the component is missing.
 #include <windows.h>
 
@@ -89,7 +91,35 @@ int wmain(int argc, wchar_t** argv) {
     PostMessageW(w, WM_CLOSE, 0, 0);
     return 0;
   }
+  if (cmd == L"dismiss") {
+    // The message boxes of the program are dialogs owned by its main window.
+    HWND main = MainWindow();
+    for (int i = 0; i < 300 && main; ++i) {
+      for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;)
+        if (GetWindow(w, GW_OWNER) == main) {
+          bool ok = argc > 2 && std::wstring(argv[2]) == L"ok";
+          PostMessageW(w, WM_COMMAND, MAKEWPARAM(ok ? IDOK : IDCANCEL, BN_CLICKED), 0);
+          return 0;
+        }
+      Sleep(100);
+    }
+    return 2;
+  }
   if (argc < 3) return 1;
+  if (cmd == L"waittext" && argc > 3) {
+    int seconds = argc > 4 ? _wtoi(argv[4]) : 120;
+    for (int i = 0; i < seconds * 10; ++i) {
+      HWND t = Find(argv[2]);
+      wchar_t buf[1024] = {};
+      DWORD_PTR got = 0;
+      if (t && SendMessageTimeoutW(t, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buf),
+                                   SMTO_ABORTIFHUNG, 1000, &got) &&
+          std::wstring(buf).rfind(argv[3], 0) == 0)
+        return 0;
+      Sleep(100);
+    }
+    return 2;
+  }
   HWND target = Find(argv[2]);
   if (!target) return 2;
   if (cmd == L"text") {
