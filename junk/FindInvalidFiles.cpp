@@ -1,18 +1,523 @@
-// Placeholder until the finder's walk lands: finds nothing.
 #include "junk/FindInvalidFiles.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <initializer_list>
+
+#include "sys/ComScope.h"
+#include "sys/FileSearch.h"
+#include "sys/FileUtils.h"
+#include "sys/ShellLink.h"
+#include "sys/Text.h"
+
 namespace junk {
+
+namespace {
+
+// Bases of the places below that are no CSIDL folder.
+constexpr int kWindows = -1;
+constexpr int kSystem = -2;
+
+// One folder with the masks searched in it (none: the folder is walked).
+struct Place {
+  int base;
+  const wchar_t* tail;
+  std::initializer_list<const wchar_t*> masks;
+};
+
+const Place kLogFiles[] = {
+    {kSystem, L"\\wbem\\Logs", {L"*.log", L"*.lo_"}},
+    {kWindows, L"", {L"KB*.log", L"setupact.log", L"setuperr.log", L"setupapi.log", L"FaxSetup.log"}},
+    {kWindows, L"\\repair", {L"setupapi.log"}},
+    {kWindows,
+     L"",
+     {L"updspapi.log",
+      L"Windows Update.log",
+      L"WindowsUpdate.log",
+      L"svcpack.log",
+      L"spuninst.log",
+      L"spupdsvc.log",
+      L"DPINST.LOG",
+      L"PFRO.log",
+      L"SMinstall.log",
+      L"TSSysprep.log",
+      L"0.log",
+      L"cmsetacl.log",
+      L"IDNMitigationAPIs.log",
+      L"ie7.log",
+      L"ie7_main.log",
+      L"medctroc.Log",
+      L"msmqinst.log",
+      L"msxml6-KB933579-enu-x86.LOG",
+      L"msxml6-KB954459-enu-x86.LOG",
+      L"NLSDownlevelMapping.log",
+      L"nsw.log",
+      L"ntdtcsetup.log",
+      L"ocgen.log",
+      L"oobeact.log",
+      L"regopt.log",
+      L"sessmgr.setup.log",
+      L"spupdsvc.log.1.log",
+      L"Sti_Trace.log",
+      L"tabletoc.log",
+      L"WGA.log",
+      L"wiadebug.log",
+      L"wiaservc.log",
+      L"wmsetup.log",
+      L"wmsetup10.log",
+      L"IE4 Error Log.txt",
+      L"OEWABLog.txt",
+      L"COM+.log",
+      L"comsetup.log",
+      L"javainst.log",
+      L"netfxocm.log",
+      L"wplog.txt",
+      L"ydi.log",
+      L"YukonInstall.log"}},
+    {kWindows, L"\\Debug", {L"mrt.log", L"blastcln.log", L"mrteng.log", L"NetSetup.LOG", L"sammui.log"}},
+    {kWindows, L"\\Debug\\UserMode", {L"userenv.log", L"userenv.bak", L"ChkAcc.log", L"ChkAcc.bak"}},
+    {kWindows, L"\\security\\logs", {L"*.log", L"*.old"}},
+    {kWindows, L"", {L"dtcInstall.log", L"iis5.log", L"iis6.log", L"tsoc.log"}},
+    {kSystem, L"", {L"spupdw2k.log", L"spupdwxp.log"}},
+    {kSystem, L"\\CatRoot2", {L"dberr.txt"}},
+    {CSIDL_APPDATA, L"\\Real\\RealPlayer\\", {L"realplayer.ste"}},
+    {CSIDL_PROGRAM_FILES, L"\\Ahead\\Nero\\", {L"NeroHistory.log"}},
+    {CSIDL_COMMON_APPDATA, L"\\Raxco\\PerfectDisk\\7.0\\", {L"PerfectDisk.log"}},
+    {CSIDL_PROGRAM_FILES, L"\\Ewido\\Security Suite\\", {L"logfile.txt"}},
+    {CSIDL_PROGRAM_FILES, L"\\Ewido Anti-Malware\\", {L"logfile.txt"}},
+    {CSIDL_PROGRAM_FILES, L"\\ewido anti-spyware 4.0\\", {L"logfile.txt"}},
+    {CSIDL_PROGRAM_FILES, L"\\Grisoft\\AVG Anti-Spyware 7.5\\", {L"logfile.txt"}},
+};
+
+const Place kThumbnailCache[] = {
+    {CSIDL_LOCAL_APPDATA, L"\\Microsoft\\Windows\\Explorer\\", {L"*.db"}},
+};
+
+const Place kErrorReports[] = {
+    {CSIDL_COMMON_APPDATA, L"\\Microsoft\\Windows\\WER\\ReportArchive", {}},
+    {CSIDL_COMMON_APPDATA, L"\\Microsoft\\Windows\\WER\\ReportQueue", {}},
+    {CSIDL_LOCAL_APPDATA, L"\\Microsoft\\Windows\\WER\\ReportArchive", {}},
+    {CSIDL_LOCAL_APPDATA, L"\\Microsoft\\Windows\\WER\\ReportQueue", {}},
+};
+
+const Place kAcrobatCache[] = {
+    {CSIDL_LOCAL_APPDATA, L"\\Adobe\\Acrobat\\8.0\\Cache\\Search80\\", {L"*.idx"}},
+    {CSIDL_LOCAL_APPDATA, L"\\Adobe\\Acrobat\\9.0\\Cache\\Search90\\", {L"*.idx"}},
+};
+
+const Place kSymantecLogs[] = {
+    {CSIDL_COMMON_APPDATA, L"\\Symantec\\Symantec AntiVirus Corporate Edition\\7.5\\Logs\\",
+     {L"*.log"}},
+    {CSIDL_LOCAL_APPDATA, L"\\Symantec\\Symantec AntiVirus Corporate Edition\\7.5\\Logs\\",
+     {L"*.log"}},
+    {CSIDL_COMMON_APPDATA, L"\\Symantec\\LiveUpdate\\Downloads\\", {L"*.*"}},
+};
+
+const wchar_t* const kDefaultExcludedFolders[] = {
+    L"microsoft\\office\\data",      L"microsoft office\\data",   L"microsoft\\msn messenger",
+    L"rav",                          L"system volume information", L"symantec shared\\virusdefs\\",
+    L"paprport\\data\\",             L"chaos32\\",                 L"resources\\themes\\",
+    L"windows\\security\\",          L"system32\\catroot2\\",      L"system32\\usmt\\",
+    L"winsxs",                       L"microsoft sql server",
+};
+
+const wchar_t* const kDefaultExcludedNames[] = {
+    L"index.dat",       L"desktop.ini",     L"hcdata.bak",     L"data.bak",
+    L"opa11.bak",       L"rtscan.ini",      L"kvbigfile.bak",  L"pyczu102.bak",
+    L"menus.bak",       L"ravmond.log",     L"devs.tmp",       L"default.jcd.bak",
+    L"account.stg.bak", L"jedec.tmp",       L"nam.fts",        L"admpkg.err",
+    L"datasrc.err",     L"framwork.err",    L"odbcdac.err",    L"omerrors.err",
+    L"spss.err",        L"streamdac.err",   L"txtwdac.err",    L"uaspss.err",
+    L"xlsdac.err",      L"uninstal.log",    L"fl114.dmp",      L"fl_s1119.dmp",
+    L"flprim1119.dmp",  L"KISTempDB.bak",
+};
+
+// Result images by extension; the first row that holds the extension wins.
+struct ImageRow {
+  int image;
+  std::initializer_list<const wchar_t*> extensions;
+};
+const ImageRow kImages[] = {
+    {6, {L".txt", L".log"}},
+    {40, {L".jpg", L".jpeg", L".bmp", L".gif", L".icl", L".ico", L".pic", L".pcx", L".png",
+          L".psd", L".emf", L".raw"}},
+    {54, {L".hlp", L".chm"}},
+    {41, {L".dll", L".vxd", L".ocx", L".db"}},
+    {10, {L".htm", L".html", L".url"}},
+    {44, {L".js", L".jse"}},
+    {45, {L".css", L".ini", L".inf"}},
+    {7, {L".tmp", L".mtx", L".gid"}},
+    {42, {L".avi", L".wmv", L".asf", L".asx", L".mp3", L".mpg", L".mpeg", L".mp4", L".wma",
+          L".wmp", L".wmx"}},
+    {18, {L".rar", L".cab", L".7z", L".gz", L".iso"}},
+    {26, {L".zip"}},
+    {47, {L".wer"}},
+};
+constexpr int kDefaultImage = 7;
+const wchar_t kStatusPrefix[] = L"分析: ";
+constexpr int kFolderImage = 43;
+
+
+// A folder's attributes; INVALID_FILE_ATTRIBUTES when unreadable.
+DWORD FolderAttributes(const std::wstring& normalized) {
+  std::wstring p = normalized;
+  // "C:\" needs its backslash; elsewhere the bare name is the safe form.
+  if (p.size() > 3 && p.back() == L'\\') p.pop_back();
+  return sys::FileAttributes(p);
+}
+
+// Walkable: a real folder, not a junction or link. Unreadable counts as a link.
+bool IsPlainFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool AnyOccursIn(const std::vector<std::wstring>& fragments, const std::wstring& text) {
+  for (const std::wstring& f : fragments)
+    if (text.find(f) != std::wstring::npos) return true;
+  return false;
+}
+
+}  // namespace
+
+std::wstring NormalizeFolderPath(const std::wstring& path) {
+  std::wstring s = sys::WithBackslash(path);
+  size_t from = sys::StartsWith(s, L"\\\\") ? 2 : 0;
+  for (size_t p; (p = s.find(L"\\\\", from)) != std::wstring::npos;) s.erase(p, 1);
+  return s;
+}
 
 TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const sys::Folders& folders,
                                      int majorVersion,
                                      std::function<void(const std::wstring&)> status)
-    : results_(results), folders_(folders), majorVersion_(majorVersion), status_(std::move(status)) {}
-TFindInvalidFiles::~TFindInvalidFiles() {
-  Terminate();
-  if (!Suspended() && !Finished() && !FreeOnTerminate) WaitFor();
+    : DriveType([](const std::wstring& root) { return GetDriveTypeW(root.c_str()); }),
+      results_(results),
+      folders_(folders),
+      majorVersion_(majorVersion),
+      status_(std::move(status)),
+      showStatus_([this] { ShowStatus(); }),
+      postResult_([this] { PostResult(); }),
+      statusAndResult_([this] {
+        ShowStatus();
+        PostResult();
+      }) {
+  ExcludedFolders.assign(std::begin(kDefaultExcludedFolders), std::end(kDefaultExcludedFolders));
+  ExcludedNames.assign(std::begin(kDefaultExcludedNames), std::end(kDefaultExcludedNames));
 }
-void TFindInvalidFiles::Execute() {}
-void TFindInvalidFiles::ShowStatus() {}
-void TFindInvalidFiles::PostResult() {}
+
+TFindInvalidFiles::~TFindInvalidFiles() {
+  // The body and the hand-over use this object's members, which are gone before the base
+  // destructor could wait. A FreeOnTerminate thread ends before it deletes itself.
+  Terminate();
+  if (!Suspended() && !Finished() && !FreeOnTerminate && GetCurrentThreadId() != ThreadID())
+    WaitFor();
+}
+
+// Once stopped, a hand-over still waiting in the queue leaves the window alone: a window
+// that stops the finder while closing may serve the queue as it waits for the thread.
+void TFindInvalidFiles::ShowStatus() {
+  if (status_ && !Terminated()) status_(StatusText);
+}
+
+void TFindInvalidFiles::PostResult() {
+  const FindResult* r = CurrentResult;
+  if (!r || Terminated()) return;
+  ui::TreeModel* tree = &results_.Tree();
+  if (r->IsFolder == 1) {
+    std::wstring path = r->Path;
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    size_t cut = path.find_last_of(L'\\');
+    std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
+    std::wstring parent = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+    if (name.empty() || parent.empty()) return;
+    ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, 3, L"目录", L"", parent);
+    // A refused item must not turn its rows into items of their own.
+    if (item) results_.AddResultNode(tree, L"说明", item, 20, L"", L"", L"目录");
+    return;
+  }
+  size_t cut = r->Path.find_last_of(L'\\');
+  std::wstring name = cut == std::wstring::npos ? r->Path : r->Path.substr(cut + 1);
+  std::wstring folder = cut == std::wstring::npos ? std::wstring() : r->Path.substr(0, cut);
+  if (name.empty()) return;
+  int image = r->WantsFileIcon ? AddFileIcon(r->Path) : r->ImageIndex;
+  ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, image, L"文件", L"", folder);
+  if (!item) return;
+  if (r->Size > 0) {
+    FoundBytes += r->Size;
+    results_.AddResultNode(tree, L"大小", item, 20, L"", L"", std::to_wstring(r->Size) + L" Byte");
+  }
+  results_.AddResultNode(tree, L"临时文件", item, 20, L"", L"", L"建议删除");
+}
+
+int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
+  try {
+    int index = results_.Images().AppendFileIcon(path);
+    return index < 0 ? kDefaultImage : index;
+  } catch (...) {
+    return kDefaultImage;
+  }
+}
+
+void TFindInvalidFiles::Status(const std::wstring& text) {
+  StatusText = kStatusPrefix + text;
+  Synchronize(showStatus_);
+}
+
+void TFindInvalidFiles::Report(FindResult* r, bool withStatus) {
+  std::unique_ptr<FindResult> owned(r);
+  struct Clear {
+    FindResult*& p;
+    ~Clear() { p = nullptr; }
+  } clear{CurrentResult};
+  CurrentResult = r;
+  Synchronize(withStatus ? statusAndResult_ : postResult_);
+}
+
+void TFindInvalidFiles::TakeExclusions() {
+  lowFolders_.clear();
+  lowNames_.clear();
+  // An empty fragment would occur in every path and name: it excludes nothing.
+  for (const std::wstring& f : ExcludedFolders)
+    if (!f.empty()) lowFolders_.push_back(sys::LowerCase(f));
+  for (const std::wstring& n : ExcludedNames)
+    if (!n.empty()) lowNames_.push_back(sys::LowerCase(n));
+}
+
+bool TFindInvalidFiles::FolderExcluded(const std::wstring& lowerPath) const {
+  return AnyOccursIn(lowFolders_, lowerPath);
+}
+
+bool TFindInvalidFiles::FolderExcludedExactly(const std::wstring& lowerPath) const {
+  for (const std::wstring& f : lowFolders_)
+    if (f == lowerPath) return true;
+  return false;
+}
+
+bool TFindInvalidFiles::NameExcluded(const std::wstring& lowerName) const {
+  return AnyOccursIn(lowNames_, lowerName);
+}
+
+bool TFindInvalidFiles::AttributesAllowed(DWORD a) const {
+  if ((a & FILE_ATTRIBUTE_READONLY) && !IncludeReadOnly) return false;
+  if ((a & FILE_ATTRIBUTE_SYSTEM) && !IncludeSystem) return false;
+  if ((a & FILE_ATTRIBUTE_HIDDEN) && !IncludeHidden) return false;
+  return true;
+}
+
+bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
+  try {
+    std::wstring target = sys::GetShortcutTarget(lnk);
+    if (target == L"tarn") return false;
+    std::wstring root = target.substr(0, 3);
+    UINT type = DriveType ? DriveType(root) : GetDriveTypeW(root.c_str());
+    // Removable media and network paths may simply be absent at the moment.
+    if (type != DRIVE_FIXED && type != DRIVE_NO_ROOT_DIR) return false;
+    if (target.size() > 1 && target[1] == L'\\') return false;
+    return sys::FileAttributes(target) == INVALID_FILE_ATTRIBUTES;
+  } catch (...) {
+    return false;
+  }
+}
+
+void TFindInvalidFiles::ScanFolder(const std::wstring& folder, const std::wstring& mask,
+                                   bool reportEveryMatch) {
+  if (Terminated() || sys::Trim(folder).empty()) return;
+  Status(folder);
+  TakeExclusions();
+  std::wstring path = NormalizeFolderPath(folder);
+  std::wstring lower = sys::LowerCase(path);
+  if (FolderExcluded(lower)) return;
+  // Recycle bins belong to the executor's own emptying.
+  for (const wchar_t* bin : {L":\\recycler\\", L":\\recycled\\", L":\\$recycle.bin\\"})
+    if (sys::Contains(lower, bin)) return;
+  // Files found through a link would be deleted at its target.
+  if (!IsPlainFolder(FolderAttributes(path))) return;
+  for (sys::FileSearch s(path + mask); s.Found() && !Terminated(); s.Next()) {
+    if (s.IsDirectory()) continue;
+    std::wstring name = s.Name();
+    std::wstring lowerName = sys::LowerCase(name);
+    bool match = reportEveryMatch;
+    if (!match && CheckShortcuts && sys::ExtensionOf(lowerName) == L".lnk") {
+      Status(path + name);
+      match = ShortcutIsBroken(path + name);
+    }
+    if (!match || NameExcluded(lowerName)) continue;
+    DWORD a = s.Attributes();
+    bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !IncludeReadOnly) continue;
+    if (SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name)) continue;
+    if (!AttributesAllowed(a)) continue;
+    Report(MakeFileResult(path, s.Data()));
+  }
+}
+
+void TFindInvalidFiles::WalkFolder(const std::wstring& folder, WalkMode mode) {
+  TakeExclusions();
+  Walk(folder, mode, INVALID_FILE_ATTRIBUTES);
+}
+
+void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes) {
+  if (sys::Trim(folder).empty()) return;
+  Status(folder);
+  std::wstring path = NormalizeFolderPath(folder);
+  std::wstring lower = sys::LowerCase(path);
+  const bool files = mode == WalkMode::Files;
+  if (files && FolderExcluded(lower)) return;
+  // Sub-folders arrive with the attributes of their search entry; a start folder is read.
+  DWORD attributes =
+      knownAttributes != INVALID_FILE_ATTRIBUTES ? knownAttributes : FolderAttributes(path);
+  if (!IsPlainFolder(attributes)) return;
+
+  bool empty = true;
+  std::vector<std::pair<std::wstring, DWORD>> subfolders;
+  {
+    for (sys::FileSearch s(path + L"*.*"); s.Found() && !Terminated(); s.Next()) {
+      const WIN32_FIND_DATAW& entry = s.Data();
+      if (s.IsDirectory()) {
+        if (entry.cFileName[0] == L'.') continue;
+        empty = false;
+        // A link counts as content but is never entered.
+        if (!s.IsReparsePoint()) subfolders.emplace_back(s.Name(), s.Attributes());
+        continue;
+      }
+      empty = false;
+      if (!files) continue;
+      std::wstring name = s.Name();
+      bool readOnly = (s.Attributes() & FILE_ATTRIBUTE_READONLY) != 0;
+      bool wanted = !NameExcluded(sys::LowerCase(name)) &&
+                    !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name));
+      // A file's status and its finding share one hand-over: the round trip to the main
+      // thread costs far more than the walk itself.
+      StatusText = kStatusPrefix + path + name;
+      if (wanted)
+        Report(MakeFileResult(path, entry), true);
+      else
+        Synchronize(showStatus_);
+    }
+  }
+
+  if (empty && !files && !Terminated()) {
+    if (FolderExcludedExactly(lower)) return;
+    DWORD now = FolderAttributes(path);
+    if (!IsPlainFolder(now) || !AttributesAllowed(now)) return;
+    auto r = new FindResult;
+    r->Path = path;
+    r->ImageIndex = kFolderImage;
+    r->IsFolder = 1;
+    Report(r);
+  }
+  for (const auto& sub : subfolders) {
+    if (Terminated()) break;
+    Walk(path + sub.first, mode, sub.second);
+  }
+}
+
+FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
+                                              const WIN32_FIND_DATAW& entry) {
+  auto r = new FindResult;
+  r->Path = folder + entry.cFileName;
+  r->Size = (std::int64_t(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+  r->IsFolder = 0;
+  std::wstring ext = sys::ExtensionOf(r->Path);
+  r->ImageIndex = kDefaultImage;
+  if (ext.find(L'~') != std::wstring::npos) return r;
+  if (ext == L".exe" || ext == L".lnk") {
+    r->WantsFileIcon = true;
+    return r;
+  }
+  for (const ImageRow& row : kImages)
+    for (const wchar_t* e : row.extensions)
+      if (ext == e) {
+        r->ImageIndex = row.image;
+        return r;
+      }
+  return r;
+}
+
+bool TFindInvalidFiles::TempFolderSafe() const {
+  return sys::IsTempFolderSafe(folders_.temp, folders_.Profile(), folders_.windows,
+                               folders_.ProgramFiles());
+}
+
+std::wstring TFindInvalidFiles::PlaceOf(int base, const std::wstring& tail) const {
+  std::wstring b = base == kWindows  ? folders_.windows
+                   : base == kSystem ? folders_.system
+                                     : folders_.Special(base);
+  if (sys::Trim(b).empty()) return {};
+  return b + tail;
+}
+
+void TFindInvalidFiles::ExcludeEmptyFolderRoot(const std::wstring& folder) {
+  if (!sys::Trim(folder).empty())
+    ExcludedFolders.push_back(sys::LowerCase(NormalizeFolderPath(folder)));
+}
+
+void TFindInvalidFiles::Execute() {
+  sys::ComScope com;
+
+  // 1. Broken shortcuts directly inside the root folders.
+  if (!Terminated() && RootFolders && !RootFolders->empty() && CheckShortcuts) {
+    for (const std::wstring& root : *RootFolders) {
+      if (Terminated()) break;
+      ScanFolder(root, L"*.*", false);
+    }
+  }
+
+  // 2. The creator's exclusions were meant for the root folders only.
+  ExcludedFolders.clear();
+  ExcludedNames.clear();
+  if (IECleanMode == 1 || IECleanMode == 2) ExcludedFolders.push_back(L"cookies");
+  if (IECleanMode == 2) ExcludedFolders.push_back(L"history");
+
+  auto scanPlaces = [this](const auto& places) {
+    for (const Place& p : places) {
+      std::wstring folder = PlaceOf(p.base, p.tail);
+      if (p.masks.size() == 0) {
+        if (!Terminated() && !folder.empty()) WalkFolder(folder, WalkMode::Files);
+        continue;
+      }
+      for (const wchar_t* mask : p.masks) {
+        if (Terminated() || folder.empty()) break;
+        ScanFolder(folder, mask, true);
+      }
+    }
+  };
+
+  // 3. Temporary files.
+  if (!Terminated() && CleanTempFiles) {
+    ExcludedFolders.push_back(L"rockey6-pkpm");
+    for (const wchar_t* n : {L"_temp_qq_proxy.ini", L"_tmp_qq_proxy.ini", L"glchatskin.ini"})
+      ExcludedNames.push_back(n);
+    if (!Terminated() && TempFolderSafe()) WalkFolder(folders_.temp, WalkMode::Files);
+    std::wstring windowsTemp = PlaceOf(kWindows, L"\\Temp");
+    if (!Terminated() && !windowsTemp.empty()) WalkFolder(windowsTemp, WalkMode::Files);
+    ExcludedFolders.clear();
+  }
+
+  if (!Terminated() && CleanLogFiles) scanPlaces(kLogFiles);              // 4.
+  if (!Terminated() && CleanThumbnailCache) scanPlaces(kThumbnailCache);  // 5.
+  if (!Terminated() && CleanErrorReports) scanPlaces(kErrorReports);      // 6.
+  if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);      // 7.
+  if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);      // 8.
+
+  // 9. Empty folders; the temporary and Startup folders themselves never count.
+  if (!Terminated() && FindEmptyFolders) {
+    if (TempFolderSafe()) {
+      ExcludeEmptyFolderRoot(folders_.temp);
+      if (!Terminated()) WalkFolder(folders_.temp, WalkMode::EmptyFolders);
+    }
+    const struct {
+      int startup, programs;
+    } menus[] = {{CSIDL_STARTUP, CSIDL_PROGRAMS}, {CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS}};
+    for (const auto& m : menus) {
+      if (m.startup == CSIDL_COMMON_STARTUP && majorVersion_ <= 4) break;
+      ExcludeEmptyFolderRoot(folders_.Special(m.startup));
+      std::wstring programs = folders_.Special(m.programs);
+      if (!Terminated() && !sys::Trim(programs).empty())
+        WalkFolder(programs, WalkMode::EmptyFolders);
+    }
+  }
+}
 
 }  // namespace junk

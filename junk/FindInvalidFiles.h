@@ -22,6 +22,9 @@ struct FindResult {
   std::int64_t Size = 0;  // bytes; 0 for folders
   int ImageIndex = 7;     // in the result image list; 43 for folders
   int IsFolder = 0;       // 0 file, 1 empty folder
+  // Programs and shortcuts show their own icon; the image list may only grow on the main
+  // thread, so the hand-over appends it and replaces ImageIndex.
+  bool WantsFileIcon = false;
 };
 
 enum class WalkMode { Files, EmptyFolders };
@@ -43,7 +46,7 @@ class TFindInvalidFiles : public sys::Thread {
   bool IncludeSystem = false;
   bool IncludeHidden = false;
   std::vector<std::wstring> ExcludedFolders;  // lower-case folder fragments
-  std::vector<std::wstring> ExcludedNames;    // lower-case file-name fragments
+  std::vector<std::wstring> ExcludedNames;    // file-name fragments, any letter case
   std::unique_ptr<std::vector<std::wstring>> RootFolders;  // may be absent
   FindResult* CurrentResult = nullptr;
   bool CleanLogFiles = false;
@@ -58,7 +61,7 @@ class TFindInvalidFiles : public sys::Thread {
   // GetDriveTypeW; tests put CD-ROM and removable drives here.
   std::function<UINT(const std::wstring& root)> DriveType;
 
-  // Run through Synchronize.
+  // Run through Synchronize; both do nothing once Terminate has been called.
   void ShowStatus();
   void PostResult();
 
@@ -74,14 +77,35 @@ class TFindInvalidFiles : public sys::Thread {
 
  private:
   void Status(const std::wstring& text);
-  void Report(FindResult* r);
+  // Hands r over and frees it; withStatus shows StatusText in the same hand-over.
+  void Report(FindResult* r, bool withStatus = false);
+  void Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes);
+  bool ShortcutIsBroken(const std::wstring& lnk);
+  bool AttributesAllowed(DWORD attributes) const;
+  bool TempFolderSafe() const;
+  // Base (the Windows or system folder, or a CSIDL folder) + tail; empty when the base
+  // is unknown, so that a step on an unknown folder finds nothing.
+  std::wstring PlaceOf(int base, const std::wstring& tail) const;
+  // Lower-cased copies of the two lists, taken when a walk starts.
+  void TakeExclusions();
+  bool FolderExcluded(const std::wstring& lowerPath) const;
+  bool FolderExcludedExactly(const std::wstring& lowerPath) const;
+  bool NameExcluded(const std::wstring& lowerName) const;
+  void ExcludeEmptyFolderRoot(const std::wstring& folder);
+
   catalogue::ResultModel& results_;
   sys::Folders folders_;
   int majorVersion_;
   std::function<void(const std::wstring&)> status_;
+  std::function<void()> showStatus_;
+  std::function<void()> postResult_;
+  std::function<void()> statusAndResult_;
+  std::vector<std::wstring> lowFolders_;
+  std::vector<std::wstring> lowNames_;
 };
 
-// Appends a slash when missing and folds doubled backslashes into one.
+// Appends a backslash when missing and folds doubled backslashes into one (the leading
+// pair of a network path is kept).
 std::wstring NormalizeFolderPath(const std::wstring& path);
 
 }  // namespace junk
