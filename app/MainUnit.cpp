@@ -688,6 +688,7 @@ void TFormSorvex::ButtonScanTraceClick() {
 }
 
 void TFormSorvex::CloseWhileBusy() {
+  if (executor_ && executor_->Running()) executor_->Abandon();
   if (dispatcher_ && dispatcher_->Busy()) dispatcher_->Abandon();
 }
 

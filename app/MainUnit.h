@@ -73,8 +73,9 @@ class TFormSorvex {
   void BtnOverviewClick();
   void SelectPageButton(HWND button);
   void Button3Click();
-  // Called when the user closes the window during a scan: it stops, and the finder is
-  // waited for, before the window goes.
+  // Called when the user closes the window during a scan or a clean: the scan stops, the
+  // clean ends after its current item, and a running finder is waited for, before the
+  // window goes.
   void CloseWhileBusy();
   bool ClosePending() const { return closePending_; }
   // Later parts of the program fill these in.

@@ -41,10 +41,16 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
   return folder + L"\\" + name;
 }
 
-void DeleteFileForced(const std::wstring& path) {
+// True when the file is gone (also when it was gone before).
+bool DeleteFileForced(const std::wstring& path) {
   DWORD a = GetFileAttributesW(path.c_str());
-  if (a != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  DeleteFileW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
+                                           GetLastError() == ERROR_PATH_NOT_FOUND;
+  SetFileAttributesW(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileW(path.c_str())) return true;
+  DWORD error = GetLastError();
+  SetFileAttributesW(path.c_str(), a);  // a file that stays keeps its attributes
+  return error == ERROR_FILE_NOT_FOUND;
 }
 
 void DeleteFolder(const std::wstring& path) {
@@ -146,6 +152,14 @@ void CleanExecutor::ClearAutoComplete() {
 }
 
 void CleanExecutor::Run(bool confirm) {
+  if (running_) return;
+  struct Running {
+    bool& flag;
+    explicit Running(bool& f) : flag(f) { flag = true; }
+    ~Running() { flag = false; }
+  } running(running_);
+  abandoned_ = false;
+  rescanPasses_ = 0;
   // 1.-5.
   if (state_.oneKey) {
     if (results_.Cleaned()) {
@@ -170,6 +184,7 @@ void CleanExecutor::Run(bool confirm) {
     // An item the user unticked is left alone.
     if (!Unticked(n)) CleanItem(n);
     window_.processMessages();
+    if (abandoned_) return;
     n = next;
   }
   // 10.-12.
@@ -179,6 +194,7 @@ void CleanExecutor::Run(bool confirm) {
   }
   Step(10);
   if (state_.tempFilesRequested) Rescan();
+  if (abandoned_) return;
   // 13.-16.
   results_.Clear();
   if (window_.repaintResults) window_.repaintResults();
@@ -241,8 +257,9 @@ void CleanExecutor::CleanItem(ui::TreeNode* node) {
   } else if (r.Kind == L"目录") {
     DeleteFolder(JoinPath(r.Location, r.Text));
   } else if (!IsCacheItem(r)) {
-    DeleteFileForced(JoinPath(r.Location, r.Text));
-    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+    // A file that stays is never reported as deleted.
+    bool gone = DeleteFileForced(JoinPath(r.Location, r.Text));
+    window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   }
 }
 
@@ -298,7 +315,8 @@ void CleanExecutor::CleanConfiguration(ui::TreeNode* node, const catalogue::Resu
 // The temporary folders once more, up to three times, so that what a first pass left
 // (folders emptied by it) goes as well.
 void CleanExecutor::Rescan() {
-  for (int pass = 0; pass < 3; ++pass) {
+  for (int pass = 0; pass < 3 && !abandoned_; ++pass) {
+    ++rescanPasses_;
     results_.Clear();
     window_.processMessages();
     junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,

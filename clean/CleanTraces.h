@@ -33,6 +33,12 @@ class CleanExecutor {
 
   // With `confirm` the user is asked first (not in one-key mode).
   void Run(bool confirm);
+  bool Running() const { return running_; }
+  // For a window that closes: the clean ends after the current item (a running sweep is
+  // waited for), without the rest of its steps.
+  void Abandon() { abandoned_ = true; }
+  // Sweeps of the temporary folders made by the last clean.
+  int RescanPasses() const { return rescanPasses_; }
 
  private:
   void ClearAutoComplete();
@@ -48,6 +54,9 @@ class CleanExecutor {
   const sys::Folders& folders_;
   const sys::TTarnOSInfo& os_;
   CleanWindow window_;
+  bool running_ = false;
+  bool abandoned_ = false;
+  int rescanPasses_ = 0;
 };
 
 // Deletes a registry finding: the whole key (sub-keys first) when `valueName` is empty,

@@ -158,7 +158,6 @@ constexpr int kDefaultImage = 7;
 const wchar_t kStatusPrefix[] = L"分析: ";
 constexpr int kFolderImage = 43;
 
-
 // A folder's attributes; INVALID_FILE_ATTRIBUTES when unreadable.
 DWORD FolderAttributes(const std::wstring& normalized) {
   std::wstring p = normalized;

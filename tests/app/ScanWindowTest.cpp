@@ -11,6 +11,7 @@
 
 #include "app/MainUnit.h"
 #include "catalogue/TraceOption.h"
+#include "sys/FileSearch.h"
 #include "sys/Folders.h"
 #include "sys/SizeText.h"
 #include "sys/TarnGetOSInfo.h"
@@ -127,4 +128,29 @@ TEST_F(ScanWindowTest, ClosingWhileTheFinderRunsWaitsForItAndAsksNothing) {
   EXPECT_TRUE(form->Destroyed());
   EXPECT_FALSE(form->scanState.finderRunning);
   EXPECT_TRUE(boxes.empty());
+}
+
+// The close arrives while the clean pumps: the clean ends after its current item, then
+// the window goes.
+TEST_F(ScanWindowTest, ClosingDuringACleanEndsItAfterTheCurrentItem) {
+  std::wstring first = sandbox.file(L"Temp\\one.tmp");
+  std::wstring second = sandbox.file(L"Temp\\two.tmp");
+  for (const wchar_t* name : {L"one.tmp", L"two.tmp"})
+    form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7, L"文件", L"",
+                                sandbox / L"Temp");
+  form->messageBox = [this](const std::wstring& text, UINT) {
+    boxes.push_back(text);
+    return IDOK;  // yes, clean
+  };
+  PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+  HWND b = form->Component(L"ButtonDelAllTrace");
+  SendMessageW(GetParent(b), WM_COMMAND, MAKEWPARAM(app::idButtonDelAllTrace, BN_CLICKED),
+               reinterpret_cast<LPARAM>(b));
+  MSG msg;
+  for (int i = 0; i < 100 && !form->Destroyed(); ++i)
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_TRUE(form->Destroyed());
+  EXPECT_FALSE(sys::FileExists(first));
+  EXPECT_TRUE(sys::FileExists(second));
+  EXPECT_EQ(std::vector<std::wstring>{L"说明：将要清理扫描到的项目，确定吗？"}, boxes);
 }

@@ -72,6 +72,7 @@ class CleanTracesTest : public SandboxTest {
   std::vector<int> steps;
   int answer = IDOK, recycleBins = 0;
   std::unique_ptr<clean::CleanExecutor> executor;
+  std::function<void()> abandonNow = [] {};
 };
 
 bool KeyExists(HKEY root, const std::wstring& path) { return sys::RegKeyExists(root, path); }
@@ -320,6 +321,7 @@ TEST_F(CleanTracesTest, RescanSweepsTheTemporaryFolderUpToThreeTimes) {
   Item(L"unrelated.tmp", sandbox / L"Temp", L"文件");
   state.tempFilesRequested = true;
   executor->Run(false);
+  EXPECT_EQ(3, executor->RescanPasses());
   EXPECT_FALSE(sys::FileExists(hidden));  // files of a walked tree go whatever their attributes
   // Pass 1 removes e and the emptied x is found by pass 2 with d; pass 3 takes c.
   EXPECT_FALSE(sys::DirectoryExists(sandbox / L"Temp\\a\\b\\c"));
@@ -360,4 +362,55 @@ TEST_F(CleanTracesTest, SeveralCacheItemsMakeOneCachePass) {
   EXPECT_TRUE(Said(L"IE缓存清理完毕"));
   EXPECT_EQ(-1, state.ieCleanMode);
   EXPECT_TRUE(Said(L"删除: c.tmp"));
+}
+
+TEST_F(CleanTracesTest, AFileThatStaysIsReportedAsNotDeleted) {
+  std::wstring locked = sandbox.file(L"Temp\\locked.tmp");
+  HANDLE h = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  Item(L"locked.tmp", sandbox / L"Temp", L"文件");
+  Item(L"already-gone.tmp", sandbox / L"Temp", L"文件");
+  executor->Run(false);
+  CloseHandle(h);
+  EXPECT_TRUE(sys::FileExists(locked));
+  EXPECT_TRUE(Said(L"删除失败: locked.tmp"));
+  EXPECT_FALSE(Said(L"删除: locked.tmp"));
+  EXPECT_TRUE(Said(L"删除: already-gone.tmp"));
+}
+
+TEST_F(CleanTracesTest, ARescanThatFindsNothingStopsAfterOnePass) {
+  state.tempFilesRequested = true;
+  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  executor->Run(false);
+  EXPECT_EQ(1, executor->RescanPasses());
+}
+
+// The window closes during the clean: the current item is finished, nothing after it.
+TEST_F(CleanTracesTest, AbandonEndsAfterTheCurrentItem) {
+  std::wstring first = sandbox.file(L"Temp\\first.tmp");
+  std::wstring second = sandbox.file(L"Temp\\second.tmp");
+  Item(L"first.tmp", sandbox / L"Temp", L"文件");
+  Item(L"second.tmp", sandbox / L"Temp", L"文件");
+  clean::CleanWindow w;
+  w.setStatus = [](int, const std::wstring&) {};
+  w.processMessages = [this] { abandonNow(); };
+  w.oneKeyStep = [](int) {};
+  w.messageBox = [this](const std::wstring& t, UINT) {
+    boxes.push_back(t);
+    return IDOK;
+  };
+  w.emptyRecycleBin = [] {};
+  w.settingsFile = settings;
+  clean::CleanExecutor closing(state, results, options, folders, os, w);
+  abandonNow = [&] {
+    if (sys::FileExists(first)) return;
+    closing.Abandon();
+  };
+  closing.Run(false);
+  EXPECT_FALSE(sys::FileExists(first));
+  EXPECT_TRUE(sys::FileExists(second));
+  EXPECT_FALSE(results.Cleaned());
+  EXPECT_FALSE(sys::FileExists(settings));
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(closing.Running());
 }
