@@ -55,3 +55,7 @@ target_link_options(drive PRIVATE ${VELMORA_LINK_FLAGS} -municode)
 add_test(NAME EndToEnd.SingleInstance
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/single-instance.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.SingleInstance PROPERTIES RUN_SERIAL TRUE TIMEOUT 300)
+# Cleans the test prefix itself (its URL cache too): alone, like a user's machine.
+add_test(NAME EndToEnd.OneKeyClean
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/one-key.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600)
