@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "catalogue/ScanContext.h"
 
@@ -20,5 +21,32 @@ void ScanRegistryMru(ScanContext& ctx, HKEY root, const std::wstring& path, int 
 // checked that the option exists, is checked and that the scan still runs. Rows without a
 // source here do nothing.
 void ScanHistorySource(ScanContext& ctx, int row);
+
+// One step of a history source, run in table order.
+struct HistoryStep {
+  enum class Kind { Mru, Folder, Code };
+  Kind kind;
+  const wchar_t* path;  // Mru: the key below HKEY_CURRENT_USER; Folder: appended to the
+                        // special folder
+  int image;
+  int csidl;                   // Folder: the special folder (unknown: the step is skipped)
+  const wchar_t* mask;         // Folder: "*.*" every file, "*" every shortcut
+  bool includeFolders;         // Folder: sub-folders become items too
+  void (*code)(ScanContext&);  // Code: a source that needs more than a key or a folder
+};
+
+struct HistorySource {
+  int row;                // catalogue row of the option
+  const wchar_t* status;  // shown after "分析: " before the steps; null for none
+  std::vector<HistoryStep> steps;
+};
+
+// Every history source, by catalogue row.
+const std::vector<HistorySource>& HistorySources();
+
+// Where KuGoo keeps its users' settings: next to the program named by "AppFileName", or
+// in the virtual store on 32-bit Windows of major version 6 or more (with a trailing
+// backslash). Empty when the program is not registered.
+std::wstring KuGooDataFolder(const ScanContext& ctx);
 
 }  // namespace scan
