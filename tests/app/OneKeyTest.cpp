@@ -19,57 +19,20 @@
 #include "sys/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
+#include "tests/app/FormFixture.h"
 #include "tests/support/Sandbox.h"
+
+using testsupport::TextOf;
 
 namespace {
 
 const wchar_t kRunMru[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
 
-std::wstring TextOf(HWND hwnd) {
-  std::wstring s(size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  s.resize(size_t(GetWindowTextW(hwnd, &s[0], int(s.size()))));
-  return s;
-}
-
-class OneKeyTest : public testsupport::SandboxTest {
+class OneKeyTest : public testsupport::FormTest {
  protected:
   void SetUp() override {
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
-    form->settingsFile = sandbox / L"Halvane.set";
-    ASSERT_NE(nullptr, form->Create());
-    form->messageBox = [this](const std::wstring& text, UINT) {
-      boxes.push_back(text);
-      return IDCANCEL;
-    };
-    form->shutdownComputer = [this] { ++shutdowns; };
-    form->emptyRecycleBin = [] {};
-    sys::Folders& f = sys::AppFolders();
-    f.windows = sandbox.dir(L"Windows");
-    f.system = sandbox.dir(L"Windows\\system32");
-    f.temp = sandbox.dir(L"Temp") + L"\\";
-    f.special.clear();
-    f.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
-    form->Show(SW_SHOWNORMAL);
-    catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
+    FormTest::SetUp();
     testsupport::SetRegString(HKEY_CURRENT_USER, kRunMru, L"a", L"cmd\\1");
-  }
-  void TearDown() override {
-    if (form && !form->Destroyed()) DestroyWindow(form->Handle());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
-  void Tick(const wchar_t* option) {
-    ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), option);
-    ASSERT_NE(nullptr, n);
-    form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
-  }
-  void Click(int id, const wchar_t* name) {
-    HWND c = form->Component(name);
-    SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(c));
   }
   // Lets the window run (as its message loop would) until the run is over.
   void RunUntilIdle() {
@@ -79,25 +42,11 @@ class OneKeyTest : public testsupport::SandboxTest {
     }
     sys::ProcessMessages();
   }
-  std::wstring Tree(const wchar_t* name) {
-    std::wstring t(8192, L'\0');
-    t.resize(size_t(SendMessageW(form->Component(name), WM_GETTEXT, t.size(),
-                                 reinterpret_cast<LPARAM>(&t[0]))));
-    return t;
-  }
-  std::wstring Panel0() {
-    wchar_t text[512] = L"";
-    SendMessageW(form->Component(L"stat1"), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    return text;
-  }
+  std::wstring Panel0() { return Panel(0); }
   int Progress() {
     return int(SendMessageW(form->Component(L"ProgressBar1"), PBM_GETPOS, 0, 0));
   }
   bool Visible(const wchar_t* name) { return IsWindowVisible(form->Component(name)) != FALSE; }
-
-  std::unique_ptr<app::TFormSorvex> form;
-  std::vector<std::wstring> boxes;
-  int shutdowns = 0;
 };
 
 }  // namespace
@@ -118,7 +67,7 @@ TEST_F(OneKeyTest, ScansCleansAndKeepsTheStatistics) {
             L"\t系统历史痕迹和临时文件\t清理完成\r\n"
             L"\t应用程序历史记录\t清理完成\r\n"
             L"\t注册表冗余信息\t清理完成\r\n",
-            Tree(L"VTCleanResult"));
+            TreeText(L"VTCleanResult"));
   EXPECT_EQ(11, Progress());  // a full run never reaches 12
   EXPECT_EQ(L"恭喜您！已成功清理了垃圾文件和上网痕迹。", TextOf(form->Component(L"Label4")));
   EXPECT_TRUE(sys::StartsWith(TextOf(form->Component(L"Label5")), L"本次清理结果：已清除 2 个"));

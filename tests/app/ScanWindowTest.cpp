@@ -16,44 +16,21 @@
 #include "sys/SizeText.h"
 #include "sys/TarnGetOSInfo.h"
 #include "sys/Text.h"
+#include "tests/app/FormFixture.h"
 #include "tests/support/Sandbox.h"
+
+using testsupport::TextOf;
 
 namespace {
 
-std::wstring TextOf(HWND hwnd) {
-  std::wstring s(size_t(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  s.resize(size_t(GetWindowTextW(hwnd, &s[0], int(s.size()))));
-  return s;
-}
-
-class ScanWindowTest : public testsupport::SandboxTest {
+class ScanWindowTest : public testsupport::FormTest {
  protected:
   void SetUp() override {
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
-    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
-    form->settingsFile = sandbox / L"Halvane.set";
-    ASSERT_NE(nullptr, form->Create());
-    form->messageBox = [this](const std::wstring& text, UINT type) {
-      boxes.push_back(text);
-      return (type & MB_OKCANCEL) ? IDCANCEL : IDOK;
-    };
-    // The scan walks the sandbox, never the prefix's own folders.
-    sys::Folders& f = sys::AppFolders();
-    f.windows = sandbox.dir(L"Windows");
-    f.system = sandbox.dir(L"Windows\\system32");
-    f.temp = sandbox.dir(L"Temp") + L"\\";
-    f.special.clear();
-    f.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
-    f.special[CSIDL_PROGRAMS] = sandbox.dir(L"Profile\\Programs");
-    form->Show(SW_SHOWNORMAL);
+    FormTest::SetUp();
+    sys::AppFolders().special[CSIDL_PROGRAMS] = sandbox.dir(L"Profile\\Programs");
     form->BtnOverviewClick();
-    catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
-    for (const wchar_t* o : {L"临时文件", L"运行(开始菜单中)"}) {
-      ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), o);
-      ASSERT_NE(nullptr, n);
-      form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
-    }
+    Tick(L"临时文件");
+    Tick(L"运行(开始菜单中)");
     testsupport::SetRegString(HKEY_CURRENT_USER,
                               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
                               L"a", L"cmd\\1");
@@ -61,25 +38,7 @@ class ScanWindowTest : public testsupport::SandboxTest {
     // each finding waits for the window.
     for (int i = 0; i < 400; ++i) sandbox.file(L"Temp\\f" + std::to_wstring(i) + L".tmp", "abcd");
   }
-  void TearDown() override {
-    if (form && !form->Destroyed()) DestroyWindow(form->Handle());
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-  }
-  void ClickScan() {
-    HWND b = form->Component(L"ButtonScanTrace");
-    SendMessageW(GetParent(b), WM_COMMAND, MAKEWPARAM(app::idButtonScanTrace, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(b));
-  }
-  std::wstring Panel(int i) {
-    wchar_t text[512] = L"";
-    SendMessageW(form->Component(L"stat1"), SB_GETTEXTW, i, reinterpret_cast<LPARAM>(text));
-    return text;
-  }
-
-  std::unique_ptr<app::TFormSorvex> form;
-  std::vector<std::wstring> boxes;
+  void ClickScan() { Click(app::idButtonScanTrace, L"ButtonScanTrace"); }
 };
 
 }  // namespace
@@ -112,9 +71,7 @@ TEST_F(ScanWindowTest, TheButtonStopsTheRunningFinderAndTheSummaryFollows) {
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ(summary + L"\r要立即清理这些项目，请点击“确定”按钮。", boxes[0]);
   // The result tree shows the registry item and the files.
-  std::wstring tree(65536, L'\0');
-  tree.resize(size_t(SendMessageW(form->Component(L"VTTraceResult"), WM_GETTEXT, tree.size(),
-                                  reinterpret_cast<LPARAM>(&tree[0]))));
+  std::wstring tree = TreeText(L"VTTraceResult");
   EXPECT_NE(std::wstring::npos, tree.find(L"[x] HKEY_CURRENT_USER\t"));
   if (items > 1) {
     EXPECT_NE(std::wstring::npos, tree.find(L".tmp\t"));
@@ -138,14 +95,9 @@ TEST_F(ScanWindowTest, ClosingDuringACleanEndsItAfterTheCurrentItem) {
   for (const wchar_t* name : {L"one.tmp", L"two.tmp"})
     form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7, L"文件", L"",
                                 sandbox / L"Temp");
-  form->messageBox = [this](const std::wstring& text, UINT) {
-    boxes.push_back(text);
-    return IDOK;  // yes, clean
-  };
+  okCancelAnswer = IDOK;  // yes, clean
   PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
-  HWND b = form->Component(L"ButtonDelAllTrace");
-  SendMessageW(GetParent(b), WM_COMMAND, MAKEWPARAM(app::idButtonDelAllTrace, BN_CLICKED),
-               reinterpret_cast<LPARAM>(b));
+  Click(app::idButtonDelAllTrace, L"ButtonDelAllTrace");
   MSG msg;
   for (int i = 0; i < 100 && !form->Destroyed(); ++i)
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
