@@ -51,6 +51,13 @@ target_compile_options(drive PRIVATE -Wall -Wextra)
 target_compile_definitions(drive PRIVATE UNICODE _UNICODE)
 target_link_options(drive PRIVATE ${VELMORA_LINK_FLAGS} -municode)
 
+# Seeds the demo machine (scripts/run.sh, scripts/screenshot.sh) with what the window test
+# of the demo scan seeds into its sandbox.
+add_executable(seed-demo tests/tools/SeedDemo.cpp)
+target_link_libraries(seed-demo PRIVATE testsupport)
+target_compile_options(seed-demo PRIVATE -Wall -Wextra)
+target_link_options(seed-demo PRIVATE ${VELMORA_LINK_FLAGS} -municode)
+
 # End-to-end: the program as a user starts it. Run one at a time (one named mutex).
 add_test(NAME EndToEnd.SingleInstance
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/single-instance.sh" "${CMAKE_BINARY_DIR}")

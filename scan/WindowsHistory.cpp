@@ -18,6 +18,7 @@ namespace scan {
 namespace {
 
 const wchar_t kHkcu[] = L"HKEY_CURRENT_USER";
+const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
 const wchar_t kRecentDocs[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
 const wchar_t kOpenSaveMru[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
@@ -184,7 +185,10 @@ void ScanRegistryMru(ScanContext& ctx, HKEY root, const std::wstring& path, int 
         const DWORD type = key.ValueType(name);
         const std::wstring data =
             type == REG_SZ || type == REG_EXPAND_SZ ? key.ReadString(name) : std::wstring();
-        ctx.results.AddKeyedResult(rootText, path, image, L"用户运行或操作历史记录", data, name);
+        // The unnamed default value is cleared by its marker: an empty value name would
+        // make the clean delete the whole key.
+        ctx.results.AddKeyedResult(rootText, path, image, L"用户运行或操作历史记录", data,
+                                   name.empty() ? kDefaultValueMarker : name);
         ctx.processMessages();
       }
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 . "$root/scripts/wine-env.sh"
-bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex Halvane4
+bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex Halvane4 seed-demo
 export WINEPREFIX=$VELMORA_BUILD/demoprefix
 if [ -z "${DISPLAY:-}" ]; then
   echo "No DISPLAY: starting a private Xvfb (screenshots: scripts/screenshot.sh)"

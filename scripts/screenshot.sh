@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/docs}
 mkdir -p "$out"
 . "$root/scripts/wine-env.sh"
-bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex Halvane4 drive >/dev/null
+bash "$root/scripts/build.sh" "$VELMORA_ARCH" --target Sorvex Halvane4 seed-demo drive >/dev/null
 export WINEPREFIX=${DEMO_PREFIX:-$VELMORA_BUILD/demoprefix}
 velmora_session_start 1024x768x24
 trap velmora_session_stop EXIT

@@ -116,22 +116,8 @@ velmora_demo_install() {
   echo "$dir/Sorvex.exe"
 }
 
-# Traces for the demo machine to find: temporary files and folders, recent-run and typed
-# addresses, added at every start, so that a one-key clean always has something to do.
+# Traces for the demo machine to find (junk files, traces of use of Windows and of the
+# applications), added at every start so that a one-key clean always has something to do.
 velmora_demo_junk() {
-  # Wine keeps the temporary folder of a user at C:\users\<user>\Temp.
-  local temp=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/Temp
-  mkdir -p "$temp/Setup-4F2A/cache" "$temp/empty-download"
-  local i
-  for i in 1 2 3 4 5 6; do
-    head -c $((i * 3000)) /dev/zero > "$temp/~DF$i.tmp"
-  done
-  printf 'log of an old installer\r\n' > "$temp/Setup-4F2A/install.log"
-  head -c 40000 /dev/zero > "$temp/Setup-4F2A/cache/data.cab"
-  local key='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RunMRU'
-  "$WINE" reg add "$key" /v a /d 'notepad\1' /f >/dev/null 2>&1 || true
-  "$WINE" reg add "$key" /v b /d 'regedit\1' /f >/dev/null 2>&1 || true
-  "$WINE" reg add "$key" /v MRUList /d ab /f >/dev/null 2>&1 || true
-  "$WINE" reg add 'HKCU\Software\Microsoft\Internet Explorer\TypedURLs' /v url1 \
-    /d 'http://velmora.example/' /f >/dev/null 2>&1 || true
+  "$WINE" "$VELMORA_BUILD/seed-demo.exe" 2>/dev/null | tr -d '\r' || true
 }

@@ -184,6 +184,17 @@ TEST_F(WindowsHistoryTest, RunMruGivesOneItemPerValueAndSkipsItsSubKeys) {
   EXPECT_EQ(1 + 3, pumps);  // once before the source, once per value
 }
 
+// The clean would delete the whole key for an empty value name.
+TEST_F(WindowsHistoryTest, TheDefaultValueIsNamedByTheMarker) {
+  const std::wstring run = kExplorer + L"RunMRU";
+  SetRegString(HKEY_CURRENT_USER, run, L"", L"default text");
+  scan::ScanRegistryMru(ctx, HKEY_CURRENT_USER, run, 1);
+  std::vector<Found> items = Items();
+  ASSERT_EQ(1u, items.size());
+  EXPECT_EQ(L"@D_e_f_a_u_l_t", items[0].item.Detail);
+  EXPECT_EQ(KeyedRows(L"@D_e_f_a_u_l_t", L"default text", 1, kMruText), items[0].rows);
+}
+
 TEST_F(WindowsHistoryTest, RecentDocsAndOpenSaveMruGoExactlyOneLevelDown) {
   struct Case {
     int row;
@@ -249,7 +260,8 @@ TEST_F(WindowsHistoryTest, MruReadsOnlyStringDataAndNamesTheRoot) {
     SetRegDword(r.root, key, L"dword", 5);
     scan::ScanRegistryMru(ctx, r.root, key, 42);
     std::map<std::wstring, std::wstring> shown{{L"dword", L""}};
-    for (const Value& v : values) shown[v.name] = v.shown;
+    // The unnamed default value is listed under the clean's marker.
+    for (const Value& v : values) shown[*v.name ? v.name : L"@D_e_f_a_u_l_t"] = v.shown;
     std::vector<Found> items = Items();
     ASSERT_EQ(shown.size(), items.size()) << r.text;
     for (const Found& f : items) {

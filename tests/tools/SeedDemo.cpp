@@ -1,0 +1,28 @@
+// Puts the demo machine's junk files and traces of use into the running (Wine) system, so
+// that a scan or a one-key clean there has something to find. Run by scripts/run.sh and
+// scripts/screenshot.sh in the demo prefix, never in the test prefix.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "sys/Folders.h"
+#include "sys/TarnGetOSInfo.h"
+#include "tests/support/DemoMachine.h"
+
+int wmain() {
+  sys::Folders folders = sys::Folders::FromSystem(nullptr);
+  wchar_t local[MAX_PATH] = L"";
+  DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) local[0] = 0;
+  int major = 6;
+  bool wow64 = false;
+  try {
+    sys::TTarnOSInfo os;
+    major = os.MajorVersion;
+    wow64 = os.IsWow64;
+  } catch (...) {
+  }
+  size_t traces = testsupport::SeedDemoMachine(folders, local, major, wow64).size();
+  printf("demo machine: %u traces\n", unsigned(traces));
+  return 0;
+}
