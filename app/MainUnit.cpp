@@ -663,13 +663,11 @@ void TFormSorvex::SetupDispatcher() {
   // The finder's end runs the summary (and in one-key mode the whole clean): as a handler,
   // so that a close meanwhile waits for it.
   w.runHandler = [this](const std::function<void()>& fn) { RunHandler(fn); };
+  clean::CleanWindow c;
+  c.setStatus = w.setStatus;
+  c.processMessages = w.processMessages;
   dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
                                              sys::AppFolders(), *os_, std::move(w)));
-  clean::CleanWindow c;
-  c.setStatus = [stat](int panel, const std::wstring& text) {
-    SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
-  };
-  c.processMessages = [] { sys::ProcessMessages(); };
   c.oneKeyStep = [this](int step) { OneKeyStep(step, 0, 0); };
   c.messageBox = [this](const std::wstring& text, UINT type) { return messageBox(text, type); };
   c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };

@@ -37,20 +37,7 @@ HKEY RootOf(const std::wstring& name) {
 
 // Folder items keep the parent's trailing backslash; the path gets one separator.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() == L'\\') return folder + name;
-  return folder + L"\\" + name;
-}
-
-// True when the file is gone (also when it was gone before).
-bool DeleteFileForced(const std::wstring& path) {
-  DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
-                                           GetLastError() == ERROR_PATH_NOT_FOUND;
-  SetFileAttributesW(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(path.c_str())) return true;
-  DWORD error = GetLastError();
-  SetFileAttributesW(path.c_str(), a);  // a file that stays keeps its attributes
-  return error == ERROR_FILE_NOT_FOUND;
+  return sys::WithBackslash(folder) + name;
 }
 
 void DeleteFolder(const std::wstring& path) {
@@ -67,32 +54,15 @@ bool Unticked(const ui::TreeNode* n) { return ui::IsUnchecked(n->CheckState()); 
 
 }  // namespace
 
-void DeleteSubKeys(HKEY root, const std::wstring& keyPath,
-                   const std::function<void()>& processMessages) {
-  for (const std::wstring& name : sys::GetRegSubKeyNames(root, keyPath)) {
-    std::wstring sub = keyPath + L"\\" + name;
-    sys::RegKey key;
-    bool deeper = key.OpenRead(root, sub) == ERROR_SUCCESS && key.HasSubKeys();
-    key.Close();
-    if (deeper) DeleteSubKeys(root, sub, processMessages);
-    RegDeleteKeyW(root, sub.c_str());
-  }
-  if (processMessages) processMessages();
-}
-
 bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
-                        const std::wstring& valueName, int majorVersion,
-                        const std::function<void()>& processMessages) {
+                        const std::wstring& valueName, int majorVersion) {
   if (rootName.empty() || keyPath.empty()) return true;
   HKEY root = RootOf(rootName);
   if (valueName.empty()) {
-    if (majorVersion != 4) {
-      sys::RegKey key;
-      bool hasSubKeys = key.OpenRead(root, keyPath) == ERROR_SUCCESS && key.HasSubKeys();
-      key.Close();
-      if (hasSubKeys) DeleteSubKeys(root, keyPath, processMessages);
-    }
-    return RegDeleteKeyW(root, keyPath.c_str()) == ERROR_SUCCESS;
+    // NT refuses to delete a key that has sub-keys: they go first, deepest first.
+    LONG rc = majorVersion == 4 ? RegDeleteKeyW(root, keyPath.c_str())
+                                : sys::DeleteKeyTree(root, keyPath);
+    return rc == ERROR_SUCCESS;
   }
   sys::RegKey key;
   if (key.OpenWrite(root, keyPath) != ERROR_SUCCESS) return true;
@@ -239,8 +209,7 @@ void CleanExecutor::CleanItem(ui::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
-    bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion,
-                                 window_.processMessages);
+    bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
     window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
   } else if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
@@ -258,7 +227,7 @@ void CleanExecutor::CleanItem(ui::TreeNode* node) {
     DeleteFolder(JoinPath(r.Location, r.Text));
   } else if (!IsCacheItem(r)) {
     // A file that stays is never reported as deleted.
-    bool gone = DeleteFileForced(JoinPath(r.Location, r.Text));
+    bool gone = sys::DeleteFileForced(JoinPath(r.Location, r.Text));
     window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   }
 }
@@ -334,7 +303,7 @@ void CleanExecutor::Rescan() {
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);
       if (r->Kind == L"目录" && sys::DirectoryExists(path)) DeleteFolder(path);
-      else DeleteFileForced(path);
+      else sys::DeleteFileForced(path);
     }
   }
 }

@@ -63,11 +63,7 @@ class CleanExecutor {
 // the default value's text for "@D_e_f_a_u_l_t", else the value. A key or value that is
 // already gone counts as deleted. Unknown root names mean HKEY_CURRENT_CONFIG.
 bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
-                        const std::wstring& valueName, int majorVersion,
-                        const std::function<void()>& processMessages = {});
-// Deletes every sub-key of root\keyPath, deepest first.
-void DeleteSubKeys(HKEY root, const std::wstring& keyPath,
-                   const std::function<void()>& processMessages = {});
+                        const std::wstring& valueName, int majorVersion);
 // Empties every drive's recycle bin without asking (SHEmptyRecycleBin, flags 7).
 void EmptyRecycleBin(HWND owner);
 

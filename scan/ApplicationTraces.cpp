@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "sys/Folders.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -37,16 +38,6 @@ void AddAppItem(ScanContext& ctx, const std::wstring& text, int image, const std
   ui::TreeNode* item =
       ctx.results.AddResultNode(tree, text, nullptr, image, kind, detail, location);
   if (item) ctx.results.AddResultNode(tree, L"说明", item, image, L"", L"", description);
-}
-
-std::wstring EnvironmentVariable(const wchar_t* name) {
-  std::vector<wchar_t> buf(MAX_PATH);
-  for (;;) {
-    DWORD n = GetEnvironmentVariableW(name, buf.data(), DWORD(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return std::wstring(buf.data(), n);
-    buf.resize(n);
-  }
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -161,11 +152,15 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
   }
 }
 
+std::wstring ScannerRootName(HKEY root) {
+  if (root == HKEY_CURRENT_USER) return L"HKEY_CURRENT_USER";
+  if (root == HKEY_USERS) return L"HKEY_USERS";
+  return L"HKEY_LOCAL_MACHINE";
+}
+
 void ScanMarkedSubKeys(ScanContext& ctx, HKEY root, const std::wstring& key, int image,
                        const std::wstring& description, const std::wstring& marker) {
-  const wchar_t* rootName = root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER"
-                            : root == HKEY_USERS      ? L"HKEY_USERS"
-                                                      : L"HKEY_LOCAL_MACHINE";
+  const std::wstring rootName = ScannerRootName(root);
   for (const std::wstring& name : sys::GetRegSubKeyNames(root, key)) {
     if (!sys::Contains(name, marker)) continue;
     const std::wstring path = key + L"\\" + name;
@@ -248,7 +243,7 @@ void ScanUltraEditProfile(ScanContext& ctx) {
 
 void ScanStorm(ScanContext& ctx) {
   const bool old = ctx.os.MajorVersion < 6;
-  const std::wstring base = EnvironmentVariable(old ? L"ALLUSERSPROFILE" : L"Localappdata");
+  const std::wstring base = sys::EnvironmentVariable(old ? L"ALLUSERSPROFILE" : L"Localappdata");
   if (base.empty()) return;
   const std::wstring file =
       sys::WithBackslash(base) + (old ? L"Application Data\\Storm\\config.xml"
@@ -273,7 +268,7 @@ void ScanMyIE2(ScanContext& ctx) {
     if (folder.empty()) return;
     file = folder + L"\\Config\\myie.ini";
   } else {
-    std::wstring local = EnvironmentVariable(L"Localappdata");
+    std::wstring local = sys::EnvironmentVariable(L"Localappdata");
     if (local.empty()) return;
     file = local + L"\\VirtualStore\\Program Files\\MYIE2\\Config\\myie.ini";
   }

@@ -31,6 +31,9 @@ void ScanMaxthon2(ScanContext& ctx, const std::wstring& folder);
 void ScanMaxthon1(ScanContext& ctx, const std::wstring& folder);
 
 // Shared routines.
+// The root text of a finding: HKEY_CURRENT_USER, HKEY_USERS, and HKEY_LOCAL_MACHINE for any
+// other root.
+std::wstring ScannerRootName(HKEY root);
 // The REG_SZ / REG_EXPAND_SZ value, else empty.
 std::wstring ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name);
 // Replaces a leading %programfiles%, %systemroot%, %commonprogramfiles% or %windir%.

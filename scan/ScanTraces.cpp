@@ -93,10 +93,7 @@ void ScanDispatcher::StopBranch() {
 
 void ScanDispatcher::Abandon() {
   abandoned_ = true;
-  if (state_.finderRunning && finder_) finder_->Terminate();
-  WaitForFinder();
-  if (window_.buttonCaption() != kScanCaption) window_.setButtonCaption(kScanCaption);
-  state_.scanning = false;
+  StopBranch();
 }
 
 void ScanDispatcher::ScanTraces(bool oneKey) {

@@ -9,6 +9,7 @@
 #include "scan/ApplicationTraces.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/Folders.h"
 #include "sys/Registry.h"
 #include "sys/SysEvent.h"
 #include "sys/Text.h"
@@ -23,25 +24,10 @@ const wchar_t kRecentDocs[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ex
 const wchar_t kOpenSaveMru[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
 
-std::wstring RootText(HKEY root) {
-  if (root == HKEY_CURRENT_USER) return kHkcu;
-  if (root == HKEY_USERS) return L"HKEY_USERS";
-  return L"HKEY_LOCAL_MACHINE";
-}
-
 // The folder of a file name, with its trailing backslash; empty when it has none.
 std::wstring FolderPart(const std::wstring& fileName) {
   const size_t slash = fileName.find_last_of(L'\\');
   return slash == std::wstring::npos ? std::wstring() : fileName.substr(0, slash + 1);
-}
-
-std::wstring EnvironmentVariable(const wchar_t* name) {
-  DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-  if (n == 0) return {};
-  std::wstring value(n, L'\0');
-  n = GetEnvironmentVariableW(name, &value[0], n);
-  value.resize(n < value.size() ? n : 0);
-  return value;
 }
 
 ui::TreeNode* AddRow(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label, int image,
@@ -180,7 +166,7 @@ void ScanRegistryMru(ScanContext& ctx, HKEY root, const std::wstring& path, int 
     sys::RegKey key;
     if (key.OpenRead(root, path) == ERROR_SUCCESS) {
       if (path == kRecentDocs || path == kOpenSaveMru) subKeys = key.SubKeyNames();
-      const std::wstring rootText = RootText(root);
+      const std::wstring rootText = ScannerRootName(root);
       for (const std::wstring& name : key.ValueNames()) {
         const DWORD type = key.ValueType(name);
         const std::wstring data =
@@ -341,7 +327,7 @@ std::wstring KuGooDataFolder(const ScanContext& ctx) {
   if (program.empty()) return {};
   if (ctx.os.MajorVersion < 6 || ctx.os.IsWow64) return FolderPart(program);
   // A 32-bit system with UAC redirects the program's own writes to the virtual store.
-  const std::wstring local = EnvironmentVariable(L"Localappdata");
+  const std::wstring local = sys::EnvironmentVariable(L"Localappdata");
   if (local.empty()) return {};
   return sys::WithBackslash(local) + L"VirtualStore\\Program Files\\KuGoo2007\\";
 }

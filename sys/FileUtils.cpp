@@ -105,12 +105,20 @@ void EmptyFolderFiles(const std::wstring& folder) {
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) return;
   for (FileSearch s(f + L"\\*.*"); s.Found(); s.Next()) {
     if (s.IsDirectory()) continue;
-    std::wstring path = f + L"\\" + s.Name();
-    DWORD attrs = s.Attributes();
-    if (attrs & FILE_ATTRIBUTE_READONLY)
-      SetFileAttributesW(path.c_str(), attrs & ~DWORD(FILE_ATTRIBUTE_READONLY));
-    DeleteFileW(path.c_str());
+    DeleteFileForced(f + L"\\" + s.Name());
   }
+}
+
+bool DeleteFileForced(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  if (a & FILE_ATTRIBUTE_READONLY)
+    SetFileAttributesW(path.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  if (DeleteFileW(path.c_str())) return true;
+  DWORD error = GetLastError();
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), a);
+  return error == ERROR_FILE_NOT_FOUND;
 }
 
 std::wstring GetLongPath(const std::wstring& path) {

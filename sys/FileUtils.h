@@ -30,6 +30,10 @@ bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
 // sub-folders. Names beginning with "." and links (reparse points) are left out.
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list);
 
+// Deletes a file, clearing its read-only bit first; true when it is gone (also when it
+// was gone before). A file that stays keeps its attributes.
+bool DeleteFileForced(const std::wstring& path);
+
 // Deletes the files directly inside a folder (read-only bit cleared first); sub-folders
 // are untouched. Nothing is deleted through a link: a folder that is a reparse point, or
 // whose attributes cannot be read, is left as it is.

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <vector>
+
 namespace sys {
 
 std::wstring GetSpecialFolder(HWND owner, int csidl) {
@@ -45,6 +47,16 @@ Folders Folders::FromSystem(HWND owner) {
 Folders& AppFolders() {
   static Folders folders;
   return folders;
+}
+
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetEnvironmentVariableW(name, buf.data(), DWORD(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return std::wstring(buf.data(), n);
+    buf.resize(n);
+  }
 }
 
 }  // namespace sys

@@ -27,6 +27,9 @@ struct Folders {
   static Folders FromSystem(HWND owner);
 };
 
+// A variable of this process's environment; empty when it is not set.
+std::wstring EnvironmentVariable(const wchar_t* name);
+
 // The process-wide folders object that the utilities read.
 Folders& AppFolders();
 

@@ -40,12 +40,7 @@ class FormTest : public SandboxTest {
     form->shutdownComputer = [this] { ++shutdowns; };
     form->emptyRecycleBin = [] {};
     // The scan walks the sandbox, never the prefix's own folders.
-    sys::Folders& f = sys::AppFolders();
-    f.windows = sandbox.dir(L"Windows");
-    f.system = sandbox.dir(L"Windows\\system32");
-    f.temp = sandbox.dir(L"Temp") + L"\\";
-    f.special.clear();
-    f.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    sys::AppFolders() = SandboxSystemFolders(sandbox);
     form->Show(SW_SHOWNORMAL);
     catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
   }

@@ -30,10 +30,7 @@ class CleanTracesTest : public SandboxTest {
  protected:
   void SetUp() override {
     sys::InitMainThread();
-    folders.windows = sandbox.dir(L"Windows");
-    folders.system = sandbox.dir(L"Windows\\system32");
-    folders.temp = sandbox.dir(L"Temp") + L"\\";
-    folders.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    folders = SandboxSystemFolders(sandbox);
     settings = sandbox / L"Halvane.set";
     catalogue::BuildOptionTree(options, os, nullptr);
     catalogue::SetAllOptions(options, false);

@@ -102,23 +102,6 @@ void WriteIni(const std::wstring& file, const std::wstring& section, const std::
       WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()));
 }
 
-// Sets a variable of this process for one test.
-class ScopedEnv {
- public:
-  ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name) {
-    wchar_t buf[32768];
-    DWORD n = GetEnvironmentVariableW(name, buf, 32768);
-    had_ = n > 0 && n < 32768;
-    if (had_) old_.assign(buf, n);
-    SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
-  }
-  ~ScopedEnv() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
-
- private:
-  const wchar_t* name_;
-  bool had_ = false;
-  std::wstring old_;
-};
 
 }  // namespace
 
@@ -425,7 +408,7 @@ TEST_F(RegistryTraceTest, MyIE2CountsTheSixteenUndoTitles) {
   sandbox.dir(L"MyIE2\\Config");
   sandbox.dir(L"Local\\VirtualStore\\Program Files\\MYIE2\\Config");
   SetRegString(HKEY_CURRENT_USER, L"Software\\MYIE2", L"Folder", sandbox / L"MyIE2");
-  ScopedEnv env(L"Localappdata", local);
+  ScopedEnvironment env(L"Localappdata", local);
   for (int i = 0; i <= 16; ++i)
     WriteIni(registered, L"UndoUrl", L"Title" + std::to_wstring(i), L"页面");
   WriteIni(store, L"UndoUrl", L"Title0", L"a");
@@ -528,8 +511,8 @@ TEST_F(RegistryTraceTest, SharedRoutines) {
 TEST_F(FolderTraceTest, StormCountsThePlayHistoryOfUtf8AndGbkFiles) {
   const std::wstring local = sandbox.dir(L"Local");
   const std::wstring all = sandbox.dir(L"All Users");
-  ScopedEnv env1(L"Localappdata", local);
-  ScopedEnv env2(L"ALLUSERSPROFILE", all + L"\\");
+  ScopedEnvironment env1(L"Localappdata", local);
+  ScopedEnvironment env2(L"ALLUSERSPROFILE", all + L"\\");
   const std::wstring vista = local + L"\\VirtualStore\\ProgramData\\Storm\\config.xml";
   const std::wstring xp = all + L"\\Application Data\\Storm\\config.xml";
   const std::string utf8Head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";

@@ -75,10 +75,7 @@ class ScanTracesTest : public SandboxTest {
  protected:
   void SetUp() override {
     sys::InitMainThread();
-    folders.windows = sandbox.dir(L"Windows");
-    folders.system = sandbox.dir(L"Windows\\system32");
-    folders.temp = sandbox.dir(L"Temp") + L"\\";
-    folders.special[CSIDL_PROFILE] = sandbox.dir(L"Profile");
+    folders = SandboxSystemFolders(sandbox);
     folders.special[CSIDL_SENDTO] = sandbox.dir(L"Profile\\SendTo");
     folders.special[CSIDL_COOKIES] = sandbox.dir(L"Profile\\Cookies");
     folders.special[CSIDL_COMMON_PROGRAMS] = sandbox.dir(L"All\\Programs");

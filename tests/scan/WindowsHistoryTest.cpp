@@ -47,25 +47,6 @@ struct Found {
   std::vector<std::wstring> rows;
 };
 
-// Keeps an environment variable and puts it back.
-class EnvScope {
- public:
-  explicit EnvScope(const wchar_t* name) : name_(name) {
-    wchar_t buf[32768];
-    DWORD n = GetEnvironmentVariableW(name, buf, 32768);
-    had_ = n > 0 && n < 32768;
-    if (had_) value_.assign(buf, n);
-  }
-  ~EnvScope() { SetEnvironmentVariableW(name_, had_ ? value_.c_str() : nullptr); }
-  void Set(const std::wstring& v) {
-    SetEnvironmentVariableW(name_, v.empty() ? nullptr : v.c_str());
-  }
-
- private:
-  const wchar_t* name_;
-  bool had_ = false;
-  std::wstring value_;
-};
 
 // Logs with a number of small records, served one per read.
 class FakeLogStore {
@@ -418,7 +399,7 @@ TEST_F(WindowsHistoryTest, TrayIconKeyDependsOnTheMajorVersion) {
 }
 
 TEST_F(WindowsHistoryTest, KuGooFolderByVersionAndBitness) {
-  EnvScope env(L"Localappdata");
+  ScopedEnvironment env(L"Localappdata");
   const std::wstring local = sandbox.dir(L"Local");
   const std::wstring program = sandbox / L"KuGoo\\KuGoo.exe";
   const std::wstring store = local + L"\\VirtualStore\\Program Files\\KuGoo2007\\";

@@ -190,3 +190,30 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name) : name_(name) {
+  std::wstring value = sys::EnvironmentVariable(name);
+  had_ = !value.empty();
+  old_ = value;
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr);
+}
+
+void ScopedEnvironment::Set(const std::wstring& value) {
+  SetEnvironmentVariableW(name_, value.empty() ? nullptr : value.c_str());
+}
+
+sys::Folders SandboxSystemFolders(const SandboxFolder& sandbox) {
+  sys::Folders f;
+  f.windows = sandbox.dir(L"Windows");
+  f.system = sandbox.dir(L"Windows\\system32");
+  f.temp = sandbox.dir(L"Temp") + L"\\";
+  f.special[0x0028 /* CSIDL_PROFILE */] = sandbox.dir(L"Profile");
+  return f;
+}
+
+}  // namespace testsupport

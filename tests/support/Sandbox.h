@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "sys/Folders.h"
+
 namespace testsupport {
 
 // Redirects HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and HKEY_CLASSES_ROOT of this process to
@@ -68,6 +70,28 @@ class SandboxTest : public ::testing::Test {
 }  // namespace testsupport
 
 namespace testsupport {
+// Sets a variable of this process's environment (an empty value removes it) and puts the
+// old value back on destruction.
+class ScopedEnvironment {
+ public:
+  explicit ScopedEnvironment(const wchar_t* name);
+  ScopedEnvironment(const wchar_t* name, const std::wstring& value) : ScopedEnvironment(name) {
+    Set(value);
+  }
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  void Set(const std::wstring& value);
+
+ private:
+  const wchar_t* name_;
+  bool had_ = false;
+  std::wstring old_;
+};
+
+// The Windows, system and temporary folders and the profile, inside a sandbox folder.
+sys::Folders SandboxSystemFolders(const SandboxFolder& sandbox);
+
 // The URL cache is one per prefix and shared by all test processes; a test that clears
 // a whole kind of entry, or counts on its entries surviving, holds this lock meanwhile.
 class UrlCacheLock {

@@ -11,9 +11,6 @@
 
 int wmain() {
   sys::Folders folders = sys::Folders::FromSystem(nullptr);
-  wchar_t local[MAX_PATH] = L"";
-  DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) local[0] = 0;
   int major = 6;
   bool wow64 = false;
   try {
@@ -22,7 +19,7 @@ int wmain() {
     wow64 = os.IsWow64;
   } catch (...) {
   }
-  size_t traces = testsupport::SeedDemoMachine(folders, local, major, wow64).size();
+  size_t traces = testsupport::SeedDemoMachine(folders, sys::EnvironmentVariable(L"LOCALAPPDATA"), major, wow64).size();
   printf("demo machine: %u traces\n", unsigned(traces));
   return 0;
 }
