@@ -11,17 +11,30 @@ RegKey& RegKey::operator=(RegKey&& o) noexcept {
   return *this;
 }
 
-LONG RegKey::OpenRead(HKEY root, const std::wstring& path) {
-  Close();
-  LONG rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key_);
-  if (rc != ERROR_SUCCESS) key_ = nullptr;
+namespace {
+LONG OpenKey(HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
+  LONG rc = view == RegView::Default ? RegOpenKeyExW(root, path.c_str(), 0, access, key)
+                                     : RegViews().open(root, path, access, view, key);
+  if (rc != ERROR_SUCCESS) *key = nullptr;
   return rc;
 }
+}  // namespace
 
-LONG RegKey::OpenWrite(HKEY root, const std::wstring& path) {
+LONG RegKey::OpenRead(HKEY root, const std::wstring& path, RegView view) {
   Close();
-  LONG rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &key_);
-  if (rc != ERROR_SUCCESS) key_ = nullptr;
+  return OpenKey(root, path, KEY_READ, view, &key_);
+}
+
+LONG RegKey::OpenWrite(HKEY root, const std::wstring& path, RegView view) {
+  Close();
+  return OpenKey(root, path, KEY_READ | KEY_WRITE, view, &key_);
+}
+
+LONG RegKey::OpenReadInAnyView(HKEY root, const std::wstring& path) {
+  LONG rc = OpenRead(root, path);
+  if (rc == ERROR_SUCCESS || !HasRegistryViews()) return rc;
+  if (OpenRead(root, path, RegView::Native64) == ERROR_SUCCESS) return ERROR_SUCCESS;
+  if (OpenRead(root, path, RegView::Wow32) == ERROR_SUCCESS) return ERROR_SUCCESS;
   return rc;
 }
 
@@ -193,9 +206,14 @@ LONG DeleteKeyTree(HKEY root, const std::wstring& path) {
   return RegDeleteKeyW(root, path.c_str());
 }
 
-bool RegKeyExists(HKEY root, const std::wstring& path) {
+bool RegKeyExists(HKEY root, const std::wstring& path, RegView view) {
   RegKey k;
-  return k.OpenRead(root, path) == ERROR_SUCCESS;
+  return k.OpenRead(root, path, view) == ERROR_SUCCESS;
+}
+
+bool RegKeyExistsInAnyView(HKEY root, const std::wstring& path) {
+  RegKey k;
+  return k.OpenReadInAnyView(root, path) == ERROR_SUCCESS;
 }
 
 std::vector<std::wstring> GetRegSubKeyNames(HKEY root, const std::wstring& path) {

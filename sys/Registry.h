@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sys/Views.h"
+
 namespace sys {
 
 class RegKey {
@@ -16,9 +18,13 @@ class RegKey {
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
 
-  // When the result is ERROR_SUCCESS the key is open, otherwise it is closed.
-  LONG OpenRead(HKEY root, const std::wstring& path);
-  LONG OpenWrite(HKEY root, const std::wstring& path);
+  // When the result is ERROR_SUCCESS the key is open, otherwise it is closed. A view
+  // other than Default opens the key in that registry view of 64-bit Windows.
+  LONG OpenRead(HKEY root, const std::wstring& path, RegView view = RegView::Default);
+  LONG OpenWrite(HKEY root, const std::wstring& path, RegView view = RegView::Default);
+  // Opens in the program's own view, else the native 64-bit one, else the 32-bit one: for
+  // a look-up that decides a finding, where a key missing in one view may be in the other.
+  LONG OpenReadInAnyView(HKEY root, const std::wstring& path);
   // Creates missing keys on the way; opens read-write.
   LONG Create(HKEY root, const std::wstring& path);
   void Close();
@@ -53,7 +59,9 @@ class RegKey {
 };
 
 // True when the key opens read-only on the root.
-bool RegKeyExists(HKEY root, const std::wstring& path);
+bool RegKeyExists(HKEY root, const std::wstring& path, RegView view = RegView::Default);
+// True when the key opens in any registry view: "missing" means missing in both.
+bool RegKeyExistsInAnyView(HKEY root, const std::wstring& path);
 // Names of the sub-keys of a key; empty when it cannot be opened.
 std::vector<std::wstring> GetRegSubKeyNames(HKEY root, const std::wstring& path);
 // Deletes a key and everything below it (works where RegDeleteTree is missing).

@@ -1,0 +1,150 @@
+#include "sys/Views.h"
+
+#include <cwctype>
+
+#include "sys/Text.h"
+
+namespace sys {
+
+namespace {
+
+using DisableFn = BOOL(WINAPI*)(PVOID*);
+using RevertFn = BOOL(WINAPI*)(PVOID);
+
+FileViewApi RealFileViews() {
+  FileViewApi api;
+  api.disableRedirection = [](void** old) {
+    // Missing before XP SP2; present but useless in a 64-bit process, where it fails or
+    // changes nothing.
+    static const auto fn = reinterpret_cast<DisableFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "Wow64DisableWow64FsRedirection")));
+    BOOL wow64 = FALSE;
+    static const auto isWow64 = reinterpret_cast<BOOL(WINAPI*)(HANDLE, PBOOL)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+    if (!fn || !isWow64 || !isWow64(GetCurrentProcess(), &wow64) || !wow64) return false;
+    return fn(old) != FALSE;
+  };
+  api.revertRedirection = [](void* old) {
+    static const auto fn = reinterpret_cast<RevertFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "Wow64RevertWow64FsRedirection")));
+    if (fn) fn(old);
+  };
+  api.attributes = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()); };
+  return api;
+}
+
+bool Is64BitWindows() {
+#ifdef _WIN64
+  return true;
+#else
+  using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  static const auto fn = reinterpret_cast<IsWow64Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  return fn && fn(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+RegViewApi RealRegViews() {
+  RegViewApi api;
+  api.present = Is64BitWindows();
+  api.open = [](HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
+    if (HasRegistryViews()) {
+      if (view == RegView::Native64) access |= KEY_WOW64_64KEY;
+      if (view == RegView::Wow32) access |= KEY_WOW64_32KEY;
+    }
+    return RegOpenKeyExW(root, path.c_str(), 0, access, key);
+  };
+  return api;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+FileViewApi& FileViews() {
+  static FileViewApi api = RealFileViews();
+  return api;
+}
+
+RegViewApi& RegViews() {
+  static RegViewApi api = RealRegViews();
+  return api;
+}
+
+bool HasRegistryViews() { return RegViews().present; }
+
+DWORD AttributesInAnyView(const std::wstring& path) {
+  if (path.empty()) return INVALID_FILE_ATTRIBUTES;
+  FileViewApi& api = FileViews();
+  DWORD a = api.attributes(path);
+  if (a != INVALID_FILE_ATTRIBUTES) return a;
+  void* old = nullptr;
+  if (!api.disableRedirection(&old)) return INVALID_FILE_ATTRIBUTES;
+  // Nothing but this one call runs while redirection is off: a DLL loaded now would come
+  // from the 64-bit system folder.
+  a = api.attributes(path);
+  api.revertRedirection(old);
+  return a;
+}
+
+bool ExistsInAnyView(const std::wstring& path) {
+  return AttributesInAnyView(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FileExistsInAnyView(const std::wstring& path) {
+  DWORD a = AttributesInAnyView(path);
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExistsInAnyView(const std::wstring& path) {
+  DWORD a = AttributesInAnyView(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ExactPath(const std::wstring& p) {
+  if (p.compare(0, 4, L"\\\\?\\") == 0 || p.compare(0, 4, L"\\\\.\\") == 0) return p;
+  if (p.size() >= 3 && std::iswalpha(p[0]) && p[1] == L':' && IsSeparator(p[2]))
+    return L"\\\\?\\" + p;
+  if (p.size() > 2 && IsSeparator(p[0]) && IsSeparator(p[1]))
+    return L"\\\\?\\UNC\\" + p.substr(2);
+  return p;
+}
+
+bool IsPlainWin32Name(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  wchar_t last = name.back();
+  if (last == L'.' || last == L' ') return false;
+  for (wchar_t c : name)
+    if (c < 32 || wcschr(L"<>:\"/\\|?*", c)) return false;
+  // "con", "nul.txt", "com1.tar.gz": the part before the first dot, trailing blanks off.
+  std::wstring stem = LowerCase(name.substr(0, name.find(L'.')));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  static const wchar_t* const kDevices[] = {L"con", L"prn", L"aux", L"nul", L"conin$",
+                                            L"conout$"};
+  for (const wchar_t* d : kDevices)
+    if (stem == d) return false;
+  if (stem.size() == 4 && (stem.compare(0, 3, L"com") == 0 || stem.compare(0, 3, L"lpt") == 0) &&
+      stem[3] >= L'0' && stem[3] <= L'9')
+    return false;
+  return true;
+}
+
+bool IsPlainWin32Path(const std::wstring& path) {
+  size_t start = 0;
+  if (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2]))
+    start = 3;
+  else if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]))
+    start = 2;
+  if (path.compare(0, 4, L"\\\\?\\") == 0) return false;
+  while (start < path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    // An empty component is a doubled or trailing separator; both are harmless.
+    if (end > start && !IsPlainWin32Name(path.substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace sys

@@ -1,0 +1,80 @@
+// The two views a 32-bit program has of a 64-bit Windows, file system and registry, and
+// the exact form of a path. A finding that says "missing, therefore remove" must never be
+// judged through WoW64 redirection, and a name found by a walk must never be acted on
+// under another name that Win32 makes of it.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace sys {
+
+// --- file system -----------------------------------------------------------------------
+
+// The calls behind ExistsInAnyView; tests replace them to model a 64-bit machine.
+struct FileViewApi {
+  // Switches WoW64 file-system redirection off for the calling thread; false when there
+  // is none to switch (32-bit Windows, a 64-bit process, Windows before XP SP2).
+  std::function<bool(void** old)> disableRedirection;
+  std::function<void(void* old)> revertRedirection;
+  std::function<DWORD(const std::wstring& path)> attributes;  // GetFileAttributesW
+};
+FileViewApi& FileViews();
+
+// Attributes of a path read from the registry, an INI file or a shortcut, from the first
+// view in which it exists: the program's own, then the native one with redirection off.
+// INVALID_FILE_ATTRIBUTES only when the path is missing in both views.
+DWORD AttributesInAnyView(const std::wstring& path);
+// The one test for "it is missing, so the finding stands". A file or a folder.
+bool ExistsInAnyView(const std::wstring& path);
+bool FileExistsInAnyView(const std::wstring& path);
+bool DirectoryExistsInAnyView(const std::wstring& path);
+
+// The "\\?\" form of a full path ("C:\..." or "\\server\share\..."), which Win32 passes to
+// the file system unchanged: no trailing dot or space dropped, no device names, no
+// MAX_PATH limit. Paths that are not full (or already in that form) come back as given.
+std::wstring ExactPath(const std::wstring& fullPath);
+// The name would reach the file system as written through a plain Win32 path: no
+// trailing dot or space, no reserved device name ("con", "nul", "com1.txt" ...), no "?" or
+// "*" and no ":" (stream). Shell calls that take no "\\?\" path are made only on such names.
+bool IsPlainWin32Name(const std::wstring& name);
+// Every component after the root is a plain Win32 name.
+bool IsPlainWin32Path(const std::wstring& path);
+
+// --- registry ----------------------------------------------------------------------------
+
+// Default is the program's own view; the others name one explicitly (KEY_WOW64_64KEY /
+// KEY_WOW64_32KEY). On Windows without WoW64 every view is the one registry.
+enum class RegView { Default, Native64, Wow32 };
+
+// The call behind RegKey::OpenRead/OpenWrite with a view; tests replace it to model the
+// redirected keys of a 64-bit machine inside the hermetic registry.
+struct RegViewApi {
+  // True where the views differ: 64-bit Windows (a 64-bit process, or a 32-bit one under
+  // WoW64). Windows 2000 refuses the view flags, so they are only sent where this holds.
+  bool present = false;
+  std::function<LONG(HKEY root, const std::wstring& path, REGSAM access, RegView view,
+                     HKEY* key)>
+      open;
+};
+RegViewApi& RegViews();
+bool HasRegistryViews();
+
+// Restores FileViews() and RegViews() on destruction; change them in between.
+class ScopedViewApis {
+ public:
+  ScopedViewApis() : files_(FileViews()), regs_(RegViews()) {}
+  ~ScopedViewApis() {
+    FileViews() = files_;
+    RegViews() = regs_;
+  }
+  ScopedViewApis(const ScopedViewApis&) = delete;
+  ScopedViewApis& operator=(const ScopedViewApis&) = delete;
+
+ private:
+  FileViewApi files_;
+  RegViewApi regs_;
+};
+
+}  // namespace sys
