@@ -579,7 +579,17 @@ void TFormSorvex::FormActivate() {
 
 void TFormSorvex::FormClose() {
   sys::ProfileIni ini(settingsFile);
-  catalogue::SaveOptionStates(vtTraceOption.Model(), ini, scanState.ieCleanMode);
+  catalogue::SaveOptionStates(vtTraceOption.Model(), ini, scanState.ieCleanMode,
+                              [this](const sys::ProfileWriteError& e) { SettingsNotWritten(e); });
+}
+
+void TFormSorvex::SettingsNotWritten(const sys::ProfileWriteError& error) {
+  std::wstring text = SettingsWriteFailureText(error);
+  if (scanState.oneKey && executor_ && executor_->Running()) {
+    if (settingsFailure_.empty()) settingsFailure_ = text;
+    return;
+  }
+  messageBox(text, MB_OK | MB_ICONERROR);
 }
 
 void TFormSorvex::FormDestroy() {
@@ -673,6 +683,7 @@ void TFormSorvex::SetupDispatcher() {
   c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };
   c.emptyRecycleBin = [this] { emptyRecycleBin(); };
   c.settingsFile = settingsFile;
+  c.settingsNotWritten = [this](const sys::ProfileWriteError& e) { SettingsNotWritten(e); };
   executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
                                            sys::AppFolders(), *os_, std::move(c)));
 }

@@ -16,6 +16,7 @@
 #include "ui/VirtualTree.h"
 
 namespace sys {
+class ProfileWriteError;
 class TTarnOSInfo;
 }
 
@@ -111,6 +112,9 @@ class TFormSorvex {
 
   // The settings file; tests point it into their sandbox before Create.
   std::wstring settingsFile;
+  // A write of the settings file was refused: the user is told which file and why, and
+  // the program goes on. During a one-key clean the message waits for the run's end.
+  void SettingsNotWritten(const sys::ProfileWriteError& error);
 
   // State read by other parts.
   scan::ScanState scanState;
@@ -155,6 +159,7 @@ class TFormSorvex {
   int handlerDepth_ = 0;
   bool closePending_ = false;
   std::exception_ptr fatal_;
+  std::wstring settingsFailure_;  // held back until the one-key clean has ended
   std::unique_ptr<sys::TTarnOSInfo> os_;
   LOGFONTW baseFont_{};
   std::vector<HFONT> fonts_;  // owned

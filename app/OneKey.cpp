@@ -6,6 +6,7 @@
 
 #include "app/MainUnit.h"
 #include "app/Statistics.h"
+#include "sys/ProfileIni.h"
 #include "ui/Widgets.h"
 
 namespace app {
@@ -159,7 +160,14 @@ void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {
       break;
     case 11: {
       set(kSystem, kCleanedText);
-      SaveCleanStatistics(settingsFile, pendingCleanCount, pendingCleanSize);
+      try {
+        SaveCleanStatistics(settingsFile, pendingCleanCount, pendingCleanSize);
+      } catch (const sys::ProfileWriteError& e) {
+        SettingsNotWritten(e);
+      }
+      std::wstring failure;
+      failure.swap(settingsFailure_);
+      // The power-off the user asked for is not held up by a message nobody may read.
       if (SendMessageW(Component(L"chkAutoShutdown"), BM_GETCHECK, 0, 0) == BST_CHECKED) {
         shutdownComputer();
         break;
@@ -168,6 +176,7 @@ void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {
       wchar_t label5[512] = L"";
       GetWindowTextW(Component(L"Label5"), label5, 512);
       OneKeyFinish(L"恭喜您！已成功清理了垃圾文件和上网痕迹。", label5);
+      if (!failure.empty()) messageBox(failure, MB_OK | MB_ICONERROR);
       break;
     }
     case 12:

@@ -4,15 +4,29 @@
 
 #include <string>
 
+namespace sys {
+class ProfileWriteError;
+}
+
 namespace app {
 
 extern const wchar_t kSettingsSection[];  // "TraceScanOption"
 // Full path of "Halvane.set" in the folder of the running executable.
 std::wstring SettingsFilePath();
+// The same beside an executable's full path.
+std::wstring SettingsFilePathOf(const std::wstring& exePath);
+// What the user is told when the settings file could not be written.
+std::wstring SettingsWriteFailureText(const sys::ProfileWriteError& error);
 
-// Adds one clean to the statistics (count of items, size in kilobytes). A failed write
-// raises sys::ProfileWriteError.
+// Adds one clean to the statistics (count of items, size in kilobytes). Sums stop at the
+// largest count and amount instead of wrapping. A failed write raises
+// sys::ProfileWriteError.
 void SaveCleanStatistics(const std::wstring& file, int count, float kilobytes);
+
+// The stored counts and amounts as the statistics use them: a value that is negative, not
+// a finite number, out of range or unreadable is 0.
+int ReadCleanCount(const std::wstring& file, const wchar_t* key);
+float ReadCleanSize(const std::wstring& file, const wchar_t* key);
 
 struct CleanSummary {
   std::wstring label6, label5, label12;  // time, last result, cumulative result

@@ -16,6 +16,7 @@
 #include "junk/FindInvalidFiles.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/Folders.h"
 #include "sys/Thread.h"
 
 namespace {
@@ -37,9 +38,7 @@ double Now() {
 }
 
 std::wstring ExeFolder() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-  std::wstring s(buf, n);
+  std::wstring s = sys::ModuleFileName();
   return s.substr(0, s.find_last_of(L'\\'));
 }
 

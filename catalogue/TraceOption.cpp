@@ -177,7 +177,8 @@ void SetAllOptions(ui::TreeModel& tree, bool checked) {
     if (n->Depth() <= 2) tree.SetCheckStateOnly(n, s);
 }
 
-void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode) {
+void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
+                      const std::function<void(const sys::ProfileWriteError&)>& failed) {
   if (!tree.FirstTopLevel()) return;
   try {
     for (const wchar_t* key :
@@ -196,8 +197,8 @@ void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCle
         for (ui::TreeNode* gc = c->FirstChild(); gc; gc = gc->NextSibling()) write(gc);
       }
     }
-  } catch (const sys::ProfileWriteError&) {
-    // The window closes all the same.
+  } catch (const sys::ProfileWriteError& e) {
+    if (failed) failed(e);
   }
 }
 

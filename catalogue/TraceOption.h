@@ -1,6 +1,7 @@
 // The clean options: the catalogue of 74 rows as one table, the option tree built from it,
 // the saved check states, and the shortcut links.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
                      const sys::ProfileIni* saved);
 // "全选" / "全不选": every group, subgroup and option; the radio items keep their state.
 void SetAllOptions(ui::TreeModel& tree, bool checked);
-// Writes the states when the window closes; write errors are swallowed.
-void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode);
+// Writes the states when the window closes. A refused write ends the saving; it is handed
+// to `failed` when given, and never raised, so the window closes all the same.
+void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
+                      const std::function<void(const sys::ProfileWriteError&)>& failed = {});
 
 // The node of a catalogue row (by its caption), or null when absent on this system.
 ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption);

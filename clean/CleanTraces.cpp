@@ -171,10 +171,14 @@ void CleanExecutor::Run(bool confirm) {
   results_.SetCleaned();
   SYSTEMTIME now;
   GetLocalTime(&now);
-  sys::ProfileIni ini(window_.settingsFile);
-  ini.WriteString(L"TraceScanOption", L"PreviousCleanDate",
-                  sys::ProfileIni::DateText(now).substr(0, 10));
-  ini.WriteDate(L"TraceScanOption", L"PreviousCleanDate2", now);
+  try {
+    sys::ProfileIni ini(window_.settingsFile);
+    ini.WriteString(L"TraceScanOption", L"PreviousCleanDate",
+                    sys::ProfileIni::DateText(now).substr(0, 10));
+    ini.WriteDate(L"TraceScanOption", L"PreviousCleanDate2", now);
+  } catch (const sys::ProfileWriteError& e) {
+    if (window_.settingsNotWritten) window_.settingsNotWritten(e);
+  }
   if (!state_.oneKey)
     window_.messageBox(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
   Step(11);

@@ -12,6 +12,10 @@
 #include "sys/TarnGetOSInfo.h"
 #include "ui/TreeModel.h"
 
+namespace sys {
+class ProfileWriteError;
+}
+
 namespace clean {
 
 // What the executor needs of the window; the window fills every member.
@@ -23,6 +27,8 @@ struct CleanWindow {
   std::function<void()> repaintResults;
   std::function<void()> emptyRecycleBin;  // tests never empty the real one
   std::wstring settingsFile;
+  // The clean dates could not be written; the clean itself stands and goes on.
+  std::function<void(const sys::ProfileWriteError&)> settingsNotWritten;
 };
 
 class CleanExecutor {

@@ -36,7 +36,7 @@ velmora_test_program(clean cleaner)
 velmora_test_program(app app)
 # The window tests load the program's pictures from their own executable.
 velmora_add_resources(test_app)
-add_dependencies(test_app Halvane4)
+add_dependencies(test_app Halvane4 verfixed)
 
 # A library whose version resource has a fixed part and no string table.
 add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)

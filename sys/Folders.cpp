@@ -59,4 +59,16 @@ std::wstring EnvironmentVariable(const wchar_t* name) {
   }
 }
 
+std::wstring ModuleFileName(HMODULE module) {
+  // The call fills the whole buffer, cut short, when the path does not fit.
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(module, buf.data(), DWORD(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return std::wstring(buf.data(), n);
+    if (buf.size() >= 0x10000) return {};  // longer than any path the system can hold
+    buf.resize(buf.size() * 2);
+  }
+}
+
 }  // namespace sys

@@ -30,6 +30,10 @@ struct Folders {
 // A variable of this process's environment; empty when it is not set.
 std::wstring EnvironmentVariable(const wchar_t* name);
 
+// Full path of a loaded module (null: the running executable), however long; empty when
+// the system gives none. Every module path of the program is read here.
+std::wstring ModuleFileName(HMODULE module = nullptr);
+
 // The process-wide folders object that the utilities read.
 Folders& AppFolders();
 

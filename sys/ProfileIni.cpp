@@ -1,21 +1,52 @@
 #include "sys/ProfileIni.h"
 
+#include <cmath>
 #include <cwchar>
 #include <cwctype>
 
 #include "sys/Text.h"
+#include "sys/Views.h"
 
 namespace sys {
 
-ProfileWriteError::ProfileWriteError(const std::wstring& file)
-    : std::runtime_error("Unable to write to " + ToAnsi(file)), file_(file) {}
+ProfileWriteError::ProfileWriteError(const std::wstring& file, DWORD error)
+    : std::runtime_error("Unable to write to " + ToAnsi(file)), file_(file), error_(error) {}
+
+// The short form of a long full path; empty when the system has none.
+static std::wstring ShortForm(const std::wstring& path) {
+  std::wstring exact = ExactPath(path);
+  DWORD n = GetShortPathNameW(exact.c_str(), nullptr, 0);
+  if (n == 0) return {};
+  std::wstring s(n, L'\0');
+  n = GetShortPathNameW(exact.c_str(), &s[0], n);
+  if (n == 0 || n >= s.size()) return {};
+  s.resize(n);
+  if (StartsWith(s, L"\\\\?\\UNC\\")) return L"\\" + s.substr(7);
+  if (StartsWith(s, L"\\\\?\\")) return s.substr(4);
+  return s;
+}
+
+static std::wstring ProfilePath(const std::wstring& file) {
+  if (file.size() < MAX_PATH) return file;
+  std::wstring shortFile = ShortForm(file);  // an existing file
+  if (shortFile.empty()) {
+    size_t cut = file.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return {};
+    std::wstring folder = ShortForm(file.substr(0, cut));
+    if (!folder.empty()) shortFile = folder + file.substr(cut);
+  }
+  return shortFile.size() < MAX_PATH ? shortFile : std::wstring();
+}
+
+ProfileIni::ProfileIni(std::wstring file) : file_(std::move(file)), path_(ProfilePath(file_)) {}
 
 std::wstring ProfileIni::ReadString(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& def) const {
+  if (path_.empty()) return def;
   std::vector<wchar_t> buf(1024);
   for (;;) {
     DWORD n = GetPrivateProfileStringW(section.c_str(), key.c_str(), def.c_str(), buf.data(),
-                                       DWORD(buf.size()), file_.c_str());
+                                       DWORD(buf.size()), path_.c_str());
     if (n + 1 < buf.size()) return std::wstring(buf.data(), n);
     buf.resize(buf.size() * 4);
   }
@@ -36,13 +67,15 @@ static std::vector<std::wstring> ReadNameList(Call call) {
 
 std::vector<std::wstring> ProfileIni::SectionKeys(const std::wstring& section) const {
   return ReadNameList([&](wchar_t* buf, DWORD size) {
-    return GetPrivateProfileStringW(section.c_str(), nullptr, L"", buf, size, file_.c_str());
+    if (path_.empty()) return DWORD(0);
+    return GetPrivateProfileStringW(section.c_str(), nullptr, L"", buf, size, path_.c_str());
   });
 }
 
 std::vector<std::wstring> ProfileIni::Sections() const {
   return ReadNameList([&](wchar_t* buf, DWORD size) {
-    return GetPrivateProfileSectionNamesW(buf, size, file_.c_str());
+    if (path_.empty()) return DWORD(0);
+    return GetPrivateProfileSectionNamesW(buf, size, path_.c_str());
   });
 }
 
@@ -101,7 +134,8 @@ double ProfileIni::ReadFloat(const std::wstring& section, const std::wstring& ke
   if (s.empty()) return def;
   wchar_t* end = nullptr;
   double v = wcstod(s.c_str(), &end);
-  if (!end || *end != L'\0') return def;
+  // "1e400", "inf" and "nan" are no amounts, and would be written back as such.
+  if (!end || *end != L'\0' || !std::isfinite(v)) return def;
   return v;
 }
 
@@ -140,8 +174,9 @@ bool ProfileIni::ReadDate(const std::wstring& section, const std::wstring& key,
 }
 
 void ProfileIni::Write(const wchar_t* section, const wchar_t* key, const wchar_t* value) {
-  if (!WritePrivateProfileStringW(section, key, value, file_.c_str()))
-    throw ProfileWriteError(file_);
+  if (path_.empty()) throw ProfileWriteError(file_, ERROR_FILENAME_EXCED_RANGE);
+  if (!WritePrivateProfileStringW(section, key, value, path_.c_str()))
+    throw ProfileWriteError(file_, GetLastError());
 }
 
 void ProfileIni::WriteString(const std::wstring& section, const std::wstring& key,
@@ -173,7 +208,8 @@ void ProfileIni::EraseSection(const std::wstring& section) {
 
 void ProfileIni::DeleteKey(const std::wstring& section, const std::wstring& key) {
   // Deleting from a file that does not exist is no failure.
-  WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, file_.c_str());
+  if (!path_.empty())
+    WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, path_.c_str());
 }
 
 }  // namespace sys

@@ -9,19 +9,25 @@
 
 namespace sys {
 
-// Raised by a write that the system refused: "Unable to write to <file>".
+// Raised by a write that the system refused: "Unable to write to <file>", with the
+// system's error code of the refusal.
 class ProfileWriteError : public std::runtime_error {
  public:
-  explicit ProfileWriteError(const std::wstring& file);
+  explicit ProfileWriteError(const std::wstring& file, DWORD error = 0);
   const std::wstring& File() const { return file_; }
+  DWORD Error() const { return error_; }
 
  private:
   std::wstring file_;
+  DWORD error_;
 };
 
+// The profile functions take no path of MAX_PATH characters or more: a longer one is
+// reached through the short (8.3) form of its folder; where it has none that fits, reads
+// give the defaults and writes fail, so that no other file is ever read or written.
 class ProfileIni {
  public:
-  explicit ProfileIni(std::wstring file) : file_(std::move(file)) {}
+  explicit ProfileIni(std::wstring file);
   const std::wstring& File() const { return file_; }
 
   std::wstring ReadString(const std::wstring& section, const std::wstring& key,
@@ -30,7 +36,7 @@ class ProfileIni {
   int ReadInteger(const std::wstring& section, const std::wstring& key, int def) const;
   // Stored as an integer: non-zero is true.
   bool ReadBool(const std::wstring& section, const std::wstring& key, bool def) const;
-  // A value that is not a number gives the default.
+  // A value that is not a finite number gives the default.
   double ReadFloat(const std::wstring& section, const std::wstring& key, double def) const;
   // "yyyy-mm-dd hh:mm:ss"; false (and the time untouched) when absent or malformed.
   bool ReadDate(const std::wstring& section, const std::wstring& key, SYSTEMTIME& when) const;
@@ -57,6 +63,7 @@ class ProfileIni {
  private:
   void Write(const wchar_t* section, const wchar_t* key, const wchar_t* value);
   std::wstring file_;
+  std::wstring path_;  // the name given to the profile functions; empty when none fits
 };
 
 }  // namespace sys

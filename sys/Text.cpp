@@ -92,4 +92,14 @@ std::wstring Format(const wchar_t* fmt, ...) {
   }
 }
 
+std::wstring SystemErrorText(unsigned long code) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring s = n && text ? Trim(std::wstring(text, n)) : std::wstring();
+  if (text) LocalFree(text);
+  return s.empty() ? Format(L"%lu", code) : s;
+}
+
 }  // namespace sys

@@ -21,5 +21,8 @@ std::wstring FromAnsi(const std::string& s);
 // printf-style formatting into a wide string; %s and %c take wide arguments, as the
 // program's texts ("删除: %s") are written.
 std::wstring Format(const wchar_t* fmt, ...);
+// The system's own text for an error code (GetLastError), without its line end; the code
+// in decimal when the system has no text for it.
+std::wstring SystemErrorText(unsigned long code);
 
 }  // namespace sys

@@ -15,6 +15,7 @@
 #include "catalogue/TraceOption.h"
 #include "sys/Folders.h"
 #include "sys/TarnGetOSInfo.h"
+#include "sys/Thread.h"
 #include "tests/support/Sandbox.h"
 
 namespace testsupport {
@@ -54,6 +55,14 @@ class FormTest : public SandboxTest {
     ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), option);
     ASSERT_NE(nullptr, n) << option;
     form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
+  }
+  // Lets the window run (as its message loop would) until a scan and its clean are over.
+  void RunUntilIdle() {
+    for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
+      sys::ProcessMessages();
+      Sleep(5);
+    }
+    sys::ProcessMessages();
   }
   // A click as the component sends it to its parent.
   void Click(int id, const wchar_t* name) {

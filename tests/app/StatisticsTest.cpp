@@ -1,8 +1,13 @@
 // Clean statistics in "Halvane.set" and the three summary lines of the home page.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
+
 #include "app/Statistics.h"
+#include "sys/Folders.h"
 #include "sys/ProfileIni.h"
+#include "sys/Text.h"
 #include "tests/support/Sandbox.h"
 
 namespace {
@@ -102,4 +107,92 @@ TEST_F(StatisticsTest, UnreadableValuesReadAsDefaults) {
 TEST_F(StatisticsTest, AFailedWriteIsRaised) {
   EXPECT_THROW(app::SaveCleanStatistics(sandbox / L"missing\\Halvane.set", 1, 1.0f),
                sys::ProfileWriteError);
+}
+
+TEST_F(StatisticsTest, StoredNumbersThatAreNoCountOrAmountReadAsZero) {
+  struct Case {
+    const char* text;
+    int count;
+    float size;
+  } cases[] = {
+      {"1e400", 0, 0},          {"nan", 0, 0},           {"inf", 0, 0},
+      {"-inf", 0, 0},           {"-5", 0, 0},            {"garbage", 0, 0},
+      {"1e39", 0, 0},           {"4294967295", 0, 4294967295.0f},
+      {"2147483648", 0, 2147483648.0f},                  {"99999999999", 0, 99999999999.0f},
+      {"2147483647", 2147483647, 2147483647.0f},         {"12", 12, 12.0f},
+      {"0.25", 0, 0.25f},       {"3.4028234663852886e38", 0, FLT_MAX},
+  };
+  for (const Case& c : cases) {
+    std::string keys;
+    for (const char* k :
+         {"PreviousCleanCount", "PreviousCleanSize", "TotalCleanCount", "TotalCleanSize"})
+      keys += std::string(k) + "=" + c.text + "\r\n";
+    std::wstring f = sandbox.file(L"odd.set", "[TraceScanOption]\r\n" + keys);
+    EXPECT_EQ(c.count, app::ReadCleanCount(f, L"TotalCleanCount")) << c.text;
+    EXPECT_EQ(c.size, app::ReadCleanSize(f, L"TotalCleanSize")) << c.text;
+    app::CleanSummary s = app::ShowCleanSummary(f, false, At(2026, 12, 8));
+    std::wstring last = c.count ? sys::Format(L"上次清理结果：已清除 %d 个垃圾文件，", c.count)
+                                : L"上次清理结果：尚未进行过清理。";
+    EXPECT_TRUE(sys::StartsWith(s.label5, last)) << c.text << " " << sys::ToUtf8(s.label5);
+    for (const wchar_t* bad : {L"inf", L"nan", L"-"})
+      EXPECT_FALSE(sys::Contains(s.label5 + s.label12, bad))
+          << c.text << " " << sys::ToUtf8(s.label12);
+  }
+}
+
+TEST_F(StatisticsTest, SumsStopAtTheLargestValueAndWhatIsWrittenReadsBackTheSame) {
+  sandbox.file(L"Halvane.set",
+               "[TraceScanOption]\r\nTotalCleanCount=2147483647\r\nTotalCleanSize=3.4e38\r\n");
+  app::SaveCleanStatistics(file, 5, 1e38f);
+  sys::ProfileIni ini(file);
+  EXPECT_EQ(L"2147483647", ini.ReadString(app::kSettingsSection, L"TotalCleanCount"));
+  EXPECT_EQ(FLT_MAX, app::ReadCleanSize(file, L"TotalCleanSize"));
+  std::wstring total = ini.ReadString(app::kSettingsSection, L"TotalCleanSize");
+  EXPECT_TRUE(std::isfinite(ini.ReadFloat(app::kSettingsSection, L"TotalCleanSize", NAN)))
+      << sys::ToUtf8(total);
+  EXPECT_TRUE(sys::StartsWith(app::ShowCleanSummary(file, true, At(2026, 12, 8)).label12,
+                              L"累计清理结果：已清除 2147483647 个垃圾文件，"));
+  // Read and written again, the totals stay as they are.
+  app::SaveCleanStatistics(file, 0, 0);
+  EXPECT_EQ(L"2147483647", ini.ReadString(app::kSettingsSection, L"TotalCleanCount"));
+  EXPECT_EQ(total, ini.ReadString(app::kSettingsSection, L"TotalCleanSize"));
+
+  // What cannot be a total starts again from this clean; odd arguments write zeros.
+  std::wstring odd = sandbox.file(
+      L"odd.set", "[TraceScanOption]\r\nTotalCleanCount=4294967295\r\nTotalCleanSize=1e400\r\n");
+  app::SaveCleanStatistics(odd, 3, 2.5f);
+  sys::ProfileIni oddIni(odd);
+  EXPECT_EQ(L"3", oddIni.ReadString(app::kSettingsSection, L"TotalCleanCount"));
+  EXPECT_EQ(L"2.5", oddIni.ReadString(app::kSettingsSection, L"TotalCleanSize"));
+  app::SaveCleanStatistics(odd, -7, NAN);
+  EXPECT_EQ(L"0", oddIni.ReadString(app::kSettingsSection, L"PreviousCleanCount"));
+  EXPECT_EQ(L"0", oddIni.ReadString(app::kSettingsSection, L"PreviousCleanSize"));
+  EXPECT_EQ(L"3", oddIni.ReadString(app::kSettingsSection, L"TotalCleanCount"));
+  EXPECT_EQ(L"2.5", oddIni.ReadString(app::kSettingsSection, L"TotalCleanSize"));
+}
+
+// The program's own path comes through the module path reader; a module in a folder
+// deeper than MAX_PATH stands in for the program there.
+TEST_F(StatisticsTest, AProgramInAFolderDeeperThanMaxPathKeepsItsOwnSettingsFile) {
+  std::wstring self = sys::ModuleFileName();
+  std::wstring deep = testsupport::MakeDeepFolder(sandbox, 300);
+  std::wstring dll = deep + L"\\verfixed.dll";
+  ASSERT_TRUE(CopyFileW((self.substr(0, self.find_last_of(L'\\')) + L"\\verfixed.dll").c_str(),
+                        dll.c_str(), FALSE));
+  HMODULE module = LoadLibraryW(dll.c_str());
+  ASSERT_NE(nullptr, module) << GetLastError();
+  std::wstring settings = app::SettingsFilePathOf(sys::ModuleFileName(module));
+  FreeLibrary(module);
+  EXPECT_EQ(sys::LowerCase(deep.substr(4) + L"\\Halvane.set"), sys::LowerCase(settings));
+
+  app::SaveCleanStatistics(settings, 7, 1.5f);
+  EXPECT_TRUE(testsupport::FileExistsW(deep + L"\\Halvane.set"));
+  EXPECT_TRUE(sys::StartsWith(app::ShowCleanSummary(settings, true, At(2026, 12, 8)).label5,
+                              L"本次清理结果：已清除 7 个垃圾文件，"));
+  // None of the folders above it got one.
+  for (std::wstring up = deep; up.size() > sandbox.path().size() + 4;
+       up = up.substr(0, up.find_last_of(L'\\')))
+    EXPECT_FALSE(
+        testsupport::FileExistsW(up.substr(0, up.find_last_of(L'\\')) + L"\\Halvane.set"));
+  testsupport::RemoveTree(deep.substr(0, deep.find(L'\\', sandbox.path().size() + 5)));
 }

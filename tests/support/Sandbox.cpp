@@ -3,13 +3,12 @@
 #include <atomic>
 
 #include "sys/Text.h"
+#include "sys/Views.h"
 
 namespace testsupport {
 
 static std::wstring ExeFolder() {
-  wchar_t buf[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-  std::wstring s(buf, n);
+  std::wstring s = sys::ModuleFileName();
   return s.substr(0, s.find_last_of(L'\\'));
 }
 
@@ -216,4 +215,16 @@ sys::Folders SandboxSystemFolders(const SandboxFolder& sandbox) {
   return f;
 }
 
+}  // namespace testsupport
+
+namespace testsupport {
+std::wstring MakeDeepFolder(const SandboxFolder& sandbox, size_t length) {
+  std::wstring deep = sys::ExactPath(sandbox.path());
+  for (wchar_t c = L'a'; deep.size() < length + 4; ++c) {
+    deep += L"\\" + std::wstring(40, c);
+    if (!CreateDirectoryW(deep.c_str(), nullptr))
+      throw std::runtime_error("cannot make a deep folder");
+  }
+  return deep;
+}
 }  // namespace testsupport

@@ -116,3 +116,9 @@ class UrlCacheLock {
 // works, else (Wine) as a Linux symbolic link, which Wine shows as a reparse point.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 }  // namespace testsupport
+
+namespace testsupport {
+// Makes a chain of folders inside the sandbox whose full path is at least `length`
+// characters long (made through "\\?\" paths); returns it in that form.
+std::wstring MakeDeepFolder(const SandboxFolder& sandbox, size_t length);
+}  // namespace testsupport

@@ -145,9 +145,7 @@ TEST(FileVersionTest, ReadsFixedInformationAndStringTable) {
 
 TEST(FileVersionTest, FixedInformationWithoutStringTable) {
   // verfixed.dll is built beside the tests with a VERSIONINFO that has no string table.
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dll = exe;
+  std::wstring dll = ModuleFileName();
   dll = dll.substr(0, dll.find_last_of(L'\\')) + L"\\verfixed.dll";
   ASSERT_TRUE(FileExists(dll));
   EXPECT_EQ(L"1.2.3.4", GetFileVersionText(dll));

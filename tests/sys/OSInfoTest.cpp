@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sys/FileVersion.h"
+#include "sys/Folders.h"
 #include "sys/Seams.h"
 #include "sys/TarnGetOSInfo.h"
 #include "sys/Text.h"
@@ -29,9 +30,7 @@ VersionFacts Facts(int major, int minor, BYTE productType = VER_NT_WORKSTATION,
 }
 
 std::wstring TestDataFile(const wchar_t* name) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dir = exe;
+  std::wstring dir = sys::ModuleFileName();
   return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
 }
 

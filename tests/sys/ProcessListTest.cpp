@@ -7,11 +7,11 @@
 
 #include <string>
 
+#include "sys/Folders.h"
 #include "sys/Text.h"
 
 TEST(ProcessListTest, FindsOwnExeByAnyCaseAndPart) {
-  wchar_t buf[MAX_PATH];
-  std::wstring self(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
+  std::wstring self = sys::ModuleFileName();
   self = self.substr(self.find_last_of(L'\\') + 1);
   ASSERT_FALSE(self.empty());
   std::wstring upper = self;

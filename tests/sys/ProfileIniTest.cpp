@@ -54,7 +54,7 @@ TEST_F(ProfileIniTest, MalformedValuesGiveTheDefault) {
   std::wstring file = sandbox.file(L"x.ini",
                                    "[s]\r\nint=12x\r\nhex=$1F\r\nhex2=0x10\r\nneg=-7\r\n"
                                    "empty=\r\nfloat=abc\r\nfloat2=2.5\r\ndate=2023-02-30 10:00:00\r\n"
-                                   "date2=yesterday\r\nbool=0\r\n");
+                                   "date2=yesterday\r\nbool=0\r\nhuge=1e400\r\nnan=nan\r\ninf=-inf\r\n");
   ProfileIni ini(file);
   struct Case {
     const wchar_t* key;
@@ -64,6 +64,8 @@ TEST_F(ProfileIniTest, MalformedValuesGiveTheDefault) {
   for (const Case& c : ints) EXPECT_EQ(c.expected, ini.ReadInteger(L"s", c.key, 99)) << c.key;
   EXPECT_DOUBLE_EQ(1.5, ini.ReadFloat(L"s", L"float", 1.5));
   EXPECT_DOUBLE_EQ(2.5, ini.ReadFloat(L"s", L"float2", 1.5));
+  for (const wchar_t* notFinite : {L"huge", L"nan", L"inf"})
+    EXPECT_DOUBLE_EQ(1.5, ini.ReadFloat(L"s", notFinite, 1.5)) << ToUtf8(notFinite);
   SYSTEMTIME t = {};
   EXPECT_FALSE(ini.ReadDate(L"s", L"date", t));
   EXPECT_FALSE(ini.ReadDate(L"s", L"date2", t));
@@ -94,5 +96,6 @@ TEST_F(ProfileIniTest, AFailedWriteRaisesWithTheFileName) {
   } catch (const ProfileWriteError& e) {
     EXPECT_EQ("Unable to write to " + ToAnsi(file), e.what());
     EXPECT_EQ(file, e.File());
+    EXPECT_EQ(DWORD(ERROR_PATH_NOT_FOUND), e.Error());
   }
 }
