@@ -288,8 +288,11 @@ void TFormSorvex::CreateComponents() {
   SetWindowLongPtrW(label13, GWL_EXSTYLE, GetWindowLongPtrW(label13, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
 
   const int pageTop = 70, pageHeight = kClientHeight - 70 - 22;
+  // The pages, whose tabs are never shown: the page buttons switch them.
+  HWND pages =
+      Panel(L"PageControl1", 0, pageTop, kClientWidth, pageHeight, f, idPageControl1, bg);
   // Home page.
-  HWND tab1 = Panel(L"TabSheet1", 0, pageTop, kClientWidth, pageHeight, f, idTabSheet1, bg);
+  HWND tab1 = Panel(L"TabSheet1", 0, 0, kClientWidth, pageHeight, pages, idTabSheet1, bg);
   HWND panel2 = Panel(L"Panel2", 6, 6, 556, 100, tab1, idPanel2, kStatusColor);
   Picture(L"Image2", 3, 3, 550, 94, panel2, idImage2);
   Picture(L"Image3", 18, 26, 48, 48, panel2, idImage3);
@@ -331,8 +334,7 @@ void TFormSorvex::CreateComponents() {
         true);
 
   // Advanced page.
-  HWND tab2 = Panel(L"TabSheet2", 0, pageTop, kClientWidth, pageHeight, f, idTabSheet2, bg,
-                    false);
+  HWND tab2 = Panel(L"TabSheet2", 0, 0, kClientWidth, pageHeight, pages, idTabSheet2, bg, false);
   // Wide enough that the advice column beside the fixed 249-pixel captions can be read.
   NameTree(vtTraceOption, L"VTTraceOption", tab2, idVTTraceOption, 8, 8, 318, pageHeight - 52);
   NameTree(vtTraceResult, L"VTTraceResult", tab2, idVTTraceResult, 332, 8, 444, pageHeight - 52);

@@ -26,6 +26,7 @@ namespace app {
 // its "Name" property.
 enum ControlId : int {
   idPanel1 = 1001, idImage1, idBtnHomepage, idBtnOverview, idLabel13,
+  idPageControl1 = 1100,
   idTabSheet1 = 1101, idPanel2, idImage2, idLabel4, idImage3, idImage6, idPanel6, idLabel6,
   idLabel5, idLabel12, idPanel7, idProgressBar1, idButton1, idPanel5, idLabel7, idLabel8,
   idLabel9, idLabel11, idImage5, idLabel10, idVTCleanResult, idLblReClean, idChkAutoShutdown,

@@ -61,7 +61,8 @@ TEST_F(MainFormTest, ComponentsAtStart) {
   } expected[] = {
       {L"Panel1", nullptr, true, true},          {L"Image1", nullptr, true, true},
       {L"BtnHomepage", L"一键清理", true, true}, {L"BtnOverview", L"高级清理", true, true},
-      {L"Label13", nullptr, true, true},         {L"TabSheet1", nullptr, true, true},
+      {L"Label13", nullptr, true, true},         {L"PageControl1", nullptr, true, true},
+      {L"TabSheet1", nullptr, true, true},
       {L"TabSheet2", nullptr, false, true},      {L"Panel2", nullptr, true, true},
       {L"Image2", nullptr, true, true},          {L"Image3", nullptr, true, true},
       {L"Image6", nullptr, false, true},         {L"Panel6", nullptr, true, true},
@@ -101,6 +102,10 @@ TEST_F(MainFormTest, ComponentsAtStart) {
   EXPECT_TRUE(FontBold(C(L"Label4")));
   EXPECT_TRUE(FontBold(C(L"Label7")));
   EXPECT_FALSE(TextOf(C(L"Label4")).empty());
+
+  // Both pages stand in the page control.
+  for (const wchar_t* page : {L"TabSheet1", L"TabSheet2"})
+    EXPECT_EQ(C(L"PageControl1"), GetParent(C(page))) << sys::ToUtf8(page);
 
   // Hidden controls stand hidden themselves, not only through a hidden page.
   for (const wchar_t* n : {L"ButtonCleanOneKey", L"Image6", L"Panel7", L"VTCleanResult",
