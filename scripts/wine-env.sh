@@ -54,7 +54,9 @@ velmora_xvfb_stop() {
 }
 
 # Creates the prefix once, and (again whenever they change) the settings the program
-# expects: Chinese fonts for the names it asks for, Windows 7, smoothed fonts.
+# expects: Chinese fonts for the names it asks for, Windows 7, smoothed fonts, and Wine's
+# own fonts (Marlett draws the caption buttons) in the Windows font folder, where Debian's
+# Wine does not look for them by itself.
 velmora_prefix_init() {
   local reg=$VELMORA_BUILD/prefix-settings.reg stamp=$WINEPREFIX/.velmora-ready
   mkdir -p "$VELMORA_BUILD"
@@ -69,7 +71,7 @@ velmora_prefix_init() {
     '"FontSmoothingType"=dword:00000002' '"FontSmoothingGamma"=dword:00000578' '' \
     | iconv -f UTF-8 -t GBK > "$reg"
   local want
-  want=$(md5sum < "$reg" | cut -d' ' -f1)
+  want=$( (cat "$reg"; ls /usr/share/wine/fonts 2>/dev/null) | md5sum | cut -d' ' -f1)
   [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ] && return 0
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
@@ -79,6 +81,10 @@ velmora_prefix_init() {
   fi
   "$WINE" regedit /S "$(winepath_w "$reg")" >/dev/null 2>&1
   "$WINESERVER" -w
+  if [ -d /usr/share/wine/fonts ]; then
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    cp -f /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   echo "$want" > "$stamp"
 }
 
