@@ -51,6 +51,12 @@ target_compile_options(drive PRIVATE -Wall -Wextra)
 target_compile_definitions(drive PRIVATE UNICODE _UNICODE)
 target_link_options(drive PRIVATE ${VELMORA_LINK_FLAGS} -municode)
 
+# Writes a shortcut to a target in the native system folder (the 64-bit prefix run).
+add_executable(make-shortcut tests/tools/MakeShortcut.cpp)
+target_link_libraries(make-shortcut PRIVATE sys)
+target_compile_options(make-shortcut PRIVATE -Wall -Wextra)
+target_link_options(make-shortcut PRIVATE ${VELMORA_LINK_FLAGS} -municode)
+
 # Seeds the demo machine (scripts/run.sh, scripts/screenshot.sh) with what the window test
 # of the demo scan seeds into its sandbox.
 add_executable(seed-demo tests/tools/SeedDemo.cpp)

@@ -14,3 +14,9 @@ fi
 bash "$root/scripts/build.sh" "$VELMORA_ARCH"
 
 bash "$root/scripts/run-tests.sh" "$@"
+
+# The 32-bit program on 64-bit Windows (WoW64), with the whole suite only; where 32-bit Wine
+# cannot run it says so in one line.
+if [ $# -eq 0 ]; then
+  bash "$root/tests/e2e/wow64-one-key.sh" "$root/build/i686"
+fi

@@ -19,17 +19,21 @@ fi
 export VELMORA_ARCH
 export VELMORA_BUILD=${VELMORA_BUILD:-$velmora_root/build/$VELMORA_ARCH}
 
-if [ "$VELMORA_ARCH" = i686 ]; then
+# VELMORA_WOW64=1 with the 32-bit build: the 32-bit program on 64-bit Windows (WoW64), in a
+# 64-bit prefix and HOME of their own, started by 32-bit Wine beside 64-bit Wine.
+if [ -n "${VELMORA_WOW64:-}" ]; then
+  export WINEARCH=win64 WINE=/usr/lib/wine/wine
+elif [ "$VELMORA_ARCH" = i686 ]; then
   export WINEARCH=win32 WINE=/usr/lib/wine/wine
 else
   export WINEARCH=win64 WINE=/usr/lib/wine/wine64
 fi
 export WINESERVER=/usr/lib/wine/wineserver
-export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$VELMORA_BUILD/wineprefix}
+export WINEPREFIX=${WINEPREFIX_OVERRIDE:-$VELMORA_BUILD/wineprefix${VELMORA_WOW64:+-wow64}}
 export WINEDEBUG=${WINEDEBUG_OVERRIDE:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
-export HOME=$VELMORA_BUILD/home
+export HOME=$VELMORA_BUILD/home${VELMORA_WOW64:+-wow64}
 export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
 export XDG_CACHE_HOME=$HOME/.cache XDG_RUNTIME_DIR=$HOME/.run
 mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
