@@ -673,6 +673,11 @@ void TFormSorvex::SetupDispatcher() {
   c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };
   c.emptyRecycleBin = [this] { emptyRecycleBin(); };
   c.settingsFile = settingsFile;
+  HWND oneKeyButton = Component(L"ButtonCleanOneKey");
+  c.busy = [this, scanButton, cleanButton, oneKeyButton](bool running) {
+    for (HWND b : {scanButton, oneKeyButton}) EnableWindow(b, !running);
+    EnableWindow(cleanButton, !running && results.ItemCount() > 0);
+  };
   executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
                                            sys::AppFolders(), *os_, std::move(c)));
 }
@@ -685,7 +690,19 @@ void TFormSorvex::ButtonScanTraceClick() {
   if (dispatcher_) dispatcher_->ScanTraces(false);
 }
 
+namespace {
+// A question still open would hold the close until somebody answers it.
+BOOL CALLBACK CancelOwnedBox(HWND hwnd, LPARAM owner) {
+  wchar_t cls[16] = L"";
+  GetClassNameW(hwnd, cls, 16);
+  if (wcscmp(cls, L"#32770") == 0 && GetWindow(hwnd, GW_OWNER) == reinterpret_cast<HWND>(owner))
+    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+}  // namespace
+
 void TFormSorvex::CloseWhileBusy() {
+  EnumThreadWindows(GetCurrentThreadId(), CancelOwnedBox, reinterpret_cast<LPARAM>(hwnd_));
   if (executor_ && executor_->Running()) executor_->Abandon();
   if (dispatcher_ && dispatcher_->Busy()) dispatcher_->Abandon();
 }

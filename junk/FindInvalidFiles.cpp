@@ -10,6 +10,7 @@
 #include "sys/FileUtils.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
+#include "sys/Views.h"
 
 namespace junk {
 
@@ -250,6 +251,8 @@ void TFindInvalidFiles::PostResult() {
 }
 
 int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
+  // The shell takes no exact path: it would show another file's icon.
+  if (!sys::IsPlainWin32Path(path)) return kDefaultImage;
   try {
     int index = results_.Images().AppendFileIcon(path);
     return index < 0 ? kDefaultImage : index;
@@ -305,6 +308,8 @@ bool TFindInvalidFiles::AttributesAllowed(DWORD a) const {
 }
 
 bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
+  // The shell would load another file under a name it rewrites: such a shortcut is left.
+  if (!sys::IsPlainWin32Path(lnk)) return false;
   try {
     std::wstring target = sys::GetShortcutTarget(lnk);
     if (target == L"tarn") return false;
@@ -313,7 +318,9 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
     // Removable media and network paths may simply be absent at the moment.
     if (type != DRIVE_FIXED && type != DRIVE_NO_ROOT_DIR) return false;
     if (target.size() > 1 && target[1] == L'\\') return false;
-    return sys::FileAttributes(target) == INVALID_FILE_ATTRIBUTES;
+    // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
+    // user does.
+    return !sys::ExistsInAnyView(target);
   } catch (...) {
     return false;
   }
@@ -435,8 +442,7 @@ FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
 }
 
 bool TFindInvalidFiles::TempFolderSafe() const {
-  return sys::IsTempFolderSafe(folders_.temp, folders_.Profile(), folders_.windows,
-                               folders_.ProgramFiles());
+  return sys::IsTempFolderSafe(folders_);
 }
 
 std::wstring TFindInvalidFiles::PlaceOf(int base, const std::wstring& tail) const {
