@@ -128,6 +128,7 @@ class TFormSorvex {
   ui::VirtualTree vtTraceOption, vtTraceResult, vtCleanResult, vtLog;
   // Null until the window exists with its system facts.
   scan::ScanDispatcher* Dispatcher() { return dispatcher_.get(); }
+  clean::CleanExecutor* Executor() { return executor_.get(); }
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
