@@ -196,12 +196,7 @@ TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const sys:
       folders_(folders),
       majorVersion_(majorVersion),
       status_(std::move(status)),
-      showStatus_([this] { ShowStatus(); }),
-      postResult_([this] { PostResult(); }),
-      statusAndResult_([this] {
-        ShowStatus();
-        PostResult();
-      }) {
+      postBatch_([this] { PostBatch(); }) {
   ExcludedFolders.assign(std::begin(kDefaultExcludedFolders), std::end(kDefaultExcludedFolders));
   ExcludedNames.assign(std::begin(kDefaultExcludedNames), std::end(kDefaultExcludedNames));
 }
@@ -263,17 +258,43 @@ int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
 
 void TFindInvalidFiles::Status(const std::wstring& text) {
   StatusText = kStatusPrefix + text;
-  Synchronize(showStatus_);
+  StatusChanged();
+}
+
+void TFindInvalidFiles::StatusChanged() {
+  statusPending_ = true;
+  HandOverWhenDue();
 }
 
 void TFindInvalidFiles::Report(FindResult* r, bool withStatus) {
-  std::unique_ptr<FindResult> owned(r);
+  batch_.emplace_back(r);
+  if (withStatus) statusPending_ = true;
+  HandOverWhenDue();
+}
+
+void TFindInvalidFiles::HandOverWhenDue() {
+  if (batch_.size() >= kBatchSize || GetTickCount() - lastHandOver_ >= kBatchMillis) HandOver();
+}
+
+void TFindInvalidFiles::HandOver() {
+  if (!batch_.empty() || statusPending_) Synchronize(postBatch_);
+  batch_.clear();
+  statusPending_ = false;
+  lastHandOver_ = GetTickCount();
+}
+
+void TFindInvalidFiles::PostBatch() {
+  // A stop hands over nothing more, not even what the walk found just before it.
+  if (Terminated()) return;
+  if (statusPending_) ShowStatus();
   struct Clear {
     FindResult*& p;
     ~Clear() { p = nullptr; }
   } clear{CurrentResult};
-  CurrentResult = r;
-  Synchronize(withStatus ? statusAndResult_ : postResult_);
+  for (const std::unique_ptr<FindResult>& r : batch_) {
+    CurrentResult = r.get();
+    PostResult();
+  }
 }
 
 void TFindInvalidFiles::TakeExclusions() {
@@ -328,6 +349,12 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
 
 void TFindInvalidFiles::ScanFolder(const std::wstring& folder, const std::wstring& mask,
                                    bool reportEveryMatch) {
+  Search(folder, mask, reportEveryMatch);
+  HandOver();
+}
+
+void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& mask,
+                               bool reportEveryMatch) {
   if (Terminated() || sys::Trim(folder).empty()) return;
   Status(folder);
   TakeExclusions();
@@ -361,6 +388,7 @@ void TFindInvalidFiles::ScanFolder(const std::wstring& folder, const std::wstrin
 void TFindInvalidFiles::WalkFolder(const std::wstring& folder, WalkMode mode) {
   TakeExclusions();
   Walk(folder, mode, INVALID_FILE_ATTRIBUTES);
+  HandOver();
 }
 
 void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes) {
@@ -393,13 +421,11 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
       bool readOnly = (s.Attributes() & FILE_ATTRIBUTE_READONLY) != 0;
       bool wanted = !NameExcluded(sys::LowerCase(name)) &&
                     !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name));
-      // A file's status and its finding share one hand-over: the round trip to the main
-      // thread costs far more than the walk itself.
       StatusText = kStatusPrefix + path + name;
       if (wanted)
         Report(MakeFileResult(path, entry), true);
       else
-        Synchronize(showStatus_);
+        StatusChanged();
     }
   }
 
