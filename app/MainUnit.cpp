@@ -183,6 +183,7 @@ LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TFormSorvex::OnCommand(int id, int code) {
+  if (id == idNoteMemo && code == EN_SETFOCUS) return RunHandler(&TFormSorvex::NoteMemoEnter);
   if (code != BN_CLICKED) return;
   switch (id) {
     case idBtnHomepage: RunHandler(&TFormSorvex::BtnHomepageClick); break;
@@ -431,6 +432,7 @@ void TFormSorvex::FormCreate() {
   SetupCleanResultTree();
   SetupOptionTree();
   SetupResultTree();
+  SetupLogTree();
   // 6. State.
   scanState.ieCleanMode = -1;
   scanState.tempFilesRequested = false;
@@ -564,6 +566,7 @@ void TFormSorvex::FormShow() {
     sys::ProfileIni saved(settingsFile);
     catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
   }
+  LoadNotesFeed();
   TrimWorkingSet();
 }
 

@@ -10,12 +10,14 @@ namespace app {
 
 const wchar_t kSettingsSection[] = L"TraceScanOption";
 
-std::wstring SettingsFilePath() {
+std::wstring ProgramFolderFile(const std::wstring& name) {
   wchar_t buf[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
   std::wstring exe(buf, n);
-  return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Halvane.set";
+  return exe.substr(0, exe.find_last_of(L'\\') + 1) + name;
 }
+
+std::wstring SettingsFilePath() { return ProgramFolderFile(L"Halvane.set"); }
 
 void SaveCleanStatistics(const std::wstring& file, int count, float kilobytes) {
   sys::ProfileIni ini(file);

@@ -7,6 +7,8 @@
 namespace app {
 
 extern const wchar_t kSettingsSection[];  // "TraceScanOption"
+// Full path of a file in the folder of the running executable.
+std::wstring ProgramFolderFile(const std::wstring& name);
 // Full path of "Halvane.set" in the folder of the running executable.
 std::wstring SettingsFilePath();
 
