@@ -183,6 +183,7 @@ LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void TFormSorvex::OnCommand(int id, int code) {
+  if (id == idNoteMemo && code == EN_SETFOCUS) return RunHandler(&TFormSorvex::NoteMemoEnter);
   if (code != BN_CLICKED) return;
   switch (id) {
     case idBtnHomepage: RunHandler(&TFormSorvex::BtnHomepageClick); break;
@@ -433,6 +434,7 @@ void TFormSorvex::FormCreate() {
   SetupCleanResultTree();
   SetupOptionTree();
   SetupResultTree();
+  SetupLogTree();
   // 6. State.
   scanState.ieCleanMode = -1;
   scanState.tempFilesRequested = false;
@@ -566,6 +568,7 @@ void TFormSorvex::FormShow() {
     sys::ProfileIni saved(settingsFile);
     catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
   }
+  LoadNotesFeed();
   TrimWorkingSet();
 }
 
@@ -686,6 +689,11 @@ void TFormSorvex::SetupDispatcher() {
   c.emptyRecycleBin = [this] { emptyRecycleBin(); };
   c.settingsFile = settingsFile;
   c.settingsNotWritten = [this](const sys::ProfileWriteError& e) { SettingsNotWritten(e); };
+  HWND oneKeyButton = Component(L"ButtonCleanOneKey");
+  c.busy = [this, scanButton, cleanButton, oneKeyButton](bool running) {
+    for (HWND b : {scanButton, oneKeyButton}) EnableWindow(b, !running);
+    EnableWindow(cleanButton, !running && results.ItemCount() > 0);
+  };
   executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
                                            sys::AppFolders(), *os_, std::move(c)));
 }
@@ -698,7 +706,19 @@ void TFormSorvex::ButtonScanTraceClick() {
   if (dispatcher_) dispatcher_->ScanTraces(false);
 }
 
+namespace {
+// A question still open would hold the close until somebody answers it.
+BOOL CALLBACK CancelOwnedBox(HWND hwnd, LPARAM owner) {
+  wchar_t cls[16] = L"";
+  GetClassNameW(hwnd, cls, 16);
+  if (wcscmp(cls, L"#32770") == 0 && GetWindow(hwnd, GW_OWNER) == reinterpret_cast<HWND>(owner))
+    PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+}  // namespace
+
 void TFormSorvex::CloseWhileBusy() {
+  EnumThreadWindows(GetCurrentThreadId(), CancelOwnedBox, reinterpret_cast<LPARAM>(hwnd_));
   if (executor_ && executor_->Running()) executor_->Abandon();
   if (dispatcher_ && dispatcher_->Busy()) dispatcher_->Abandon();
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/NotesFeed.h"
 #include "app/Statistics.h"
 #include "catalogue/ResultModel.h"
 #include "clean/CleanTraces.h"
@@ -105,8 +106,17 @@ class TFormSorvex {
   std::function<int(const std::wstring& text, UINT type)> messageBox;
   // Whether a process of that executable name runs; tests stand in for the system.
   std::function<bool(const std::wstring& exe)> isProcessRunning;
-  void Label13Click() {}
-  void Label17Click() {}
+  // The notes feed: "官方日志" rows in VTLog, the usage note in NoteMemo and Label17.
+  void LoadNotesFeed();
+  void VTLogMouseMove(const ui::TreeHit& hit);
+  void VTLogMouseDown(const ui::TreeHit& hit);
+  void NoteMemoEnter();
+  void Label13Click();
+  void Label17Click();
+  // Where the feed is read and the library call that decodes it; tests replace both.
+  std::wstring notesFeedFile = NotesFeedPath();
+  GetMemIniFileFn getMemIniFile = CallGetMemIniFile;
+  std::wstring label17Link;  // the address Label17 opens (its hint)
 
   // The three summary lines from the settings file; returns the verdict.
   bool FillCleanSummary(bool thisTime);
@@ -133,6 +143,7 @@ class TFormSorvex {
   ui::VirtualTree vtTraceOption, vtTraceResult, vtCleanResult, vtLog;
   // Null until the window exists with its system facts.
   scan::ScanDispatcher* Dispatcher() { return dispatcher_.get(); }
+  clean::CleanExecutor* Executor() { return executor_.get(); }
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -145,6 +156,8 @@ class TFormSorvex {
   void SetupOptionTree();
   void SetupDispatcher();
   void SetupCleanResultTree();
+  void SetupLogTree();
+  bool OnLogLink(const ui::TreeHit& hit) const;
   void OneKeyFinish(const std::wstring& headline, const std::wstring& status);
   void OneKeyIdleLayout(bool idle);
   void ShowPage(int page);

@@ -74,7 +74,8 @@ void TFormSorvex::OneKeyIdleLayout(bool idle) {
 }
 
 void TFormSorvex::Label10Click() {
-  if (!dispatcher_ || dispatcher_->Busy()) return;
+  // Never a one-key run inside a scan or a clean.
+  if (!dispatcher_ || dispatcher_->Busy() || (executor_ && executor_->Running())) return;
   // 1.-4.
   OneKeyIdleLayout(false);
   SetWindowTextW(Component(L"Label4"), L"正在进行一键清理，请稍候......");
@@ -160,6 +161,12 @@ void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {
       break;
     case 11: {
       set(kSystem, kCleanedText);
+      // What could not be deleted was not cleaned.
+      if (executor_) {
+        pendingCleanCount -= executor_->FailedCount();
+        pendingCleanSize -= float(double(executor_->FailedBytes()) / 1024.0);
+        if (pendingCleanSize < 0) pendingCleanSize = 0;
+      }
       try {
         SaveCleanStatistics(settingsFile, pendingCleanCount, pendingCleanSize);
       } catch (const sys::ProfileWriteError& e) {

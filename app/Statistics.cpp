@@ -13,10 +13,18 @@ namespace app {
 
 const wchar_t kSettingsSection[] = L"TraceScanOption";
 
-std::wstring SettingsFilePath() { return SettingsFilePathOf(sys::ModuleFileName()); }
+static std::wstring FolderFile(const std::wstring& exePath, const std::wstring& name) {
+  return exePath.substr(0, exePath.find_last_of(L'\\') + 1) + name;
+}
+
+std::wstring ProgramFolderFile(const std::wstring& name) {
+  return FolderFile(sys::ModuleFileName(), name);
+}
+
+std::wstring SettingsFilePath() { return ProgramFolderFile(L"Halvane.set"); }
 
 std::wstring SettingsFilePathOf(const std::wstring& exePath) {
-  return exePath.substr(0, exePath.find_last_of(L'\\') + 1) + L"Halvane.set";
+  return FolderFile(exePath, L"Halvane.set");
 }
 
 std::wstring SettingsWriteFailureText(const sys::ProfileWriteError& error) {

@@ -11,6 +11,8 @@ class ProfileWriteError;
 namespace app {
 
 extern const wchar_t kSettingsSection[];  // "TraceScanOption"
+// Full path of a file in the folder of the running executable.
+std::wstring ProgramFolderFile(const std::wstring& name);
 // Full path of "Halvane.set" in the folder of the running executable.
 std::wstring SettingsFilePath();
 // The same beside an executable's full path.

@@ -100,6 +100,7 @@ void ResultModel::Remove(ui::TreeNode* node) {
 }
 
 void ResultModel::Clear() {
+  ++clears_;
   tree_.Clear();
   ReportCount();
 }

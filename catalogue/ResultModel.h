@@ -84,6 +84,9 @@ class ResultModel {
   void SetCleaned() { cleaned_ = true; }
   // Empties the tree (the count text is reported again).
   void Clear();
+  // How often the tree was emptied: a caller that keeps a node across a message pump
+  // checks this did not change before it uses the node again.
+  unsigned Clears() const { return clears_; }
   // Removes one node with its rows (the count text is reported again).
   void Remove(ui::TreeNode* node);
 
@@ -99,6 +102,7 @@ class ResultModel {
   ResultImages images_;
   std::int64_t sizeTotal_ = 0;
   bool cleaned_ = false;
+  unsigned clears_ = 0;
 };
 
 }  // namespace catalogue

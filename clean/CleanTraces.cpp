@@ -40,9 +40,23 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
   return sys::WithBackslash(folder) + name;
 }
 
-void DeleteFolder(const std::wstring& path) {
-  sys::EmptyFolderFiles(path);
-  RemoveDirectoryW(path.c_str());  // only when nothing is left in it
+// The files inside go, the folder too when nothing is left in it. Sub-folders that stay
+// are no failure; a file that stays is.
+bool DeleteFolder(const std::wstring& path) {
+  bool filesGone = sys::EmptyFolderFiles(path);
+  if (sys::RemoveEmptyFolder(path)) return filesGone;
+  return filesGone && sys::HasSubfolders(path);
+}
+
+bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
+
+// The "大小" row of a file item: "123 Byte".
+std::int64_t SizeOfRows(const ui::TreeNode* node) {
+  for (const ui::TreeNode* c = node->FirstChild(); c; c = c->NextSibling()) {
+    const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>();
+    if (row && row->Text == L"大小") return _wtoi64(row->Location.c_str());
+  }
+  return 0;
 }
 
 
@@ -60,18 +74,14 @@ bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPat
   HKEY root = RootOf(rootName);
   if (valueName.empty()) {
     // NT refuses to delete a key that has sub-keys: they go first, deepest first.
-    LONG rc = majorVersion == 4 ? RegDeleteKeyW(root, keyPath.c_str())
-                                : sys::DeleteKeyTree(root, keyPath);
-    return rc == ERROR_SUCCESS;
+    return Gone(majorVersion == 4 ? RegDeleteKeyW(root, keyPath.c_str())
+                                  : sys::DeleteKeyTree(root, keyPath));
   }
   sys::RegKey key;
-  if (key.OpenWrite(root, keyPath) != ERROR_SUCCESS) return true;
-  if (valueName == kDefaultValueMarker) {
-    key.WriteString(L"", L"");
-    return true;
-  }
-  if (!key.ValueExists(valueName)) return true;
-  return key.DeleteValue(valueName) == ERROR_SUCCESS;
+  LONG rc = key.OpenWrite(root, keyPath);
+  if (rc != ERROR_SUCCESS) return Gone(rc);
+  if (valueName == kDefaultValueMarker) return key.WriteString(L"", L"") == ERROR_SUCCESS;
+  return Gone(key.DeleteValue(valueName));
 }
 
 void EmptyRecycleBin(HWND owner) {
@@ -121,16 +131,31 @@ void CleanExecutor::ClearAutoComplete() {
   }
 }
 
+void CleanExecutor::Abandon() {
+  abandoned_ = true;
+  if (sweep_) sweep_->Terminate();
+}
+
 void CleanExecutor::Run(bool confirm) {
-  if (running_) return;
+  // A scan still walking would add to, or empty, the list being cleaned.
+  if (running_ || state_.cleaning || state_.scanning || state_.finderRunning) return;
   struct Running {
     bool& flag;
-    explicit Running(bool& f) : flag(f) { flag = true; }
-    ~Running() { flag = false; }
-  } running(running_);
+    bool& shared;
+    const std::function<void(bool)>& busy;
+    Running(bool& f, bool& s, const std::function<void(bool)>& b) : flag(f), shared(s), busy(b) {
+      flag = shared = true;
+      if (busy) busy(true);
+    }
+    ~Running() {
+      flag = shared = false;
+      if (busy) busy(false);
+    }
+  } running(running_, state_.cleaning, window_.busy);
   abandoned_ = false;
   rescanPasses_ = 0;
-  // 1.-5.
+  failed_.clear();
+  failedBytes_ = 0;
   if (state_.oneKey) {
     if (results_.Cleaned()) {
       Step(12);
@@ -145,19 +170,11 @@ void CleanExecutor::Run(bool confirm) {
           IDOK)
     return;
   if (results_.ItemCount() == 0) return;
-  // 6.-9.
   Step(8);
   CleanIECache();
   Step(9);
-  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
-    ui::TreeNode* next = n->NextSibling();
-    // An item the user unticked is left alone.
-    if (!Unticked(n)) CleanItem(n);
-    window_.processMessages();
-    if (abandoned_) return;
-    n = next;
-  }
-  // 10.-12.
+  CleanItems();
+  if (abandoned_) return;
   if (const catalogue::CatalogueRow* row = catalogue::CatalogueRowOf(kRecycleBinRow)) {
     const ui::TreeNode* bin = catalogue::FindOption(options_, row->caption);
     if (bin && ui::IsChecked(bin->CheckState())) window_.emptyRecycleBin();
@@ -165,8 +182,8 @@ void CleanExecutor::Run(bool confirm) {
   Step(10);
   if (state_.tempFilesRequested) Rescan();
   if (abandoned_) return;
-  // 13.-16.
   results_.Clear();
+  ShowFailedAgain();
   if (window_.repaintResults) window_.repaintResults();
   results_.SetCleaned();
   SYSTEMTIME now;
@@ -179,8 +196,12 @@ void CleanExecutor::Run(bool confirm) {
   } catch (const sys::ProfileWriteError& e) {
     if (window_.settingsNotWritten) window_.settingsNotWritten(e);
   }
-  if (!state_.oneKey)
+  if (!state_.oneKey && failed_.empty())
     window_.messageBox(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
+  else if (!state_.oneKey)
+    window_.messageBox(sys::Format(L"说明: 清理完毕！有 %d 个项目未能删除，仍列在扫描结果中。",
+                                   FailedCount()),
+                       MB_OK | MB_ICONWARNING);
   Step(11);
   window_.setStatus(0, L"清理完毕！");
 }
@@ -207,32 +228,75 @@ void CleanExecutor::CleanIECache() {
   window_.setStatus(0, L"IE缓存清理完毕");
 }
 
-void CleanExecutor::CleanItem(ui::TreeNode* node) {
+// The node in hand is never kept across the pump: only the model's count of clears tells
+// whether what follows it is still there (nothing else may empty it while this runs).
+void CleanExecutor::CleanItems() {
+  const unsigned clears = results_.Clears();
+  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
+    ui::TreeNode* next = n->NextSibling();
+    // An item the user unticked is left alone.
+    if (!Unticked(n) && !CleanItem(n)) KeepFailed(n);
+    window_.processMessages();
+    if (abandoned_ || results_.Clears() != clears) return;
+    n = next;
+  }
+}
+
+bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
-  if (!item) return;
+  if (!item) return true;
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
     window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
-  } else if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
+    return ok;
+  }
+  if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
-    if (table.empty()) return;
+    if (table.empty()) return true;
     sys::SqliteDb db;
     if (db.Open(sys::Trim(r.Location) + sys::Trim(r.Text)))
       db.Exec(L"delete from " + sys::SqliteDb::QuoteName(table));
-  } else if (r.Kind == L"other") {
+    return true;
+  }
+  if (r.Kind == L"other") {
     CleanConfiguration(node, r);
-  } else if (r.Kind == L"EventLog") {
+    return true;
+  }
+  if (r.Kind == L"EventLog") {
     sys::TEventLogOper(r.Detail).Clear();
     results_.Remove(node);
     window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
-  } else if (r.Kind == L"目录") {
-    DeleteFolder(JoinPath(r.Location, r.Text));
-  } else if (!IsCacheItem(r)) {
-    // A file that stays is never reported as deleted.
-    bool gone = sys::DeleteFileForced(JoinPath(r.Location, r.Text));
-    window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
+    return true;
+  }
+  if (IsCacheItem(r)) return true;
+  // A file or folder that stays is never reported as deleted.
+  bool gone = r.Kind == L"目录" ? DeleteFolder(JoinPath(r.Location, r.Text))
+                               : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
+  window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
+  return gone;
+}
+
+void CleanExecutor::KeepFailed(const ui::TreeNode* node) {
+  const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
+  if (!item) return;
+  FailedItem f{*item, {}};
+  for (const ui::TreeNode* c = node->FirstChild(); c; c = c->NextSibling())
+    if (const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>())
+      f.rows.push_back(*row);
+  failedBytes_ += SizeOfRows(node);
+  failed_.push_back(std::move(f));
+}
+
+void CleanExecutor::ShowFailedAgain() {
+  ui::TreeModel* tree = &results_.Tree();
+  for (const FailedItem& f : failed_) {
+    ui::TreeNode* n = results_.AddResultNode(tree, f.item.Text, nullptr, f.item.ImageIndex,
+                                             f.item.Kind, f.item.Detail, f.item.Location);
+    for (const catalogue::ResultItem& row : f.rows)
+      if (n) results_.AddResultNode(tree, row.Text, n, row.ImageIndex, row.Kind, row.Detail,
+                                    row.Location);
   }
 }
 
@@ -294,6 +358,10 @@ void CleanExecutor::Rescan() {
     window_.processMessages();
     junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,
                                    [this](const std::wstring& t) { window_.setStatus(0, t); });
+    struct Current {
+      junk::TFindInvalidFiles*& slot;
+      ~Current() { slot = nullptr; }
+    } current{sweep_ = &finder};
     finder.FreeOnTerminate = false;
     finder.CleanTempFiles = true;
     finder.FindEmptyFolders = true;
@@ -301,12 +369,13 @@ void CleanExecutor::Rescan() {
     finder.IncludeReadOnly = finder.IncludeSystem = finder.IncludeHidden = false;
     finder.Resume();
     finder.WaitFor();
-    if (results_.ItemCount() == 0) break;
+    if (abandoned_ || results_.ItemCount() == 0) break;
     for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);
-      if (r->Kind == L"目录" && sys::DirectoryExists(path)) DeleteFolder(path);
+      // What a sweep cannot delete was never confirmed: it is simply left.
+      if (r->Kind == L"目录") DeleteFolder(path);
       else sys::DeleteFileForced(path);
     }
   }

@@ -3,14 +3,20 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "catalogue/ResultModel.h"
 #include "scan/ScanTraces.h"
 #include "sys/Folders.h"
 #include "sys/TarnGetOSInfo.h"
 #include "ui/TreeModel.h"
+
+namespace junk {
+class TFindInvalidFiles;
+}
 
 namespace sys {
 class ProfileWriteError;
@@ -26,6 +32,8 @@ struct CleanWindow {
   std::function<int(const std::wstring& text, UINT type)> messageBox;
   std::function<void()> repaintResults;
   std::function<void()> emptyRecycleBin;  // tests never empty the real one
+  // True while the clean runs: what would start a scan or another clean is disabled.
+  std::function<void(bool running)> busy;
   std::wstring settingsFile;
   // The clean dates could not be written; the clean itself stands and goes on.
   std::function<void(const sys::ProfileWriteError&)> settingsNotWritten;
@@ -37,20 +45,34 @@ class CleanExecutor {
                 const ui::TreeModel& options, const sys::Folders& folders,
                 const sys::TTarnOSInfo& os, CleanWindow window);
 
-  // With `confirm` the user is asked first (not in one-key mode).
+  // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
+  // or a scan runs.
   void Run(bool confirm);
   bool Running() const { return running_; }
   // For a window that closes: the clean ends after the current item (a running sweep is
-  // waited for), without the rest of its steps.
-  void Abandon() { abandoned_ = true; }
+  // stopped and waited for), without the rest of its steps.
+  void Abandon();
   // Sweeps of the temporary folders made by the last clean.
   int RescanPasses() const { return rescanPasses_; }
+  // Items of the last clean that could not be deleted (they stay in the result list),
+  // and their bytes as far as the items tell.
+  int FailedCount() const { return int(failed_.size()); }
+  std::int64_t FailedBytes() const { return failedBytes_; }
 
  private:
+  // A failed item as it was, to be shown again once the list is emptied.
+  struct FailedItem {
+    catalogue::ResultItem item;
+    std::vector<catalogue::ResultItem> rows;
+  };
   void ClearAutoComplete();
   void CleanIECache();
-  void CleanItem(ui::TreeNode* node);
+  void CleanItems();
+  // False when the item is still there.
+  bool CleanItem(ui::TreeNode* node);
   void CleanConfiguration(ui::TreeNode* node, const catalogue::ResultItem& r);
+  void KeepFailed(const ui::TreeNode* node);
+  void ShowFailedAgain();
   void Rescan();
   void Step(int step);
 
@@ -63,11 +85,15 @@ class CleanExecutor {
   bool running_ = false;
   bool abandoned_ = false;
   int rescanPasses_ = 0;
+  std::vector<FailedItem> failed_;
+  std::int64_t failedBytes_ = 0;
+  junk::TFindInvalidFiles* sweep_ = nullptr;  // the sweep running now
 };
 
 // Deletes a registry finding: the whole key (sub-keys first) when `valueName` is empty,
-// the default value's text for "@D_e_f_a_u_l_t", else the value. A key or value that is
-// already gone counts as deleted. Unknown root names mean HKEY_CURRENT_CONFIG.
+// the default value's text for "@D_e_f_a_u_l_t", else the value. Only a key or value
+// that is not found counts as already deleted; a key that will not open for writing
+// (access denied) is a failure. Unknown root names mean HKEY_CURRENT_CONFIG.
 bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
                         const std::wstring& valueName, int majorVersion);
 // Empties every drive's recycle bin without asking (SHEmptyRecycleBin, flags 7).

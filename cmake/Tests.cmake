@@ -33,10 +33,10 @@ velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
 velmora_test_program(scan scan)
 velmora_test_program(clean cleaner)
-velmora_test_program(app app)
+velmora_test_program(app app logcodec)
 # The window tests load the program's pictures from their own executable.
 velmora_add_resources(test_app)
-add_dependencies(test_app Halvane4 verfixed)
+add_dependencies(test_app Halvane4 LogDat verfixed)
 
 # A library whose version resource has a fixed part and no string table.
 add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)

@@ -10,6 +10,7 @@
 #include "sys/FileUtils.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
+#include "sys/Views.h"
 
 namespace junk {
 
@@ -195,12 +196,7 @@ TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const sys:
       folders_(folders),
       majorVersion_(majorVersion),
       status_(std::move(status)),
-      showStatus_([this] { ShowStatus(); }),
-      postResult_([this] { PostResult(); }),
-      statusAndResult_([this] {
-        ShowStatus();
-        PostResult();
-      }) {
+      postBatch_([this] { PostBatch(); }) {
   ExcludedFolders.assign(std::begin(kDefaultExcludedFolders), std::end(kDefaultExcludedFolders));
   ExcludedNames.assign(std::begin(kDefaultExcludedNames), std::end(kDefaultExcludedNames));
 }
@@ -250,6 +246,8 @@ void TFindInvalidFiles::PostResult() {
 }
 
 int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
+  // The shell takes no exact path: it would show another file's icon.
+  if (!sys::IsPlainWin32Path(path)) return kDefaultImage;
   try {
     int index = results_.Images().AppendFileIcon(path);
     return index < 0 ? kDefaultImage : index;
@@ -260,17 +258,43 @@ int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
 
 void TFindInvalidFiles::Status(const std::wstring& text) {
   StatusText = kStatusPrefix + text;
-  Synchronize(showStatus_);
+  StatusChanged();
+}
+
+void TFindInvalidFiles::StatusChanged() {
+  statusPending_ = true;
+  HandOverWhenDue();
 }
 
 void TFindInvalidFiles::Report(FindResult* r, bool withStatus) {
-  std::unique_ptr<FindResult> owned(r);
+  batch_.emplace_back(r);
+  if (withStatus) statusPending_ = true;
+  HandOverWhenDue();
+}
+
+void TFindInvalidFiles::HandOverWhenDue() {
+  if (batch_.size() >= kBatchSize || GetTickCount() - lastHandOver_ >= kBatchMillis) HandOver();
+}
+
+void TFindInvalidFiles::HandOver() {
+  if (!batch_.empty() || statusPending_) Synchronize(postBatch_);
+  batch_.clear();
+  statusPending_ = false;
+  lastHandOver_ = GetTickCount();
+}
+
+void TFindInvalidFiles::PostBatch() {
+  // A stop hands over nothing more, not even what the walk found just before it.
+  if (Terminated()) return;
+  if (statusPending_) ShowStatus();
   struct Clear {
     FindResult*& p;
     ~Clear() { p = nullptr; }
   } clear{CurrentResult};
-  CurrentResult = r;
-  Synchronize(withStatus ? statusAndResult_ : postResult_);
+  for (const std::unique_ptr<FindResult>& r : batch_) {
+    CurrentResult = r.get();
+    PostResult();
+  }
 }
 
 void TFindInvalidFiles::TakeExclusions() {
@@ -305,6 +329,8 @@ bool TFindInvalidFiles::AttributesAllowed(DWORD a) const {
 }
 
 bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
+  // The shell would load another file under a name it rewrites: such a shortcut is left.
+  if (!sys::IsPlainWin32Path(lnk)) return false;
   try {
     std::wstring target = sys::GetShortcutTarget(lnk);
     if (target == L"tarn") return false;
@@ -313,7 +339,9 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
     // Removable media and network paths may simply be absent at the moment.
     if (type != DRIVE_FIXED && type != DRIVE_NO_ROOT_DIR) return false;
     if (target.size() > 1 && target[1] == L'\\') return false;
-    return sys::FileAttributes(target) == INVALID_FILE_ATTRIBUTES;
+    // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
+    // user does.
+    return !sys::ExistsInAnyView(target);
   } catch (...) {
     return false;
   }
@@ -321,6 +349,12 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
 
 void TFindInvalidFiles::ScanFolder(const std::wstring& folder, const std::wstring& mask,
                                    bool reportEveryMatch) {
+  Search(folder, mask, reportEveryMatch);
+  HandOver();
+}
+
+void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& mask,
+                               bool reportEveryMatch) {
   if (Terminated() || sys::Trim(folder).empty()) return;
   Status(folder);
   TakeExclusions();
@@ -354,6 +388,7 @@ void TFindInvalidFiles::ScanFolder(const std::wstring& folder, const std::wstrin
 void TFindInvalidFiles::WalkFolder(const std::wstring& folder, WalkMode mode) {
   TakeExclusions();
   Walk(folder, mode, INVALID_FILE_ATTRIBUTES);
+  HandOver();
 }
 
 void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes) {
@@ -386,13 +421,11 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
       bool readOnly = (s.Attributes() & FILE_ATTRIBUTE_READONLY) != 0;
       bool wanted = !NameExcluded(sys::LowerCase(name)) &&
                     !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name));
-      // A file's status and its finding share one hand-over: the round trip to the main
-      // thread costs far more than the walk itself.
       StatusText = kStatusPrefix + path + name;
       if (wanted)
         Report(MakeFileResult(path, entry), true);
       else
-        Synchronize(showStatus_);
+        StatusChanged();
     }
   }
 
@@ -435,8 +468,7 @@ FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
 }
 
 bool TFindInvalidFiles::TempFolderSafe() const {
-  return sys::IsTempFolderSafe(folders_.temp, folders_.Profile(), folders_.windows,
-                               folders_.ProgramFiles());
+  return sys::IsTempFolderSafe(folders_);
 }
 
 std::wstring TFindInvalidFiles::PlaceOf(int base, const std::wstring& tail) const {

@@ -65,6 +65,13 @@ class TFindInvalidFiles : public sys::Thread {
   void ShowStatus();
   void PostResult();
 
+  // Findings and the status travel to the main thread in batches: a hand-over costs far
+  // more than the walk of a file (a round trip through the window's queue; several
+  // server calls under Wine), so one is made when this many findings wait or this much
+  // time has passed, and always before a walk entry point returns.
+  static constexpr size_t kBatchSize = 256;
+  static constexpr DWORD kBatchMillis = 30;
+
   // The walk (worker thread; public so that tests can drive single steps).
   void ScanFolder(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);
   void WalkFolder(const std::wstring& folder, WalkMode mode);
@@ -77,8 +84,15 @@ class TFindInvalidFiles : public sys::Thread {
 
  private:
   void Status(const std::wstring& text);
-  // Hands r over and frees it; withStatus shows StatusText in the same hand-over.
+  // Queues r for the next hand-over (which frees it); withStatus shows StatusText then.
   void Report(FindResult* r, bool withStatus = false);
+  // StatusText changed: shown with the next hand-over.
+  void StatusChanged();
+  void HandOverWhenDue();
+  void HandOver();
+  // Main thread: the status, then every queued finding in order.
+  void PostBatch();
+  void Search(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);
   void Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes);
   bool ShortcutIsBroken(const std::wstring& lnk);
   bool AttributesAllowed(DWORD attributes) const;
@@ -97,9 +111,10 @@ class TFindInvalidFiles : public sys::Thread {
   sys::Folders folders_;
   int majorVersion_;
   std::function<void(const std::wstring&)> status_;
-  std::function<void()> showStatus_;
-  std::function<void()> postResult_;
-  std::function<void()> statusAndResult_;
+  std::function<void()> postBatch_;
+  std::vector<std::unique_ptr<FindResult>> batch_;
+  bool statusPending_ = false;
+  DWORD lastHandOver_ = 0;
   std::vector<std::wstring> lowFolders_;
   std::vector<std::wstring> lowNames_;
 };

@@ -10,6 +10,7 @@
 #include "sys/Folders.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
+#include "sys/Views.h"
 #include "sys/FileUtils.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
@@ -65,7 +66,7 @@ bool UserAssistProgram(const std::wstring& name, std::wstring& text) {
   // A drive path is history only while it names a program file that is gone.
   if (text.find(L':') == 1) {
     bool extension = text.size() >= 4 && text[text.size() - 4] == L'.';
-    if (!extension || sys::FileExists(text)) return false;
+    if (!extension || sys::FileExistsInAnyView(text)) return false;
   }
   return true;
 }
@@ -126,6 +127,8 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
     if (allFiles) {
       item = ctx.results.AddResultNode(tree, name, nullptr, image, L"文件", L"", folder);
     } else {
+      // The shell would read another shortcut under a name it rewrites.
+      if (!sys::IsPlainWin32Path(path)) continue;
       std::wstring target;
       try {
         target = sys::GetShortcutTarget(path);

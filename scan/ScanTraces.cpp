@@ -96,11 +96,23 @@ void ScanDispatcher::Abandon() {
   StopBranch();
 }
 
+namespace {
+struct DepthScope {
+  int& depth;
+  explicit DepthScope(int& d) : depth(d) { ++depth; }
+  ~DepthScope() { --depth; }
+};
+}  // namespace
+
 void ScanDispatcher::ScanTraces(bool oneKey) {
   if (window_.buttonCaption() != kScanCaption) {
     StopBranch();
     return;
   }
+  // A stopped scan still unwinding, its summary, or a clean: a new scan would free the
+  // findings they hold.
+  if (Busy() || state_.cleaning) return;
+  DepthScope depth(depth_);
   abandoned_ = false;
   // 1.-2.
   window_.setButtonCaption(kStopCaption);
@@ -268,7 +280,8 @@ void ScanDispatcher::FinderTerminated(junk::TFindInvalidFiles* sender) {
   if (state_.finderRunning) results_.AddSize(sender->FoundBytes);
   state_.finderRunning = false;
   if (finder_ == sender) finder_ = nullptr;  // it frees itself after this handler
-  if (!state_.scanning && !abandoned_) {
+  if (!state_.scanning && !abandoned_ && depth_ == 0) {
+    DepthScope depth(depth_);
     Summary();
     Trim();
   }

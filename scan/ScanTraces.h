@@ -28,6 +28,7 @@ struct ScanState {
   bool finderRunning = false;
   bool tempFilesRequested = false;
   bool oneKey = false;
+  bool cleaning = false;  // the executor runs; no scan may start
   int ieCleanMode = -1;  // 0, 1, 2; -1 when no IE clean is pending
 };
 
@@ -62,7 +63,9 @@ class ScanDispatcher {
   // For a window that closes: stops a running scan and waits for the finder, with no
   // summary and no question afterwards.
   void Abandon();
-  bool Busy() const { return state_.scanning || state_.finderRunning; }
+  // A scan runs, its finder runs, or its summary (with the clean it may start) is on the
+  // stack: a start now would nest one scan inside another.
+  bool Busy() const { return state_.scanning || state_.finderRunning || depth_ > 0; }
 
   // What every scanner gets: the stop test is the button's caption.
   catalogue::ScanContext Context();
@@ -96,6 +99,7 @@ class ScanDispatcher {
   ScanWindow window_;
   junk::TFindInvalidFiles* finder_ = nullptr;  // frees itself when it ends
   bool abandoned_ = false;
+  int depth_ = 0;  // scan bodies and summaries on the stack
 };
 
 }  // namespace scan

@@ -113,7 +113,8 @@ velmora_session_stop() {
 velmora_demo_install() {
   local dir=$WINEPREFIX/drive_c/Velmora
   mkdir -p "$dir"
-  cp -f "$VELMORA_BUILD/Sorvex.exe" "$dir/"
+  # The program does not start without Halvane0.dll; Log.dat is its notes feed.
+  cp -f "$VELMORA_BUILD/Sorvex.exe" "$VELMORA_BUILD/Halvane0.dll" "$VELMORA_BUILD/Log.dat" "$dir/"
   [ -f "$VELMORA_BUILD/Halvane4.dll" ] && cp -f "$VELMORA_BUILD/Halvane4.dll" "$dir/"
   if [ ! -f "$dir/Halvane.set" ]; then
     local when

@@ -1,9 +1,11 @@
 #include "sys/FileSearch.h"
 
+#include "sys/Views.h"
+
 namespace sys {
 
 FileSearch::FileSearch(const std::wstring& pattern) {
-  handle_ = FindFirstFileW(pattern.c_str(), &data_);
+  handle_ = FindFirstFileW(ExactPath(pattern).c_str(), &data_);
   found_ = handle_ != INVALID_HANDLE_VALUE;
   SkipDots();
 }
@@ -25,7 +27,9 @@ void FileSearch::Close() {
   found_ = false;
 }
 
-DWORD FileAttributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+DWORD FileAttributes(const std::wstring& path) {
+  return GetFileAttributesW(ExactPath(path).c_str());
+}
 
 bool FileExists(const std::wstring& path) {
   DWORD a = FileAttributes(path);

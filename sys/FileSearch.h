@@ -8,7 +8,8 @@
 namespace sys {
 
 // for (FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) { s.Name() ... }
-// "." and ".." are skipped. The search handle is closed on destruction or by Close().
+// "." and ".." are skipped. A full path is searched in its exact form, so a name found
+// here and joined to the folder again reaches the same entry. The search handle is closed on destruction or by Close().
 class FileSearch {
  public:
   explicit FileSearch(const std::wstring& pattern);
@@ -39,6 +40,8 @@ class FileSearch {
   bool found_ = false;
 };
 
+// Paths the program built itself, asked in their exact form. Whether a path read from the
+// registry, an INI file or a shortcut is missing is asked with ExistsInAnyView instead.
 bool FileExists(const std::wstring& path);       // a file, not a folder
 bool DirectoryExists(const std::wstring& path);  // a folder (or a link to one)
 // Attributes, or INVALID_FILE_ATTRIBUTES.

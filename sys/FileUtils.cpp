@@ -7,6 +7,7 @@
 #include "sys/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
+#include "sys/Views.h"
 
 namespace sys {
 
@@ -45,34 +46,48 @@ std::wstring GetFileTypeName(const std::wstring& path) {
 bool IsFileLocked(const std::wstring& path) {
   DWORD attrs = FileAttributes(path);
   if (attrs == INVALID_FILE_ATTRIBUTES) return false;
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(ExactPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   // Windows refuses write access to a read-only file; a process with every file right
   // (root under Wine) is not refused, so the attribute is tested as well.
   bool locked = h == INVALID_HANDLE_VALUE || (attrs & FILE_ATTRIBUTE_READONLY);
   if (!locked) return false;
   const std::wstring& temp = AppFolders().temp;
-  if (!temp.empty() && Contains(path, temp) && GetFileTypeName(path).empty()) return false;
+  // The shell takes no exact path: a name it would read as another is asked nothing.
+  if (!temp.empty() && Contains(path, temp) && IsPlainWin32Path(path) &&
+      GetFileTypeName(path).empty())
+    return false;
   return true;
 }
 
 static std::wstring Norm(const std::wstring& p) { return LowerCase(WithBackslash(p)); }
 
-bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
-                      const std::wstring& windows, const std::wstring& programFiles) {
-  std::wstring t = Norm(temp), p = Norm(profile), w = Norm(windows), pf = Norm(programFiles);
-  if (t.size() <= 3 || t == p || t == w) return false;
-  // Walking an ancestor of these would reach the user's documents or the system.
-  for (const std::wstring* inner : {&p, &w, &pf})
-    if (!inner->empty() && StartsWith(*inner, t)) return false;
+bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known) {
+  std::wstring t = Norm(temp);
+  if (t.size() <= 3) return false;
+  // Walking one of these, or a folder above one, would reach somebody's data.
+  for (const std::wstring& k : known) {
+    if (Trim(k).empty()) continue;
+    if (StartsWith(Norm(k), t)) return false;
+  }
   return true;
 }
 
-bool IsTempFolderSafe() {
-  const Folders& f = AppFolders();
-  return IsTempFolderSafe(f.temp, f.Profile(), f.windows, f.ProgramFiles());
+bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
+                      const std::wstring& windows, const std::wstring& programFiles) {
+  return IsTempFolderSafe(temp, std::vector<std::wstring>{profile, windows, programFiles});
 }
+
+bool IsTempFolderSafe(const Folders& f) {
+  std::vector<std::wstring> known = {f.windows, f.system};
+  for (int csidl : {CSIDL_PROFILE, CSIDL_PROGRAM_FILES, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
+                    CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA})
+    known.push_back(f.Special(csidl));
+  return IsTempFolderSafe(f.temp, known);
+}
+
+bool IsTempFolderSafe() { return IsTempFolderSafe(AppFolders()); }
 
 // Trailing backslash, doubled backslashes collapsed (a leading UNC pair is kept).
 static std::wstring NormaliseFolder(const std::wstring& folder) {
@@ -96,29 +111,51 @@ void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list)
   for (const std::wstring& name : names) ListSubfolders(base + name, list);
 }
 
-void EmptyFolderFiles(const std::wstring& folder) {
-  if (folder.size() <= 1) return;
+bool EmptyFolderFiles(const std::wstring& folder) {
+  if (folder.size() <= 1) return true;
   std::wstring f = folder;
   if (f.back() == L'\\') f.pop_back();
   DWORD a = FileAttributes(f);
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) return;
-  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return;
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  bool all = true;
   for (FileSearch s(f + L"\\*.*"); s.Found(); s.Next()) {
     if (s.IsDirectory()) continue;
-    DeleteFileForced(f + L"\\" + s.Name());
+    if (!DeleteFileForced(f + L"\\" + s.Name())) all = false;
   }
+  return all;
+}
+
+bool HasSubfolders(const std::wstring& folder) {
+  for (FileSearch s(WithBackslash(folder) + L"*.*"); s.Found(); s.Next())
+    if (s.IsDirectory()) return true;
+  return false;
 }
 
 bool DeleteFileForced(const std::wstring& path) {
-  DWORD a = GetFileAttributesW(path.c_str());
+  const std::wstring exact = ExactPath(path);
+  DWORD a = GetFileAttributesW(exact.c_str());
   if (a == INVALID_FILE_ATTRIBUTES)
     return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  // A folder of that name is no file that went.
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return false;
   if (a & FILE_ATTRIBUTE_READONLY)
-    SetFileAttributesW(path.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
-  if (DeleteFileW(path.c_str())) return true;
+    SetFileAttributesW(exact.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  if (DeleteFileW(exact.c_str())) return true;
   DWORD error = GetLastError();
-  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), a);
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(exact.c_str(), a);
   return error == ERROR_FILE_NOT_FOUND;
+}
+
+bool RemoveEmptyFolder(const std::wstring& path) {
+  const std::wstring exact = ExactPath(path);
+  if (RemoveDirectoryW(exact.c_str())) return true;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 std::wstring GetLongPath(const std::wstring& path) {

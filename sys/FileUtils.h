@@ -19,10 +19,15 @@ bool IsFileLocked(const std::wstring& path);
 // The shell's type name of a file ("文本文档"), empty when none.
 std::wstring GetFileTypeName(const std::wstring& path);
 
-// The temporary folder may be walked: it is not the user profile nor the Windows folder,
-// not a bare drive root, and not an ancestor of the profile, the Windows folder or the
-// Program Files folder. Reads AppFolders().
+struct Folders;
+
+// The temporary folder may be walked: it is not a bare drive root, and neither one of
+// the known folders nor an ancestor of one. Those are the profile, the Windows and
+// system folders, Program Files, the desktop, the documents, the roaming, local and
+// common application data. The first form reads AppFolders().
 bool IsTempFolderSafe();
+bool IsTempFolderSafe(const Folders& folders);
+bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known);
 bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
                       const std::wstring& windows, const std::wstring& programFiles);
 
@@ -30,14 +35,20 @@ bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
 // sub-folders. Names beginning with "." and links (reparse points) are left out.
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list);
 
-// Deletes a file, clearing its read-only bit first; true when it is gone (also when it
-// was gone before). A file that stays keeps its attributes.
+// Deletes a file (exact path), clearing its read-only bit first; true when it is gone
+// (also when it was gone before). A file that stays keeps its attributes.
 bool DeleteFileForced(const std::wstring& path);
+// Removes a folder (exact path) when nothing is left in it; true when it is gone (also
+// when it was gone before), false when it stays (not empty, in use, access denied).
+bool RemoveEmptyFolder(const std::wstring& path);
 
 // Deletes the files directly inside a folder (read-only bit cleared first); sub-folders
 // are untouched. Nothing is deleted through a link: a folder that is a reparse point, or
-// whose attributes cannot be read, is left as it is.
-void EmptyFolderFiles(const std::wstring& folder);
+// whose attributes cannot be read, is left as it is. False when a file stayed (or the
+// folder could not be read for another reason than being gone).
+bool EmptyFolderFiles(const std::wstring& folder);
+// The folder holds a folder (or a link to one).
+bool HasSubfolders(const std::wstring& folder);
 
 // Expands 8.3 short names; empty on failure.
 std::wstring GetLongPath(const std::wstring& path);

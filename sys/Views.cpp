@@ -1,6 +1,7 @@
 #include "sys/Views.h"
 
 #include <cwctype>
+#include <vector>
 
 #include "sys/Text.h"
 
@@ -104,11 +105,39 @@ bool DirectoryExistsInAnyView(const std::wstring& path) {
 
 std::wstring ExactPath(const std::wstring& p) {
   if (p.compare(0, 4, L"\\\\?\\") == 0 || p.compare(0, 4, L"\\\\.\\") == 0) return p;
-  if (p.size() >= 3 && std::iswalpha(p[0]) && p[1] == L':' && IsSeparator(p[2]))
-    return L"\\\\?\\" + p;
-  if (p.size() > 2 && IsSeparator(p[0]) && IsSeparator(p[1]))
-    return L"\\\\?\\UNC\\" + p.substr(2);
-  return p;
+  std::wstring prefix;
+  size_t start;
+  if (p.size() >= 3 && std::iswalpha(p[0]) && p[1] == L':' && IsSeparator(p[2])) {
+    prefix = L"\\\\?\\" + p.substr(0, 2) + L"\\";
+    start = 3;
+  } else if (p.size() > 2 && IsSeparator(p[0]) && IsSeparator(p[1]) && !IsSeparator(p[2])) {
+    prefix = L"\\\\?\\UNC\\";
+    start = 2;
+  } else {
+    return p;
+  }
+  // What Win32 would do as well: "/" is a separator, empty and "." components go, ".."
+  // goes up. What it would also do, and must not, is drop a trailing dot or space.
+  std::vector<std::wstring> parts;
+  size_t i = start;
+  while (i < p.size()) {
+    size_t end = i;
+    while (end < p.size() && !IsSeparator(p[end])) ++end;
+    std::wstring part = p.substr(i, end - i);
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    i = end + 1;
+  }
+  std::wstring out = prefix;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    if (k) out += L'\\';
+    out += parts[k];
+  }
+  if (!parts.empty() && IsSeparator(p.back())) out += L'\\';
+  return out;
 }
 
 bool IsPlainWin32Name(const std::wstring& name) {

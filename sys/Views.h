@@ -33,7 +33,9 @@ bool DirectoryExistsInAnyView(const std::wstring& path);
 
 // The "\\?\" form of a full path ("C:\..." or "\\server\share\..."), which Win32 passes to
 // the file system unchanged: no trailing dot or space dropped, no device names, no
-// MAX_PATH limit. Paths that are not full (or already in that form) come back as given.
+// MAX_PATH limit. Separators are folded and "." / ".." resolved first, as Win32 would.
+// Paths that are not full (or already in that form) come back as given. Every file call
+// on a path built from names a walk found goes through it.
 std::wstring ExactPath(const std::wstring& fullPath);
 // The name would reach the file system as written through a plain Win32 path: no
 // trailing dot or space, no reserved device name ("con", "nul", "com1.txt" ...), no "?" or

@@ -33,6 +33,7 @@ class FormTest : public SandboxTest {
     InitCommonControlsEx(&icc);
     form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
     form->settingsFile = sandbox / L"Halvane.set";
+    form->notesFeedFile = sandbox / L"Log.dat";  // none unless a test writes one
     ASSERT_NE(nullptr, form->Create());
     form->messageBox = [this](const std::wstring& text, UINT type) {
       boxes.push_back(text);

@@ -39,6 +39,7 @@ class MainFormTest : public ::testing::Test {
     InitCommonControlsEx(&icc);
     form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
     form->settingsFile = sandbox / L"Halvane.set";  // never the one beside the exe
+    form->notesFeedFile = sandbox / L"Log.dat";
     ASSERT_NE(nullptr, form->Create());
   }
   HWND C(const wchar_t* name) {

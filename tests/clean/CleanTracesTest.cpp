@@ -138,8 +138,8 @@ TEST(RegistryDeletionTest, UnknownRootNamesMeanCurrentConfig) {
   // Nothing to delete is no failure.
   EXPECT_TRUE(clean::DeleteRegistryItem(L"", key, L"", 6));
   EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_CURRENT_USER", L"", L"v", 6));
-  // A key that is not there fails as a whole-key deletion.
-  EXPECT_FALSE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
+  // A key that is not there is already deleted.
+  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
   RegDeleteKeyW(HKEY_CURRENT_CONFIG, L"Software\\VelmoraCleanTest");
 }
 

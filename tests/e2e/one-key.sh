@@ -20,7 +20,7 @@ mru='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\RunMRU'
 # The program as a user has it, with no earlier clean.
 rm -rf "$prog" "$docs" "$temp"/velmora-e2e*
 mkdir -p "$prog" "$docs/sub"
-cp "$build/Sorvex.exe" "$build/Halvane4.dll" "$prog/"
+cp "$build/Sorvex.exe" "$build/Halvane0.dll" "$build/Halvane4.dll" "$build/Log.dat" "$prog/"
 
 # What must stay: documents, also reachable through a link inside the temporary folder.
 printf 'report\r\n' > "$docs/report.txt"

@@ -1,5 +1,7 @@
 #include "tests/support/Sandbox.h"
 
+#include "sys/Views.h"
+
 #include <atomic>
 
 #include "sys/Text.h"
@@ -57,7 +59,9 @@ bool CreateFolders(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-void RemoveTree(const std::wstring& path) {
+// Exact paths, so that names Win32 would rewrite and deep trees go as well.
+void RemoveTree(const std::wstring& folder) {
+  const std::wstring path = sys::ExactPath(folder);
   DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return;
   if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {

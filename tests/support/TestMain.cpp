@@ -4,10 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "sys/Seams.h"
+
 int main(int argc, char** argv) {
   CoInitialize(nullptr);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   ::testing::InitGoogleTest(&argc, argv);
+  // No test starts a browser: a test that opens an address puts its own opener in place.
+  sys::Seams().shellOpen = [](const std::wstring&) -> INT_PTR {
+    ADD_FAILURE() << "the shell was asked to open an address";
+    return 0;
+  };
+  sys::Seams().shellOpenWith = [](const std::wstring&, const std::wstring&) {
+    ADD_FAILURE() << "a program was asked to open an address";
+    return false;
+  };
   int rc = RUN_ALL_TESTS();
   CoUninitialize();
   return rc;

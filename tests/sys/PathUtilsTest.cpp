@@ -1,7 +1,10 @@
 // Command-line cutting, size texts, extension images and the temporary-folder guard.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "sys/FileUtils.h"
+#include "sys/Folders.h"
 #include "sys/SizeText.h"
 
 using namespace sys;
@@ -110,6 +113,32 @@ TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
     EXPECT_EQ(c.safe, IsTempFolderSafe(c.temp, profile, windows, pf)) << c.temp;
   // Program Files itself contains nothing of the user's, but its ancestors do.
   EXPECT_TRUE(IsTempFolderSafe(L"C:\\Program Files\\Temp\\", profile, windows, pf));
+}
+
+// TEMP pointed at somebody's data: the application-data and documents folders, and
+// what holds them, are refused as well.
+TEST(IsTempFolderSafeTest, RefusesTheUsersKnownFoldersAndWhatHoldsThem) {
+  Folders f;
+  f.windows = L"C:\\Windows";
+  f.system = L"C:\\Windows\\system32";
+  f.special[CSIDL_PROFILE] = L"C:\\Users\\Ann";
+  f.special[CSIDL_LOCAL_APPDATA] = L"D:\\Data\\Ann\\Local";
+  f.special[CSIDL_APPDATA] = L"D:\\Data\\Ann\\Roaming";
+  f.special[CSIDL_PERSONAL] = L"E:\\Docs";
+  const struct {
+    const wchar_t* temp;
+    bool safe;
+  } cases[] = {
+      {L"D:\\Data\\Ann\\Local\\Temp\\", true},
+      {L"D:\\Data\\Ann\\Local\\", false},
+      {L"D:\\Data\\Ann\\", false},
+      {L"E:\\Docs", false},
+      {L"C:\\Windows\\system32\\", false},
+  };
+  for (const auto& c : cases) {
+    f.temp = c.temp;
+    EXPECT_EQ(c.safe, IsTempFolderSafe(f)) << c.temp;
+  }
 }
 
 TEST(ApplyUIFontTest, SetsStartupCharsetHeightAndOneOfTheTwoFaces) {
