@@ -39,6 +39,9 @@ class CleanExecutor {
                 const ui::TreeModel& options, const sys::Folders& folders,
                 const sys::TTarnOSInfo& os, CleanWindow window);
 
+  // The longest the clean goes on between two message pumps.
+  static constexpr DWORD kPumpMillis = 15;
+
   // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
   // or a scan runs.
   void Run(bool confirm);
