@@ -32,6 +32,7 @@ velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
 velmora_test_program(scan scan)
+velmora_test_program(registry_scan registry_scan)
 velmora_test_program(clean cleaner)
 velmora_test_program(app app)
 # The window tests load the program's pictures from their own executable.
@@ -43,6 +44,7 @@ add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)
 set_target_properties(verfixed PROPERTIES PREFIX "")
 target_link_options(verfixed PRIVATE ${VELMORA_LINK_FLAGS})
 add_dependencies(test_sys verfixed)
+add_dependencies(test_registry_scan verfixed)
 add_dependencies(test_sys Halvane4 OldShellBoth OldShellOnly211 OldShellOnly164)
 
 # Drives a running program by component name (end-to-end tests, screenshots).
