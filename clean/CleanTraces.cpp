@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/TraceOption.h"
+#include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
@@ -149,6 +150,7 @@ void CleanExecutor::Run(bool confirm) {
   Step(8);
   CleanIECache();
   Step(9);
+  backup_ = RegistryBackup(BackupFolderFor(window_.settingsFile));
   for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
     ui::TreeNode* next = n->NextSibling();
     // An item the user unticked is left alone.
@@ -209,8 +211,10 @@ void CleanExecutor::CleanItem(ui::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
+    const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
-    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
+    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
+                             (kept ? L"" : L"（未能写入注册表备份）"));
   } else if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
     if (table.empty()) return;
