@@ -60,6 +60,12 @@ target_link_libraries(seed-demo PRIVATE testsupport)
 target_compile_options(seed-demo PRIVATE -Wall -Wextra)
 target_link_options(seed-demo PRIVATE ${VELMORA_LINK_FLAGS} -municode)
 
+# Lists what the registry scanners find on the live system (end-to-end checks).
+add_executable(scan-registry tests/tools/ScanRegistry.cpp)
+target_link_libraries(scan-registry PRIVATE registry_scan)
+target_compile_options(scan-registry PRIVATE -Wall -Wextra)
+target_link_options(scan-registry PRIVATE ${VELMORA_LINK_FLAGS} -municode)
+
 # End-to-end: the program as a user starts it. Run one at a time (one named mutex).
 add_test(NAME EndToEnd.SingleInstance
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/single-instance.sh" "${CMAKE_BINARY_DIR}")
@@ -68,3 +74,7 @@ set_tests_properties(EndToEnd.SingleInstance PROPERTIES RUN_SERIAL TRUE TIMEOUT 
 add_test(NAME EndToEnd.OneKeyClean
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/one-key.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600)
+# The registry scanners and a one-key clean on a freshly made prefix, which must keep working.
+add_test(NAME EndToEnd.FreshPrefixRegistryClean
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-fresh.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)

@@ -63,6 +63,16 @@ bool InUseInAnyView(const std::wstring& path) {
   return false;
 }
 
+// Keys of Windows itself, empty on a fresh system until a policy or a program fills them.
+bool IsSystemKey(const std::wstring& name) {
+  static const wchar_t* const kNames[] = {L"policies", L"registeredapplications",
+                                          L"registered applications", L"clients", L"classes"};
+  const std::wstring lower = sys::LowerCase(name);
+  for (const wchar_t* n : kNames)
+    if (lower == n) return true;
+  return false;
+}
+
 bool IsEmptyKey(const sys::RegKey& k) {
   DWORD subKeys = 0, values = 0;
   return k.KeyInfo(subKeys, values) == ERROR_SUCCESS && subKeys == 0 && values == 0;
@@ -133,7 +143,7 @@ void ScanSoftwareKeys(ScanContext& ctx) {
       }
       if (view != sys::RegView::Default) continue;  // only keys the clean can reach
       const std::wstring path = software + L"\\" + name;
-      if (name == L"Secure" || name == L"cnetseek" || InUseInAnyView(path)) {
+      if (name == L"Secure" || name == L"cnetseek" || IsSystemKey(name) || InUseInAnyView(path)) {
         inUse.insert(name);
         continue;
       }

@@ -138,7 +138,8 @@ TEST_F(SoftwareKeysTest, ScannersWithAStopTestEndBeforeTheirFirstEntry) {
 
 TEST_F(SoftwareKeysTest, EmptyMachineAndUserKeysWithTheirExceptions) {
   const std::wstring sw = L"Software\\";
-  for (const wchar_t* n : {L"Secure", L"cnetseek", L"EmptyMachine", L"Vendor"})
+  for (const wchar_t* n : {L"Secure", L"cnetseek", L"EmptyMachine", L"Vendor", L"Policies",
+                           L"Registered Applications"})
     CreateRegKey(HKEY_LOCAL_MACHINE, sw + n);
   SetRegString(HKEY_LOCAL_MACHINE, sw + L"Valued", L"v", L"1");
   CreateRegKey(HKEY_LOCAL_MACHINE, sw + L"Parent\\Child");
