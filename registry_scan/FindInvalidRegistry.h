@@ -52,8 +52,10 @@ void ListMenuFolders(const std::wstring& base, const std::wstring& rel,
 // Sub-keys below HKEY_CURRENT_USER `key` + `rel`, named as ListMenuFolders names folders.
 void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
                        std::vector<std::wstring>& keys);
-// Reports the menu-order keys below `key` whose folder is not in `folders`.
+// Reports the menu-order keys below `key` whose folder is not in `folders` and, by its
+// own or its English name, exists below none of the programs folders `bases`.
 void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
-                       const std::vector<std::wstring>& folders);
+                       const std::vector<std::wstring>& folders,
+                       const std::vector<std::wstring>& bases = {});
 
 }  // namespace registry_scan

@@ -118,8 +118,18 @@ void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
   for (const std::wstring& r : below) ListMenuOrderKeys(key, r, keys);
 }
 
+// The folder exists below one of the programs folders, in any letter case and in either
+// file-system view: the list above leaves out user-only folders below shared ones.
+bool FolderExists(const std::vector<std::wstring>& bases, const std::wstring& rel) {
+  const std::wstring tail = rel.empty() || rel[0] == L'\\' ? rel : L"\\" + rel;
+  for (const std::wstring& base : bases)
+    if (!base.empty() && sys::DirectoryExistsInAnyView(base + tail)) return true;
+  return false;
+}
+
 void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
-                       const std::vector<std::wstring>& folders) {
+                       const std::vector<std::wstring>& folders,
+                       const std::vector<std::wstring>& bases) {
   std::vector<std::wstring> keys;
   ListMenuOrderKeys(key, L"", keys);
   for (const std::wstring& r : keys) {
@@ -129,8 +139,10 @@ void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
     if (t == L"\\附件\\通讯\\超级终端" || t == L"\\Accessories\\Communications\\HyperTerminal" ||
         t == L"\\附属应用程序\\通讯\\超级终端机")
       continue;
+    const std::wstring original = t;
     t = TranslateMenuNames(t);
     if (Listed(folders, t) || t.empty()) continue;
+    if (FolderExists(bases, original) || FolderExists(bases, t)) continue;
     if (t[0] == L'\\') t.erase(0, 1);
     Report(ctx, kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, 8, L"无效的菜单", t);
     Pump(ctx);
@@ -138,18 +150,19 @@ void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
 }
 
 void ScanStartMenuOrder(ScanContext& ctx) {
-  std::vector<std::wstring> folders;
+  std::vector<std::wstring> folders, bases;
   const int major = ctx.os.MajorVersion;
   if (major == 4) {
-    ListMenuFolders(ctx.folders.Special(CSIDL_PROGRAMS), L"", folders);
+    bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
   } else {
-    ListMenuFolders(ctx.folders.Special(CSIDL_COMMON_PROGRAMS), L"", folders);
-    if (major > 4) ListMenuFolders(ctx.folders.Special(CSIDL_PROGRAMS), L"", folders);
+    bases.push_back(ctx.folders.Special(CSIDL_COMMON_PROGRAMS));
+    if (major > 4) bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
   }
+  for (const std::wstring& base : bases) ListMenuFolders(base, L"", folders);
   for (const wchar_t* menu : {L"Start Menu", L"Start Menu2"}) {
     const std::wstring parent = kMenuOrderKey + std::wstring(menu);
     for (const std::wstring& k : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, parent))
-      CheckMenuOrderKey(ctx, parent + L"\\" + k, folders);
+      CheckMenuOrderKey(ctx, parent + L"\\" + k, folders, bases);
   }
 }
 
