@@ -4,6 +4,7 @@
 #include "sys/Text.h"
 #include "sys/Registry.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
+#include "tests/support/ViewFakes.h"
 
 using namespace testsupport;
 using registry_scan::GuessProgramIcon;
@@ -59,6 +60,8 @@ TEST_F(UninstallEntriesTest, EntriesNeedANameOrACommandToBeJudged) {
 TEST_F(UninstallEntriesTest, IconRulesDecideBeforeTheCommand) {
   ScopedEnvironment unset(L"VelmoraNoSuchRoot", L"");
   ScopedEnvironment root(L"VelmoraToolRoot", sandbox / L"Program Files\\Tool");
+  NativeOnlyFiles native;
+  native.AddFile(sandbox / L"System64\\tool64.exe");
   struct Case {
     std::wstring icon, uninstall;
     bool reported;
@@ -70,6 +73,7 @@ TEST_F(UninstallEntriesTest, IconRulesDecideBeforeTheCommand) {
       {L"\\\\server\\share\\gone.exe", gone, false},
       {sandbox / L"gone\\SetupAPI.dll,3", gone, false},
       {present + L",2", gone, false},
+      {sandbox / L"System64\\tool64.exe,0", gone, false},  // in the native view only
       {sandbox / L"gone\\icon.ico", L"\"" + present + L"\" /remove", false},
       {sandbox / L"gone\\icon.ico", L"\"" + gone + L"\" /remove", true},
   };
