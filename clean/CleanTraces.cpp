@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/TraceOption.h"
+#include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
@@ -173,6 +174,7 @@ void CleanExecutor::Run(bool confirm) {
   Step(8);
   CleanIECache();
   Step(9);
+  backup_ = RegistryBackup(BackupFolderFor(window_.settingsFile));
   CleanItems();
   if (abandoned_) return;
   if (const catalogue::CatalogueRow* row = catalogue::CatalogueRowOf(kRecycleBinRow)) {
@@ -253,8 +255,10 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
+    const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
-    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
+    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
+                             (kept ? L"" : L"（未能写入注册表备份）"));
     return ok;
   }
   if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/ResultModel.h"
+#include "clean/RegistryBackup.h"
 #include "scan/ScanTraces.h"
 #include "sys/Folders.h"
 #include "sys/TarnGetOSInfo.h"
@@ -79,6 +80,7 @@ class CleanExecutor {
   const sys::Folders& folders_;
   const sys::TTarnOSInfo& os_;
   CleanWindow window_;
+  RegistryBackup backup_;  // one file per clean, made at its first registry delete
   bool running_ = false;
   bool abandoned_ = false;
   int rescanPasses_ = 0;
