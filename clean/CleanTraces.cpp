@@ -46,6 +46,17 @@ void DeleteFolder(const std::wstring& path) {
 }
 
 
+// False when the rows stay: the database is locked or damaged, or the statement failed.
+bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
+  sys::SqliteDb db;
+  std::vector<std::wstring> tables;
+  if (!db.Open(path) || !db.ListTables(tables)) return false;
+  for (const std::wstring& t : tables)
+    if (sys::LowerCase(t) == sys::LowerCase(table))
+      return db.Exec(L"delete from " + sys::SqliteDb::QuoteName(t));
+  return true;
+}
+
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return !r.IsRegistryItem() && r.Kind == L"IECache";
 }
@@ -213,10 +224,11 @@ void CleanExecutor::CleanItem(ui::TreeNode* node) {
     window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
   } else if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
-    if (table.empty()) return;
-    sys::SqliteDb db;
-    if (db.Open(sys::Trim(r.Location) + sys::Trim(r.Text)))
-      db.Exec(L"delete from " + sys::SqliteDb::QuoteName(table));
+    std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
+    // A database or table that is gone has nothing left to delete.
+    if (table.empty() || !sys::FileExists(path)) return;
+    if (!DeleteTableRows(path, table))
+      window_.setStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
   } else if (r.Kind == L"other") {
     CleanConfiguration(node, r);
   } else if (r.Kind == L"EventLog") {
