@@ -65,11 +65,15 @@ bool SqliteDb::OpenReadOnly(const std::wstring& path) { return OpenWith(path, tr
 bool SqliteDb::OpenWith(const std::wstring& path, bool readOnly) {
   Close();
   if (!OpensShared(path, readOnly, error_)) return false;
-  int rc = readOnly && WalWithoutJournal(path)
-               ? sqlite3_open_v2(ImmutableUri(path).c_str(), &db_,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
-               : sqlite3_open_v2(ToUtf8(path).c_str(), &db_,
-                                 readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  int rc = SQLITE_CANTOPEN;
+  if (readOnly && WalWithoutJournal(path)) {
+    rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                         nullptr);
+    if (rc != SQLITE_OK) Close();
+  }
+  if (rc != SQLITE_OK)
+    rc = sqlite3_open_v2(ToUtf8(path).c_str(), &db_,
+                         readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
     error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"out of memory";
     Close();

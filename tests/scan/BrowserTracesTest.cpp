@@ -142,15 +142,20 @@ TEST_F(BrowserTracesTest, FirefoxTablesWithRowsAreItemsWithTheirCount) {
     const char* what;
     std::wstring profile, file;
     int rows;
+    Journal journal;
     const char* change;
     bool listed;
   } cases[] = {
-      {"twelve visits", L"k3x9.default", L"places.sqlite", 12, "", true},
-      {"no visits", L"k3x9.default", L"places.sqlite", 0, "", false},
-      {"a schema without the table", L"k3x9.default", L"places.sqlite", 4,
+      {"twelve visits", L"k3x9.default", L"places.sqlite", 12, Journal::Rollback, "", true},
+      {"no visits", L"k3x9.default", L"places.sqlite", 0, Journal::Rollback, "", false},
+      {"a schema without the table", L"k3x9.default", L"places.sqlite", 4, Journal::Rollback,
        "DROP TABLE moz_historyvisits;", false},
-      {"a Chinese profile folder and capitals", L"默认.用户配置", L"Places.SQLite", 3, "", true},
-      {"rows only in the journal", L"k3x9.default-release", L"places.sqlite", 7, "", true},
+      {"a Chinese profile folder and capitals", L"默认.用户配置", L"Places.SQLite", 3,
+       Journal::Rollback, "", true},
+      {"a current database in a folder with signs", L"k3x9.默认-release #1 (50%) &",
+       L"places.sqlite", 9, Journal::Wal, "", true},
+      {"rows only in the journal", L"k3x9.default-release", L"places.sqlite", 7,
+       Journal::WalLeftOver, "", true},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -159,10 +164,8 @@ TEST_F(BrowserTracesTest, FirefoxTablesWithRowsAreItemsWithTheirCount) {
     const std::wstring home = sandbox.dir(L"Home" + std::to_wstring(++n));
     profile.Set(home);
     const std::wstring folder = home + kFirefoxPart + L"\\" + c.profile;
-    Journal journal =
-        std::string(c.what).find("journal") != std::string::npos ? Journal::WalLeftOver
-                                                                 : Journal::Rollback;
-    ASSERT_TRUE(MakeBrowserDatabase(Path(folder, c.file), BrowserDb::FirefoxPlaces, c.rows, journal));
+    ASSERT_TRUE(
+        MakeBrowserDatabase(Path(folder, c.file), BrowserDb::FirefoxPlaces, c.rows, c.journal));
     if (*c.change) {
       ASSERT_TRUE(ExecSql(Path(folder, c.file), c.change));
     }
@@ -173,6 +176,11 @@ TEST_F(BrowserTracesTest, FirefoxTablesWithRowsAreItemsWithTheirCount) {
                                    L"FireFox 浏览历史", c.rows));
     EXPECT_EQ(expected, Items());
     EXPECT_EQ(0, results.SizeTotal());
+    // Reading leaves no journal behind where there was none.
+    if (c.journal == Journal::Wal) {
+      EXPECT_FALSE(sys::FileExists(Path(folder, c.file + L"-wal")));
+      EXPECT_FALSE(sys::FileExists(Path(folder, c.file + L"-shm")));
+    }
   }
 }
 
