@@ -61,6 +61,17 @@ std::int64_t SizeOfRows(const ui::TreeNode* node) {
 }
 
 
+// False when the rows stay: the database is locked or damaged, or the statement failed.
+bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
+  sys::SqliteDb db;
+  std::vector<std::wstring> tables;
+  if (!db.Open(path) || !db.ListTables(tables)) return false;
+  for (const std::wstring& t : tables)
+    if (sys::LowerCase(t) == sys::LowerCase(table))
+      return db.Exec(L"delete from " + sys::SqliteDb::QuoteName(t));
+  return true;
+}
+
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return !r.IsRegistryItem() && r.Kind == L"IECache";
 }
@@ -263,11 +274,12 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   }
   if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
-    if (table.empty()) return true;
-    sys::SqliteDb db;
-    if (db.Open(sys::Trim(r.Location) + sys::Trim(r.Text)))
-      db.Exec(L"delete from " + sys::SqliteDb::QuoteName(table));
-    return true;
+    std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
+    // A database or table that is gone has nothing left to delete.
+    if (table.empty() || !sys::FileExists(path)) return true;
+    if (DeleteTableRows(path, table)) return true;
+    window_.setStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
+    return false;
   }
   if (r.Kind == L"other") {
     CleanConfiguration(node, r);
