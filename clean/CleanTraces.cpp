@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "catalogue/TraceOption.h"
+#include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
@@ -59,6 +60,17 @@ std::int64_t SizeOfRows(const ui::TreeNode* node) {
   return 0;
 }
 
+
+// False when the rows stay: the database is locked or damaged, or the statement failed.
+bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
+  sys::SqliteDb db;
+  std::vector<std::wstring> tables;
+  if (!db.Open(path) || !db.ListTables(tables)) return false;
+  for (const std::wstring& t : tables)
+    if (sys::LowerCase(t) == sys::LowerCase(table))
+      return db.Exec(L"delete from " + sys::SqliteDb::QuoteName(t));
+  return true;
+}
 
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return !r.IsRegistryItem() && r.Kind == L"IECache";
@@ -173,6 +185,7 @@ void CleanExecutor::Run(bool confirm) {
   Step(8);
   CleanIECache();
   Step(9);
+  backup_ = RegistryBackup(BackupFolderFor(window_.settingsFile));
   CleanItems();
   if (abandoned_) return;
   if (const catalogue::CatalogueRow* row = catalogue::CatalogueRowOf(kRecycleBinRow)) {
@@ -232,12 +245,21 @@ void CleanExecutor::CleanIECache() {
 // whether what follows it is still there (nothing else may empty it while this runs).
 void CleanExecutor::CleanItems() {
   const unsigned clears = results_.Clears();
+  DWORD lastPump = 0;
+  bool first = true;
   for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
     ui::TreeNode* next = n->NextSibling();
     // An item the user unticked is left alone.
     if (!Unticked(n) && !CleanItem(n)) KeepFailed(n);
-    window_.processMessages();
-    if (abandoned_ || results_.Clears() != clears) return;
+    // A pump costs more than deleting a file: the window is served every few
+    // milliseconds, which keeps it as live as a pump per item would.
+    DWORD now = GetTickCount();
+    if (first || now - lastPump >= kPumpMillis) {
+      window_.processMessages();
+      lastPump = GetTickCount();
+      first = false;
+      if (abandoned_ || results_.Clears() != clears) return;
+    }
     n = next;
   }
 }
@@ -248,17 +270,20 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
+    const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
-    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()));
+    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
+                             (kept ? L"" : L"（未能写入注册表备份）"));
     return ok;
   }
   if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
     std::wstring table = sys::Trim(r.Detail);
-    if (table.empty()) return true;
-    sys::SqliteDb db;
-    if (db.Open(sys::Trim(r.Location) + sys::Trim(r.Text)))
-      db.Exec(L"delete from " + sys::SqliteDb::QuoteName(table));
-    return true;
+    std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
+    // A database or table that is gone has nothing left to delete.
+    if (table.empty() || !sys::FileExists(path)) return true;
+    if (DeleteTableRows(path, table)) return true;
+    window_.setStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
+    return false;
   }
   if (r.Kind == L"other") {
     CleanConfiguration(node, r);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/ResultModel.h"
+#include "clean/RegistryBackup.h"
 #include "scan/ScanTraces.h"
 #include "sys/Folders.h"
 #include "sys/TarnGetOSInfo.h"
@@ -44,6 +45,9 @@ class CleanExecutor {
   CleanExecutor(scan::ScanState& state, catalogue::ResultModel& results,
                 const ui::TreeModel& options, const sys::Folders& folders,
                 const sys::TTarnOSInfo& os, CleanWindow window);
+
+  // The longest the clean goes on between two message pumps.
+  static constexpr DWORD kPumpMillis = 15;
 
   // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
   // or a scan runs.
@@ -82,6 +86,7 @@ class CleanExecutor {
   const sys::Folders& folders_;
   const sys::TTarnOSInfo& os_;
   CleanWindow window_;
+  RegistryBackup backup_;  // one file per clean, made at its first registry delete
   bool running_ = false;
   bool abandoned_ = false;
   int rescanPasses_ = 0;

@@ -32,6 +32,7 @@ velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
 velmora_test_program(scan scan)
+velmora_test_program(registry_scan registry_scan)
 velmora_test_program(clean cleaner)
 velmora_test_program(app app logcodec)
 # The window tests load the program's pictures from their own executable.
@@ -43,6 +44,7 @@ add_library(verfixed SHARED tests/data/verfixed.c tests/data/verfixed.rc)
 set_target_properties(verfixed PROPERTIES PREFIX "")
 target_link_options(verfixed PRIVATE ${VELMORA_LINK_FLAGS})
 add_dependencies(test_sys verfixed)
+add_dependencies(test_registry_scan verfixed)
 add_dependencies(test_sys Halvane4 OldShellBoth OldShellOnly211 OldShellOnly164)
 
 # Drives a running program by component name (end-to-end tests, screenshots).
@@ -64,6 +66,12 @@ target_link_libraries(seed-demo PRIVATE testsupport)
 target_compile_options(seed-demo PRIVATE -Wall -Wextra)
 target_link_options(seed-demo PRIVATE ${VELMORA_LINK_FLAGS} -municode)
 
+# Lists what the registry scanners find on the live system (end-to-end checks).
+add_executable(scan-registry tests/tools/ScanRegistry.cpp)
+target_link_libraries(scan-registry PRIVATE registry_scan)
+target_compile_options(scan-registry PRIVATE -Wall -Wextra)
+target_link_options(scan-registry PRIVATE ${VELMORA_LINK_FLAGS} -municode)
+
 # End-to-end: the program as a user starts it. Run one at a time (one named mutex).
 add_test(NAME EndToEnd.SingleInstance
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/single-instance.sh" "${CMAKE_BINARY_DIR}")
@@ -72,3 +80,7 @@ set_tests_properties(EndToEnd.SingleInstance PROPERTIES RUN_SERIAL TRUE TIMEOUT 
 add_test(NAME EndToEnd.OneKeyClean
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/one-key.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600)
+# The registry scanners and a one-key clean on a freshly made prefix, which must keep working.
+add_test(NAME EndToEnd.FreshPrefixRegistryClean
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-fresh.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)

@@ -1,6 +1,8 @@
 // Read-only scanners of registry entries that point at things no longer present.
 #pragma once
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "catalogue/ScanContext.h"
 
@@ -17,5 +19,43 @@ void ScanStartMenuOrder(ScanContext& ctx);
 // `className` is "*", "Directory", "Folder" or "Drive".
 void ScanContextMenuHandlers(ScanContext& ctx, const std::wstring& className);
 void ScanFileClasses(ScanContext& ctx);
+
+// --- uninstall entries and installer products ------------------------------------------
+
+// One Windows Installer product registration below "SOFTWARE\Classes\Installer\Products".
+struct TRegIcoPosition {
+  std::wstring ProductName;
+  std::wstring ProductIcon;
+  std::wstring ProductKey;  // the packed product code (the key's name)
+};
+using ProductList = std::vector<std::unique_ptr<TRegIcoPosition>>;
+
+// Examines one uninstall entry (`productKey` empty) or one product's InstallProperties;
+// may add findings and removes the product it matched from `products`.
+void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std::wstring& name,
+                         const std::wstring& productKey, ProductList& products);
+bool IsUninstallEntryValid(const ScanContext& ctx, const std::wstring& uninstall,
+                           const std::wstring& displayName, const std::wstring& icon,
+                           const ProductList& products);
+// The program file to take as an entry's icon when it names none; empty when none fits.
+std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninstall);
+
+// --- help files and menus --------------------------------------------------------------
+
+// `keyPath` is below HKEY_LOCAL_MACHINE.
+void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath);
+
+// Start-menu folders below `base` + `rel`: top-level folders by bare name, deeper ones as
+// "\A\B". A folder whose bare name is listed already is neither added nor walked.
+void ListMenuFolders(const std::wstring& base, const std::wstring& rel,
+                     std::vector<std::wstring>& folders);
+// Sub-keys below HKEY_CURRENT_USER `key` + `rel`, named as ListMenuFolders names folders.
+void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
+                       std::vector<std::wstring>& keys);
+// Reports the menu-order keys below `key` whose folder is not in `folders` and, by its
+// own or its English name, exists below none of the programs folders `bases`.
+void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
+                       const std::vector<std::wstring>& folders,
+                       const std::vector<std::wstring>& bases = {});
 
 }  // namespace registry_scan

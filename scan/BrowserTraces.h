@@ -19,10 +19,19 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
 // Whether the cache walk takes an entry in `mode`: URL-history entries only when last
 // synchronised today (local time), or when that time cannot be converted.
 bool IECacheEntryTaken(DWORD type, const FILETIME& lastSync, int mode);
+// The profile databases' tables with rows, older flat files and cache files. Firefox: the
+// profiles below USERPROFILE's "Application Data" and their caches below "Local Settings"
+// ("Cache" and "cache2"). Chrome: the "Default" profile of the local application data,
+// with the files of current versions ("Login Data", "Network\Cookies", "Cache\Cache_Data",
+// "Code Cache") beside the older ones.
 void ScanFirefox(ScanContext& ctx, bool history, bool downloads, bool formHistory, bool cache,
                  bool cookies);
 void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool cookies,
                 bool logins);
+// The trace files of the Opera profile and the folders its "opera6.ini" names.
 void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies);
+// With a trailing backslash: "Opera" in the program files folder unless the registry names
+// the installation there; empty without a program files folder.
+std::wstring OperaInstallationFolder(const sys::Folders& folders);
 
 }  // namespace scan

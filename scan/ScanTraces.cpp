@@ -181,7 +181,8 @@ void ScanDispatcher::BrowserGroup() {
     bool f[5];
     for (int i = 0; i < 5; ++i) f[i] = Checked(kFirefoxFirst + i);
     window_.processMessages();
-    if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox"))
+    // A 64-bit Firefox registers in the registry view a 32-bit program does not see.
+    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox"))
       ScanFirefox(ctx, f[0], f[1], f[2], f[3], f[4]);
   }
   if (On(kOperaSubgroup)) {

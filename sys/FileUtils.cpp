@@ -138,16 +138,19 @@ bool HasSubfolders(const std::wstring& folder) {
 
 bool DeleteFileForced(const std::wstring& path) {
   const std::wstring exact = ExactPath(path);
-  DWORD a = GetFileAttributesW(exact.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES)
-    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-  // A folder of that name is no file that went.
-  if (a & FILE_ATTRIBUTE_DIRECTORY) return false;
-  if (a & FILE_ATTRIBUTE_READONLY)
-    SetFileAttributesW(exact.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  // Most files simply go: their attributes are only read when the first try fails.
   if (DeleteFileW(exact.c_str())) return true;
   DWORD error = GetLastError();
-  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(exact.c_str(), a);
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+  DWORD a = GetFileAttributesW(exact.c_str());
+  // A folder of that name is no file that went.
+  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY) ||
+      !(a & FILE_ATTRIBUTE_READONLY))
+    return false;
+  SetFileAttributesW(exact.c_str(), a & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  if (DeleteFileW(exact.c_str())) return true;
+  error = GetLastError();
+  SetFileAttributesW(exact.c_str(), a);
   return error == ERROR_FILE_NOT_FOUND;
 }
 

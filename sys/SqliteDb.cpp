@@ -1,21 +1,87 @@
 #include "sys/SqliteDb.h"
 
+#include <windows.h>
 #include <sqlite3.h>
+
+#include <cctype>
+#include <cstring>
 
 #include "sys/Text.h"
 
 namespace sys {
 
-bool SqliteDb::Open(const std::wstring& path) {
+namespace {
+// SQLite retries a sharing violation for more than a second before it gives up; a file
+// held without sharing is seen here at once instead.
+bool OpensShared(const std::wstring& path, bool readOnly, std::wstring& error) {
+  HANDLE h = CreateFileW(path.c_str(), readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = GetLastError() == ERROR_SHARING_VIOLATION ? L"locked" : L"cannot open";
+    return false;
+  }
+  CloseHandle(h);
+  return true;
+}
+
+// A database in WAL mode whose journal is gone: no program has it open, and a reader that
+// went through the journal would leave a new one and its index behind.
+bool WalWithoutJournal(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  unsigned char header[20] = {};
+  DWORD read = 0;
+  bool ok = ReadFile(h, header, sizeof header, &read, nullptr) && read == sizeof header;
+  CloseHandle(h);
+  if (!ok || memcmp(header, "SQLite format 3", 16) != 0) return false;
+  if (header[18] != 2 || header[19] != 2) return false;
+  return GetFileAttributesW((path + L"-wal").c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// The file as an SQLite URI that is read as it stands, without journal or locks.
+std::string ImmutableUri(const std::wstring& path) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string uri = "file:///";
+  for (unsigned char c : ToUtf8(path)) {
+    if (c == '\\') c = '/';
+    if (isalnum(c) || strchr("-._~/:", c)) {
+      uri += char(c);
+    } else {
+      uri += '%';
+      uri += hex[c >> 4];
+      uri += hex[c & 15];
+    }
+  }
+  return uri + "?immutable=1";
+}
+}  // namespace
+
+bool SqliteDb::Open(const std::wstring& path) { return OpenWith(path, false); }
+
+bool SqliteDb::OpenReadOnly(const std::wstring& path) { return OpenWith(path, true); }
+
+bool SqliteDb::OpenWith(const std::wstring& path, bool readOnly) {
   Close();
-  int rc = sqlite3_open_v2(ToUtf8(path).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+  if (!OpensShared(path, readOnly, error_)) return false;
+  int rc = SQLITE_CANTOPEN;
+  if (readOnly && WalWithoutJournal(path)) {
+    rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                         nullptr);
+    if (rc != SQLITE_OK) Close();
+  }
+  if (rc != SQLITE_OK)
+    rc = sqlite3_open_v2(ToUtf8(path).c_str(), &db_,
+                         readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
     error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"out of memory";
     Close();
     return false;
   }
-  // A browser that holds the file briefly should not make the clean fail at once.
-  sqlite3_busy_timeout(db_, 2000);
+  // A writer that holds the file for a moment may delay a clean a little; a scan skips a
+  // busy database at once. Neither may keep the window waiting.
+  if (!readOnly) sqlite3_busy_timeout(db_, 200);
   return true;
 }
 
@@ -26,18 +92,27 @@ void SqliteDb::Close() {
 
 std::vector<std::wstring> SqliteDb::TableNames() {
   std::vector<std::wstring> names;
+  ListTables(names);
+  return names;
+}
+
+bool SqliteDb::ListTables(std::vector<std::wstring>& names) {
+  names.clear();
   sqlite3_stmt* st = nullptr;
   if (!db_ || sqlite3_prepare_v2(db_,
                                  "select name from sqlite_master where type = 'table' "
                                  "order by name",
                                  -1, &st, nullptr) != SQLITE_OK)
-    return names;
-  while (sqlite3_step(st) == SQLITE_ROW) {
+    return false;
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     const unsigned char* name = sqlite3_column_text(st, 0);
     if (name) names.push_back(FromUtf8(reinterpret_cast<const char*>(name)));
   }
   sqlite3_finalize(st);
-  return names;
+  if (rc == SQLITE_DONE) return true;
+  names.clear();
+  return false;
 }
 
 std::wstring SqliteDb::QuoteName(const std::wstring& name) {

@@ -15,13 +15,18 @@ class SqliteDb {
   SqliteDb(const SqliteDb&) = delete;
   SqliteDb& operator=(const SqliteDb&) = delete;
 
-  // Opens an existing file read-write (never creates one); false when it cannot.
+  // Opens an existing file read-write (never creates one); false when it cannot. A file
+  // that another program holds without sharing fails at once, with no retries.
   bool Open(const std::wstring& path);
+  // The same for reading only, as a scan does: a locked database is never waited for.
+  bool OpenReadOnly(const std::wstring& path);
   void Close();
   bool IsOpen() const { return db_ != nullptr; }
 
   // Names of the tables, ordered by name; empty when the file is no database.
   std::vector<std::wstring> TableNames();
+  // The same; false when the schema cannot be read (locked, damaged, no database).
+  bool ListTables(std::vector<std::wstring>& names);
   // Rows of a table, -1 when it cannot be read.
   long long RowCount(const std::wstring& table);
   // Runs one or more statements; false (with LastError) when one fails.
@@ -32,6 +37,7 @@ class SqliteDb {
   static std::wstring QuoteName(const std::wstring& name);
 
  private:
+  bool OpenWith(const std::wstring& path, bool readOnly);
   sqlite3* db_ = nullptr;
   std::wstring error_;
 };

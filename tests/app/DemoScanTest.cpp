@@ -1,5 +1,5 @@
-// The demo machine's traces seeded into a sandbox, then a scan with the system and the
-// application groups on: every trace must be found.
+// The demo machine's traces seeded into a sandbox, then a scan with the browsers, the
+// system and the application groups on: every trace must be found.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -18,18 +18,23 @@ class DemoScanTest : public testsupport::FormTest {};
 
 }  // namespace
 
-TEST_F(DemoScanTest, TheSystemAndApplicationGroupsFindEverySeededTrace) {
+TEST_F(DemoScanTest, TheBrowserSystemAndApplicationGroupsFindEverySeededTrace) {
   sys::Folders& f = sys::AppFolders();
   f.special[CSIDL_APPDATA] = sandbox.dir(L"Profile\\Roaming");
   f.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Profile\\Local");
   f.special[CSIDL_RECENT] = sandbox.dir(L"Profile\\Recent");
   f.special[CSIDL_PROGRAM_FILES] = sandbox.dir(L"Program Files");
   testsupport::ScopedEnvironment local(L"Localappdata", f.special[CSIDL_LOCAL_APPDATA]);
+  testsupport::ScopedEnvironment home(L"USERPROFILE", f.Profile());
+  testsupport::ScopedEnvironment appData(L"APPDATA", f.special[CSIDL_APPDATA]);
   sys::TTarnOSInfo os;
   std::vector<testsupport::DemoTrace> traces = testsupport::SeedDemoMachine(
       f, f.special[CSIDL_LOCAL_APPDATA], os.MajorVersion, os.IsWow64);
-  ASSERT_GE(traces.size(), 30u);
+  ASSERT_GE(traces.size(), 70u);
 
+  Tick(L"FireFox 清理");
+  Tick(L"Opera 历史记录清理");
+  Tick(L"Chrome 清理");
   Tick(L"系统历史痕迹和临时文件");
   Tick(L"应用程序历史记录");
   form->BtnOverviewClick();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "sys/SysEvent.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
+#include "tests/support/BrowserDatabases.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
 
@@ -410,4 +412,66 @@ TEST_F(CleanTracesTest, AbandonEndsAfterTheCurrentItem) {
   EXPECT_FALSE(sys::FileExists(settings));
   EXPECT_TRUE(boxes.empty());
   EXPECT_FALSE(closing.Running());
+}
+
+// Between the scan and the clean another program took the database: its rows stay, the
+// clean says so and goes on with the next items.
+TEST_F(CleanTracesTest, ADatabaseLockedSinceTheScanIsReportedAndTheCleanGoesOn) {
+  const std::wstring folder = sandbox.path() + L"\\";
+  const std::wstring places = sandbox / L"places.sqlite", cookies = sandbox / L"cookies.sqlite";
+  const struct {
+    const char* what;
+    std::function<std::function<void()>()> lock;  // takes the lock, gives its release
+  } cases[] = {
+      {"held without sharing",
+       [&] {
+         HANDLE h = CreateFileW(places.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+         EXPECT_NE(INVALID_HANDLE_VALUE, h);
+         return std::function<void()>([h] { CloseHandle(h); });
+       }},
+      {"written by another connection",
+       [&] {
+         sqlite3* writer = nullptr;
+         sqlite3_open(sys::ToUtf8(places).c_str(), &writer);
+         EXPECT_EQ(SQLITE_OK, sqlite3_exec(writer, "BEGIN EXCLUSIVE; DELETE FROM moz_bookmarks;",
+                                           nullptr, nullptr, nullptr));
+         return std::function<void()>([writer] {
+           sqlite3_exec(writer, "ROLLBACK;", nullptr, nullptr, nullptr);
+           sqlite3_close(writer);
+         });
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A clean ends with the results closed to new items: each case has its own.
+    catalogue::ResultModel own;
+    clean::CleanWindow w;
+    w.setStatus = [this](int, const std::wstring& t) { statuses.push_back(t); };
+    w.processMessages = [] { sys::ProcessMessages(); };
+    w.messageBox = [](const std::wstring&, UINT) { return IDOK; };
+    w.repaintResults = w.emptyRecycleBin = [] {};
+    w.settingsFile = settings;
+    clean::CleanExecutor cleaner(state, own, options, folders, os, w);
+    statuses.clear();
+    ASSERT_TRUE(MakeBrowserDatabase(places, BrowserDb::FirefoxPlaces, 3));
+    ASSERT_TRUE(MakeBrowserDatabase(cookies, BrowserDb::FirefoxCookies, 3));
+    std::wstring after = sandbox.file(L"after.txt");
+    for (const auto& i : {std::make_pair(L"places.sqlite", L"moz_historyvisits"),
+                          std::make_pair(L"gone.sqlite", L"moz_cookies"),
+                          std::make_pair(L"cookies.sqlite", L"moz_cookies")})
+      own.AddResultNode(&own.Tree(), i.first, nullptr, 34, L"FireFox", i.second, folder);
+    own.AddResultNode(&own.Tree(), L"after.txt", nullptr, 7, L"文件", L"", sandbox.path());
+    std::function<void()> release = c.lock();
+    cleaner.Run(false);
+    release();
+    EXPECT_TRUE(Said(L"删除失败: places.sqlite:moz_historyvisits"));
+    EXPECT_EQ(1, std::count_if(statuses.begin(), statuses.end(), [](const std::wstring& s) {
+                return sys::StartsWith(s, L"删除失败");
+              }));  // a database that is gone has nothing left to delete
+    EXPECT_EQ(3, TableRowCount(places, L"moz_historyvisits"));
+    EXPECT_EQ(0, TableRowCount(cookies, L"moz_cookies"));
+    EXPECT_FALSE(sys::FileExists(after));
+    EXPECT_TRUE(own.Cleaned());
+  }
 }

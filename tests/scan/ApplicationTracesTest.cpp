@@ -14,6 +14,7 @@
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
 #include "tests/support/FakeSystem.h"
+#include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
 
 using catalogue::ResultItem;
@@ -46,22 +47,7 @@ struct Harness {
                              },
                              [this](const std::wstring& s) { statuses.push_back(s); }};
 
-  // Each top-level item as "Text|Location|Detail|Kind|Image", then " / label=value@image"
-  // for each child line.
-  std::vector<std::wstring> Items() const {
-    std::vector<std::wstring> out;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
-      const ResultItem* r = n->DataAs<ResultItem>();
-      std::wstring line = r->Text + L"|" + r->Location + L"|" + r->Detail + L"|" + r->Kind + L"|" +
-                          std::to_wstring(r->ImageIndex);
-      for (const ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
-        const ResultItem* d = c->DataAs<ResultItem>();
-        line += L" / " + d->Text + L"=" + d->Location + L"@" + std::to_wstring(d->ImageIndex);
-      }
-      out.push_back(line);
-    }
-    return out;
-  }
+  std::vector<std::wstring> Items() const { return ResultLines(results); }
   std::vector<std::wstring> SortedItems() const {
     std::vector<std::wstring> v = Items();
     std::sort(v.begin(), v.end());

@@ -13,6 +13,7 @@
 #include "catalogue/TraceOption.h"
 #include "junk/FindInvalidFiles.h"
 #include "scan/ScanTraces.h"
+#include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
 #include "tests/support/FakeSystem.h"
@@ -364,4 +365,90 @@ TEST_F(ScanTracesTest, AbandonEndsTheFinderWithoutSummary) {
   EXPECT_FALSE(state.finderRunning);
   EXPECT_FALSE(dispatcher->Busy());
   EXPECT_TRUE(window.questions.empty());
+}
+
+namespace {
+// A Firefox profile whose one trace (an old cookie file) shows that Firefox was scanned.
+class FirefoxDispatchTest : public ScanTracesTest {
+ protected:
+  void SetUp() override {
+    ScanTracesTest::SetUp();
+    home.Set(sandbox / L"Profile");
+    sandbox.file(L"Profile\\Application Data\\Mozilla\\Firefox\\Profiles\\x.default\\cookies.txt");
+    Check(L"FireFox Cookies");
+  }
+  bool FirefoxScanned() const {
+    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+      if (n->DataAs<catalogue::ResultItem>()->Text == L"cookies.txt") return true;
+    return false;
+  }
+  ScopedEnvironment home{L"USERPROFILE"};
+};
+const wchar_t kMozillaKey[] = L"SOFTWARE\\Mozilla\\Mozilla Firefox";
+}  // namespace
+
+TEST_F(FirefoxDispatchTest, ARunningFirefoxIsToldOnceAndSkippedWhileItStillRuns) {
+  CreateRegKey(HKEY_LOCAL_MACHINE, kMozillaKey);
+  const std::wstring notice =
+      L"说明：Firefox浏览器正在运行中，无法进行Firefox相关的清理，请关闭Firefox后点击“确定”。";
+  const struct {
+    const char* what;
+    bool running, closedAtTheNotice, oneKey;
+    size_t notices;
+    bool scanned;
+  } cases[] = {
+      {"not running", false, false, false, 0, true},
+      {"closed when told", true, true, false, 1, true},
+      {"still running", true, false, false, 1, false},
+      {"one-key mode", true, true, true, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    window.notices.clear();
+    window.running.clear();
+    if (c.running) window.running.insert(L"firefox.exe");
+    window.onNotice = [&] {
+      if (c.closedAtTheNotice) window.running.erase(L"firefox.exe");
+    };
+    dispatcher->ScanTraces(c.oneKey);
+    EXPECT_EQ(c.notices, window.notices.size());
+    for (const std::wstring& n : window.notices) EXPECT_EQ(notice, n);
+    EXPECT_EQ(c.scanned, FirefoxScanned());
+  }
+  window.onNotice = nullptr;
+}
+
+TEST_F(FirefoxDispatchTest, TheMozillaKeyCountsInEitherRegistryView) {
+  sys::ScopedViewApis views;
+  // A 64-bit machine: the 32-bit view keeps its keys below "Wow6432Node".
+  auto model64 = [] {
+    sys::RegViews().present = true;
+    sys::RegViews().open = [](HKEY root, const std::wstring& path, REGSAM access,
+                              sys::RegView view, HKEY* key) {
+      std::wstring p = path;
+      if (view == sys::RegView::Wow32 && sys::StartsWith(sys::LowerCase(p), L"software\\"))
+        p.insert(9, L"Wow6432Node\\");
+      return RegOpenKeyExW(root, p.c_str(), 0, access, key);
+    };
+  };
+  const struct {
+    const char* what;
+    const wchar_t* key;
+    bool views;
+    bool scanned;
+  } cases[] = {
+      {"in the program's own view", kMozillaKey, false, true},
+      {"only in the other view of a 64-bit machine", L"SOFTWARE\\Wow6432Node\\Mozilla\\Mozilla Firefox",
+       true, true},
+      {"in no view", L"SOFTWARE\\Mozilla\\Other", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sys::DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE");
+    CreateRegKey(HKEY_LOCAL_MACHINE, c.key);
+    sys::RegViews() = sys::RegViewApi();
+    if (c.views) model64();
+    dispatcher->ScanTraces(false);
+    EXPECT_EQ(c.scanned, FirefoxScanned());
+  }
 }

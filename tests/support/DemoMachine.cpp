@@ -5,6 +5,7 @@
 
 #include "sys/Registry.h"
 #include "sys/ShellLink.h"
+#include "tests/support/BrowserDatabases.h"
 #include "tests/support/Sandbox.h"
 
 namespace testsupport {
@@ -58,12 +59,122 @@ std::wstring NoSlash(std::wstring path) {
   return path;
 }
 
+// One database of a browser profile: made, its emptied tables expected as items.
+void Database(Seeder& s, DemoBrowsers& out, const std::wstring& folder, const wchar_t* file,
+              BrowserDb kind, int rows, Journal journal = Journal::Rollback) {
+  const std::wstring path = folder + L"\\" + file;
+  if (!MakeBrowserDatabase(path, kind, rows, journal)) return;
+  for (const std::wstring& t : EmptiedTables(kind)) {
+    out.emptied.push_back({path, t});
+    s.Expect(file, folder + L"\\");
+  }
+  for (const std::wstring& t : KeptTables(kind)) out.kept.push_back({path, t});
+}
+
+// Files a clean deletes; each an item of its own folder.
+void Files(Seeder& s, DemoBrowsers& out, const std::wstring& folder,
+           std::initializer_list<std::pair<const wchar_t*, size_t>> files) {
+  for (const auto& f : files) {
+    const std::wstring path = folder + L"\\" + f.first;
+    s.File(path, std::string(f.second, '\x5a'));
+    out.files.push_back(path);
+  }
+}
+
+// Vista and later keep the folders of earlier versions as links to the new ones.
+void LegacyLink(const std::wstring& link, const std::wstring& target) {
+  if (target.empty() || FileExistsW(link) ||
+      GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return;
+  CreateFolders(target);
+  CreateFolders(link.substr(0, link.find_last_of(L'\\')));
+  MakeFolderLink(link, target);
+}
+
 }  // namespace
+
+DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
+                              std::vector<DemoTrace>& traces) {
+  DemoBrowsers out;
+  Seeder s(traces);
+  const std::wstring home = NoSlash(folders.Profile());
+  const std::wstring local = NoSlash(folders.Special(CSIDL_LOCAL_APPDATA));
+  if (!home.empty()) {
+    if (majorVersion >= 6) {
+      LegacyLink(home + L"\\Application Data", NoSlash(folders.Special(CSIDL_APPDATA)));
+      LegacyLink(home + L"\\Local Settings\\Application Data", local);
+    }
+    CreateRegKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox");
+    SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox", L"CurrentVersion",
+                 L"3.6.28 (zh-CN)");
+    const std::wstring profiles = home + L"\\Application Data\\Mozilla\\Firefox\\Profiles";
+    const std::wstring caches =
+        home + L"\\Local Settings\\Application Data\\Mozilla\\Firefox\\Profiles";
+    // Firefox 3.6: rollback journals, downloads of their own, the cookie file of Firefox 2.
+    const std::wstring old = profiles + L"\\v8a2kq1d.default";
+    Database(s, out, old, L"places.sqlite", BrowserDb::FirefoxPlaces, 12);
+    Database(s, out, old, L"downloads.sqlite", BrowserDb::FirefoxDownloads, 5);
+    Database(s, out, old, L"formhistory.sqlite", BrowserDb::FirefoxFormHistory, 4);
+    Database(s, out, old, L"cookies.sqlite", BrowserDb::FirefoxCookies, 6);
+    Seeder::WriteBytes(old + L"\\cookies.txt", "# Netscape HTTP Cookie File\r\n");
+    s.Expect(L"cookies.txt", old + L"\\");
+    out.files.push_back(old + L"\\cookies.txt");
+    Files(s, out, caches + L"\\v8a2kq1d.default\\Cache",
+          {{L"_CACHE_MAP_", 4096}, {L"_CACHE_001_", 9000}, {L"_CACHE_002_", 0}});
+    Files(s, out, caches + L"\\v8a2kq1d.default\\Cache\\3\\A1", {{L"B2C3Dd01", 2300}});
+    // A current Firefox: WAL journals, downloads inside places, the cache in "cache2".
+    const std::wstring current = profiles + L"\\q7mz3wxe.default-release";
+    Database(s, out, current, L"places.sqlite", BrowserDb::FirefoxPlaces, 20, Journal::Wal);
+    Database(s, out, current, L"formhistory.sqlite", BrowserDb::FirefoxFormHistory, 3, Journal::Wal);
+    Database(s, out, current, L"cookies.sqlite", BrowserDb::FirefoxCookies, 8, Journal::Wal);
+    const std::wstring cache2 = caches + L"\\q7mz3wxe.default-release\\cache2";
+    Files(s, out, cache2, {{L"index", 1024}});
+    Files(s, out, cache2 + L"\\entries",
+          {{L"0A4F2C9E81D3B7A65F0E4D21C8B9A7F6E5D4C3B2", 15000},
+           {L"7D1E5B2A9C8F4E3D2A1B0C9D8E7F6A5B4C3D2E1F", 3200}});
+  }
+  if (!local.empty()) {
+    const std::wstring chrome = local + L"\\Google\\Chrome\\User Data\\Default";
+    Database(s, out, chrome, L"History", BrowserDb::ChromeHistory, 5);
+    Files(s, out, chrome, {{L"History Index 2009-01", 8192}});
+    // Early versions: cookies and logins in the profile folder itself, a flat cache.
+    Database(s, out, chrome, L"Cookies", BrowserDb::ChromeCookies, 4);
+    Database(s, out, chrome, L"Web Data", BrowserDb::ChromeWebData, 2);
+    Files(s, out, chrome + L"\\Cache",
+          {{L"index", 256}, {L"data_0", 8192}, {L"data_1", 12000}, {L"f_000001", 5000}});
+    // Current versions: "Login Data", "Network\\Cookies", "Cache\\Cache_Data", "Code Cache".
+    Database(s, out, chrome, L"Login Data", BrowserDb::ChromeLoginData, 3);
+    Database(s, out, chrome + L"\\Network", L"Cookies", BrowserDb::ChromeCookies, 6, Journal::Wal);
+    Files(s, out, chrome + L"\\Cache\\Cache_Data", {{L"index", 256}, {L"f_00000a", 7000}});
+    Files(s, out, chrome + L"\\Code Cache\\js", {{L"index", 24}, {L"9c1f3e2d7a6b5c4d_0", 4100}});
+    Files(s, out, chrome + L"\\Code Cache\\wasm", {{L"index", 24}});
+  }
+  const std::wstring programs = NoSlash(folders.Special(CSIDL_PROGRAM_FILES));
+  if (!programs.empty()) {
+    // Opera 9 installed for one user: the profile inside the installation folder.
+    const std::wstring opera = programs + L"\\Opera\\profile";
+    s.Ini(opera + L"\\opera6.ini", L"User Prefs", L"Opera Directory", opera);
+    s.Ini(opera + L"\\opera6.ini", L"User Prefs", L"Cache Directory4", opera + L"\\cache4");
+    Files(s, out, opera,
+          {{L"global.dat", 3000}, {L"vlink4.dat", 900}, {L"typed_history.xml", 400},
+           {L"download.dat", 600}, {L"cookies4.dat", 1500}});
+    Files(s, out, opera + L"\\cache4", {{L"opr00A1F", 6000}, {L"opr00A20", 2500}});
+    const std::wstring session = opera + L"\\sessions\\autosave.win";
+    s.Ini(session, L"session", L"window count", L"2");
+    s.Ini(session, L"1", L"active", L"1");
+    s.Ini(session, L"1history url", L"0", L"http://velmora.example/");
+    s.Ini(session, L"2", L"active", L"0");
+    s.Ini(session, L"2history url", L"0", L"http://velmora.example/notes");
+    s.Expect(L"autosave.win", session);
+  }
+  return out;
+}
 
 std::vector<DemoTrace> SeedDemoMachine(const sys::Folders& folders,
                                        const std::wstring& localAppData, int majorVersion,
                                        bool wow64) {
   std::vector<DemoTrace> traces;
+  SeedDemoBrowsers(folders, majorVersion, traces);
   Seeder s(traces);
 
   // System group: lists of recently used names.

@@ -16,11 +16,31 @@ struct DemoTrace {
   std::wstring location;
 };
 
-// Seeds the traces. Folders used: temp, Special(CSIDL_APPDATA, CSIDL_LOCAL_APPDATA,
-// CSIDL_RECENT, CSIDL_PROGRAM_FILES); `localAppData` stands for the "Localappdata"
-// environment variable (the virtual store of KuGoo and Storm); the system's major version
-// and 64-bit flag decide where those two programs keep their files. Returns what a scan
-// with the system and application groups must find.
+// What the demo machine's browsers hold: the tables a clean empties and those it keeps
+// (database path, table), and the files it deletes.
+struct DemoBrowsers {
+  struct Table {
+    std::wstring database, table;
+  };
+  std::vector<Table> emptied, kept;
+  std::vector<std::wstring> files;
+};
+
+// Seeds Firefox (a profile of an old and one of a current version, each with its cache,
+// and the HKEY_LOCAL_MACHINE key), Chrome (the files of old and current versions in the
+// "Default" profile) and Opera (installation folder and profile), below the folders'
+// profile, application data, local application data and program files; on Vista and later
+// the profile's "Application Data" and "Local Settings\Application Data" are links to the
+// last two, as Windows makes them. Appends what a scan of the browser options must find.
+DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
+                              std::vector<DemoTrace>& traces);
+
+// Seeds the traces, the browsers' among them. Folders used: temp, Special(CSIDL_APPDATA,
+// CSIDL_LOCAL_APPDATA, CSIDL_RECENT, CSIDL_PROGRAM_FILES, CSIDL_PROFILE); `localAppData`
+// stands for the "Localappdata" environment variable (the virtual store of KuGoo and
+// Storm); the system's major version and 64-bit flag decide where those two programs keep
+// their files. Returns what a scan
+// with the browser, system and application groups must find.
 std::vector<DemoTrace> SeedDemoMachine(const sys::Folders& folders,
                                        const std::wstring& localAppData, int majorVersion,
                                        bool wow64);

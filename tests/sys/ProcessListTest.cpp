@@ -9,6 +9,7 @@
 
 #include "sys/Folders.h"
 #include "sys/Text.h"
+#include "tests/support/Sandbox.h"
 
 TEST(ProcessListTest, FindsOwnExeByAnyCaseAndPart) {
   std::wstring self = sys::ModuleFileName();
@@ -31,4 +32,29 @@ TEST(ProcessListTest, FindsOwnExeByAnyCaseAndPart) {
     SCOPED_TRACE(sys::ToUtf8(c.name));
     EXPECT_EQ(c.running, sys::IsProcessRunning(c.name));
   }
+}
+
+// A process whose name has more letters before the wanted one counts as that program.
+TEST(ProcessListTest, ANameWithMoreLettersBeforeItCounts) {
+  testsupport::SandboxFolder sandbox;
+  wchar_t buf[MAX_PATH];
+  std::wstring self(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
+  const std::wstring copy = sandbox / L"xfirefox.exe";
+  ASSERT_TRUE(CopyFileW(self.c_str(), copy.c_str(), FALSE));
+  ASSERT_FALSE(sys::IsProcessRunning(L"firefox.exe"));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring line = L"\"" + copy + L"\" --gtest_list_tests";
+  // Suspended: it is listed but never runs.
+  ASSERT_TRUE(CreateProcessW(copy.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                             nullptr, nullptr, &si, &pi));
+  bool running = sys::IsProcessRunning(L"firefox.exe");
+  bool upper = sys::IsProcessRunning(L"FireFox.EXE");
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  EXPECT_TRUE(running);
+  EXPECT_TRUE(upper);
 }

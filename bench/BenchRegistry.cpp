@@ -1,0 +1,187 @@
+// The invalid-registry scanners on a registry of 50,000 keys laid out where they read
+// (file classes, CLSIDs, uninstall entries, installer products, software keys, menu order,
+// context-menu handlers, shared DLLs and help values), against a bare RegEnumKeyExW /
+// RegEnumValueW walk of the same keys in the same run. Prints the ratio scanners/walk
+// (goal <= 1.5). Works in a private key (RegOverridePredefKey), deleted afterwards.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/ResultModel.h"
+#include "registry_scan/FindInvalidRegistry.h"
+#include "sys/TarnGetOSInfo.h"
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER freq = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+void Set(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+  HKEY k;
+  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr) !=
+      ERROR_SUCCESS)
+    return;
+  if (!name.empty() || !value.empty())
+    RegSetValueExW(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   DWORD((value.size() + 1) * 2));
+  RegCloseKey(k);
+}
+
+std::wstring N(const wchar_t* prefix, int i) { return prefix + std::to_wstring(i); }
+
+// One key in ten points to a program that is gone.
+std::wstring Program(const std::wstring& present, int i) {
+  return i % 10 == 0 ? L"C:\\VelmoraBenchGone\\app" + std::to_wstring(i) + L".exe" : present;
+}
+
+void Build(const std::wstring& present) {
+  const std::wstring classes = L"Software\\Classes\\";
+  for (int i = 0; i < 5000; ++i) {
+    Set(HKEY_LOCAL_MACHINE, classes + N(L".ext", i), L"", N(L"cls", i % 6000));
+    const std::wstring cls = classes + N(L"cls", i);
+    Set(HKEY_LOCAL_MACHINE, cls, L"", N(L"Class ", i));
+    Set(HKEY_LOCAL_MACHINE, cls + L"\\shell\\open\\command", L"",
+        L"\"" + Program(present, i) + L"\" \"%1\"");
+  }
+  for (int i = 0; i < 2500; ++i) {
+    const std::wstring id = L"{" + std::to_wstring(10000000 + i) + L"-0000-0000-0000-000000000000}";
+    if (i % 10) Set(HKEY_LOCAL_MACHINE, classes + L"CLSID\\" + id, L"", L"object");
+    Set(HKEY_LOCAL_MACHINE, classes + N(L"Obj.Class", i) + L"\\CLSID", L"", id);
+    if (i < 500) Set(HKEY_LOCAL_MACHINE, classes + L"*\\shellex\\ContextMenuHandlers\\" + N(L"h", i), L"", id);
+  }
+  const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  const std::wstring products = L"SOFTWARE\\Classes\\Installer\\Products\\";
+  const std::wstring userData =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\";
+  for (int i = 0; i < 3000; ++i) {
+    Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"DisplayName", N(L"Application ", i));
+    Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"UninstallString", L"\"" + Program(present, i) + L"\" /x");
+    Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"DisplayIcon", Program(present, i + 1) + L",0");
+  }
+  for (int i = 0; i < 1200; ++i) {
+    Set(HKEY_LOCAL_MACHINE, products + N(L"P", i), L"ProductName", N(L"Product ", i));
+    Set(HKEY_LOCAL_MACHINE, userData + N(L"P", i) + L"\\InstallProperties", L"DisplayName", N(L"Product ", i));
+    Set(HKEY_LOCAL_MACHINE, userData + N(L"P", i) + L"\\InstallProperties", L"UninstallString",
+        L"MsiExec.exe /X{" + std::to_wstring(i) + L"}");
+  }
+  const std::wstring arp = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\";
+  for (int i = 0; i < 1500; ++i) Set(HKEY_LOCAL_MACHINE, arp + N(L"App", i * 2), L"", L"");
+  for (int i = 0; i < 5000; ++i) {
+    Set(HKEY_LOCAL_MACHINE, N(L"Software\\Vendor", i), i % 10 ? L"v" : L"", i % 10 ? L"1" : L"");
+    Set(HKEY_CURRENT_USER, N(L"Software\\Vendor", i * 3), L"", L"");
+  }
+  const std::wstring menu =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\";
+  for (int i = 0; i < 1000; ++i) Set(HKEY_CURRENT_USER, menu + N(L"Folder", i), L"Order", L"x");
+  const std::wstring shared = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+  const std::wstring help = L"Software\\Microsoft\\Windows\\Help";
+  for (int i = 0; i < 2000; ++i) {
+    HKEY k;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, shared.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                        nullptr) == ERROR_SUCCESS) {
+      DWORD count = i % 10 ? 1 : 0;
+      const std::wstring name = Program(present, i);
+      RegSetValueExW(k, (name + std::to_wstring(i)).c_str(), 0, REG_DWORD,
+                     reinterpret_cast<const BYTE*>(&count), 4);
+      RegCloseKey(k);
+    }
+    Set(HKEY_LOCAL_MACHINE, help, N(L"file", i) + L".chm", i % 10 ? L"C:\\windows\\help" : L"D:\\gone");
+  }
+}
+
+// Every key below `key`, and every value with its data.
+void Walk(HKEY key, int& keys, int& values) {
+  ++keys;
+  wchar_t name[512];
+  std::vector<BYTE> data(4096);
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 512, size = DWORD(data.size()), type = 0;
+    LONG rc = RegEnumValueW(key, i, name, &len, nullptr, &type, data.data(), &size);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    ++values;
+  }
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 512;
+    if (RegEnumKeyExW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY sub;
+    if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) == ERROR_SUCCESS) {
+      Walk(sub, keys, values);
+      RegCloseKey(sub);
+    }
+  }
+}
+
+}  // namespace
+
+int main() {
+  wchar_t exe[MAX_PATH];
+  std::wstring present(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  const std::wstring baseName = L"Software\\VelmoraBench\\registry" + std::to_wstring(GetCurrentProcessId());
+  HKEY base, hklm, hkcu, hkcr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, baseName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &base, nullptr);
+  RegCreateKeyExW(base, L"HKLM", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hklm, nullptr);
+  RegCreateKeyExW(base, L"HKCU", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkcu, nullptr);
+  RegCreateKeyExW(base, L"HKCR", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkcr, nullptr);
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, hklm);
+  RegOverridePredefKey(HKEY_CURRENT_USER, hkcu);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, hkcr);
+
+  double t0 = Now();
+  Build(present);
+  std::printf("registry built in %.1f s\n", Now() - t0);
+
+  sys::Folders folders;
+  folders.windows = L"C:\\windows";
+  folders.system = L"C:\\windows\\system32";
+  sys::TTarnOSInfo os;
+  catalogue::ResultModel results;
+  int statuses = 0;
+  catalogue::ScanContext ctx{results, folders, os, [] { return false; }, [] {},
+                             [&](const std::wstring&) { ++statuses; }};
+  double best = 1e9, bestWalk = 1e9;
+  int keys = 0, values = 0;
+  for (int round = 0; round < 3; ++round) {
+    keys = values = 0;
+    t0 = Now();
+    Walk(hklm, keys, values);
+    Walk(hkcu, keys, values);
+    bestWalk = std::min(bestWalk, Now() - t0);
+
+    results.Clear();
+    t0 = Now();
+    registry_scan::ScanSharedDlls(ctx);
+    registry_scan::ScanSoftwareKeys(ctx);
+    registry_scan::ScanInstallerFolders(ctx);
+    registry_scan::ScanUninstallEntries(ctx);
+    registry_scan::ScanHelpFiles(ctx);
+    registry_scan::ScanStartMenuOrder(ctx);
+    for (const wchar_t* cls : {L"*", L"Directory", L"Folder", L"Drive"})
+      registry_scan::ScanContextMenuHandlers(ctx, cls);
+    registry_scan::ScanFileClasses(ctx);
+    best = std::min(best, Now() - t0);
+  }
+  std::printf("bare walk: %d keys, %d values in %.3f s (best of 3)\n", keys, values, bestWalk);
+  std::printf("seven scanners: %d findings in %.3f s (best of 3)\n", results.ItemCount(), best);
+  std::printf("ratio scanners/walk: %.2f (goal <= 1.5)\n", best / bestWalk);
+
+  RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+  RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+  RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  RegCloseKey(hklm);
+  RegCloseKey(hkcu);
+  RegCloseKey(hkcr);
+  RegCloseKey(base);
+  RegDeleteTreeW(HKEY_CURRENT_USER, baseName.c_str());
+  return 0;
+}

@@ -1,0 +1,186 @@
+#include <shlobj.h>
+
+#include <cwctype>
+#include <set>
+
+#include "registry_scan/FindInvalidRegistry.h"
+#include "registry_scan/ScanSupport.h"
+#include "sys/FileSearch.h"
+#include "sys/Registry.h"
+#include "sys/Text.h"
+#include "sys/Views.h"
+
+namespace registry_scan {
+
+using namespace detail;
+
+namespace {
+
+const wchar_t kMenuOrderKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\";
+const wchar_t kClassesKey[] = L"Software\\CLASSES\\";
+// The handler of the shell's "new" menu, registered without a class of that name.
+const wchar_t kNewMenuHandler[] = L"{B41DB860-64E4-11D2-9906-E49FADC173CA}";
+
+std::wstring Child(const std::wstring& rel, const std::wstring& name) {
+  return rel.empty() ? name : rel + L"\\" + name;
+}
+
+std::wstring ReplaceAll(std::wstring s, const std::wstring& from, const std::wstring& to) {
+  for (size_t at = s.find(from); at != std::wstring::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+  return s;
+}
+
+// Chinese names of the standard Start-menu folders, as the English system names them.
+std::wstring TranslateMenuNames(std::wstring t) {
+  static const wchar_t* const kNames[][2] = {
+      {L"启动", L"Startup"},           {L"附件", L"Accessories"},
+      {L"管理工具", L"Administrative Tools"}, {L"方案和升级", L"Extras and Upgrades"},
+      {L"游戏", L"Games"},             {L"维护", L"Maintenance"}};
+  for (const auto& n : kNames) t = ReplaceAll(t, n[0], n[1]);
+  if (sys::Contains(t, L"Accessories\\系统工具")) t = ReplaceAll(t, L"系统工具", L"System Tools");
+  if (sys::Contains(t, L"Accessories\\轻松访问")) t = ReplaceAll(t, L"轻松访问", L"Accessibility");
+  return t;
+}
+
+bool Listed(const std::vector<std::wstring>& list, const std::wstring& s) {
+  for (const std::wstring& e : list)
+    if (e == s) return true;
+  return false;
+}
+
+}  // namespace
+
+void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath) {
+  std::vector<std::wstring> names;
+  {
+    sys::RegKey key;
+    if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) != ERROR_SUCCESS) return;
+    names = key.ValueNames();
+  }
+  const std::wstring& windows = ctx.folders.windows;
+  for (const std::wstring& name : names) {
+    // A finding without a value name would stand for the whole key.
+    if (name.empty()) continue;
+    sys::RegKey key;
+    std::wstring text;
+    if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS)
+      text = ReadTextOrEmpty(key, name);
+    if (text.empty()) {
+      Report(ctx, kMachine, keyPath, 54, L"无效的帮助", L"", name);
+      Pump(ctx);
+      continue;
+    }
+    if (text.size() <= 2) continue;
+    const wchar_t drive = wchar_t(std::towupper(text[0]));
+    if (drive < L'C' || drive > L'Z' || text[1] != L':' || text[2] != L'\\') continue;
+    const std::wstring folder = sys::WithBackslash(text);
+    if (sys::ExistsInAnyView(folder + name)) continue;
+    if (!windows.empty() && sys::Contains(folder, windows)) continue;
+    Report(ctx, kMachine, keyPath, 54, L"无效的帮助", folder, name);
+    Pump(ctx);
+  }
+}
+
+void ScanHelpFiles(ScanContext& ctx) {
+  ScanHelpKey(ctx, L"Software\\Microsoft\\Windows\\Help");
+  ScanHelpKey(ctx, L"Software\\Microsoft\\Windows\\HTML Help");
+}
+
+void ListMenuFolders(const std::wstring& base, const std::wstring& rel,
+                     std::vector<std::wstring>& folders) {
+  if (base.empty()) return;
+  std::set<std::wstring> bare;
+  for (const std::wstring& f : folders) bare.insert(sys::LowerCase(f));
+  std::vector<std::wstring> below;
+  for (sys::FileSearch f(base + rel + L"\\*.*"); f.Found(); f.Next()) {
+    // Links are not walked: they may lead anywhere, round in circles too.
+    if (!f.IsDirectory() || f.IsReparsePoint()) continue;
+    const std::wstring name = f.Name();
+    if (name.empty() || name[0] == L'.' || bare.count(sys::LowerCase(name))) continue;
+    folders.push_back(Child(rel, name));
+    bare.insert(sys::LowerCase(folders.back()));
+    below.push_back(rel + L"\\" + name);
+  }
+  for (const std::wstring& r : below) ListMenuFolders(base, r, folders);
+}
+
+void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
+                       std::vector<std::wstring>& keys) {
+  std::vector<std::wstring> below;
+  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, key + rel)) {
+    keys.push_back(Child(rel, name));
+    sys::RegKey k;
+    if (k.OpenRead(HKEY_CURRENT_USER, key + rel + L"\\" + name) == ERROR_SUCCESS &&
+        k.HasSubKeys())
+      below.push_back(rel + L"\\" + name);
+  }
+  for (const std::wstring& r : below) ListMenuOrderKeys(key, r, keys);
+}
+
+// The folder exists below one of the programs folders, in any letter case and in either
+// file-system view: the list above leaves out user-only folders below shared ones.
+bool FolderExists(const std::vector<std::wstring>& bases, const std::wstring& rel) {
+  const std::wstring tail = rel.empty() || rel[0] == L'\\' ? rel : L"\\" + rel;
+  for (const std::wstring& base : bases)
+    if (!base.empty() && sys::DirectoryExistsInAnyView(base + tail)) return true;
+  return false;
+}
+
+void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
+                       const std::vector<std::wstring>& folders,
+                       const std::vector<std::wstring>& bases) {
+  std::vector<std::wstring> keys;
+  ListMenuOrderKeys(key, L"", keys);
+  for (const std::wstring& r : keys) {
+    if (sys::LowerCase(r) == L"menu") continue;
+    std::wstring t = r;
+    if (Listed(folders, t)) continue;
+    if (t == L"\\附件\\通讯\\超级终端" || t == L"\\Accessories\\Communications\\HyperTerminal" ||
+        t == L"\\附属应用程序\\通讯\\超级终端机")
+      continue;
+    const std::wstring original = t;
+    t = TranslateMenuNames(t);
+    if (Listed(folders, t) || t.empty()) continue;
+    if (FolderExists(bases, original) || FolderExists(bases, t)) continue;
+    if (t[0] == L'\\') t.erase(0, 1);
+    Report(ctx, kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, 8, L"无效的菜单", t);
+    Pump(ctx);
+  }
+}
+
+void ScanStartMenuOrder(ScanContext& ctx) {
+  std::vector<std::wstring> folders, bases;
+  const int major = ctx.os.MajorVersion;
+  if (major == 4) {
+    bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
+  } else {
+    bases.push_back(ctx.folders.Special(CSIDL_COMMON_PROGRAMS));
+    if (major > 4) bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
+  }
+  for (const std::wstring& base : bases) ListMenuFolders(base, L"", folders);
+  for (const wchar_t* menu : {L"Start Menu", L"Start Menu2"}) {
+    const std::wstring parent = kMenuOrderKey + std::wstring(menu);
+    for (const std::wstring& k : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, parent))
+      CheckMenuOrderKey(ctx, parent + L"\\" + k, folders, bases);
+  }
+}
+
+void ScanContextMenuHandlers(ScanContext& ctx, const std::wstring& className) {
+  const std::wstring handlers = kClassesKey + className + L"\\shellex\\ContextMenuHandlers";
+  const std::wstring clsids = std::wstring(kClassesKey) + L"CLSID";
+  for (const std::wstring& h : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, handlers)) {
+    const std::wstring value = DefaultText(HKEY_LOCAL_MACHINE, handlers + L"\\" + h);
+    if (value.empty() || !sys::RegKeyExists(HKEY_LOCAL_MACHINE, clsids)) continue;
+    // A 64-bit shell extension has its class in the 64-bit view only.
+    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + value) ||
+        sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + h))
+      continue;
+    std::wstring upper = value;
+    for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
+    if (upper == kNewMenuHandler) continue;
+    Report(ctx, kMachine, handlers + L"\\" + h, 8, L"无效的菜单", h);
+  }
+}
+
+}  // namespace registry_scan

@@ -1,0 +1,41 @@
+// What the registry scanners share: the stop test, the status line, findings, and reads
+// that tell an absent value from one of another type.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "catalogue/ScanContext.h"
+#include "sys/Registry.h"
+
+namespace registry_scan {
+namespace detail {
+
+extern const wchar_t kMachine[];  // "HKEY_LOCAL_MACHINE"
+extern const wchar_t kUser[];     // "HKEY_CURRENT_USER"
+
+bool Stopped(const catalogue::ScanContext& ctx);
+void Pump(catalogue::ScanContext& ctx);
+// "分析: " + what in status panel 0, then the pump.
+void Status(catalogue::ScanContext& ctx, const std::wstring& what);
+void Report(catalogue::ScanContext& ctx, const wchar_t* root, const std::wstring& key, int image,
+            const std::wstring& description, const std::wstring& data = L"",
+            const std::wstring& valueName = L"");
+
+// A value as text: an absent value reads as empty (ERROR_SUCCESS); a value that is not
+// text is an error and leaves `text` as it was, so a caller can start from a marker.
+LONG ReadText(const sys::RegKey& key, const std::wstring& name, std::wstring& text);
+// The same, an error giving empty text.
+std::wstring ReadTextOrEmpty(const sys::RegKey& key, const std::wstring& name);
+// Default value of a key below the root as text; empty when the key does not open.
+std::wstring DefaultText(HKEY root, const std::wstring& path);
+// Sub-key and value counts of a key; false (and 0, 0) when it does not open.
+bool CountsOf(HKEY root, const std::wstring& path, DWORD& subKeys, DWORD& values);
+
+// The program of a command line, icon reference or path exists as a file in either
+// file-system view. Environment variables are expanded first; a bare program name
+// ("MsiExec.exe") is looked up on the search path.
+bool ProgramExists(const std::wstring& commandOrPath);
+
+}  // namespace detail
+}  // namespace registry_scan

@@ -1,0 +1,78 @@
+#include "scan/BrowserFiles.h"
+
+#include <vector>
+
+#include "sys/SqliteDb.h"
+#include "sys/Text.h"
+
+namespace scan {
+namespace browser {
+
+const wchar_t kOfflineAdvice[] = L"若未使用浏览器的脱机浏览功能，建议删除";
+
+bool IsWalkedDirectory(DWORD attributes, int majorVersion) {
+  if (attributes == FILE_ATTRIBUTE_DIRECTORY) return true;
+  return majorVersion > 5 &&
+         attributes == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+}
+
+bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring& name,
+               long long& rows) {
+  sys::SqliteDb db;
+  std::vector<std::wstring> tables;
+  if (!db.OpenReadOnly(path) || !db.ListTables(tables)) return false;
+  const std::wstring wanted = sys::LowerCase(table);
+  for (const std::wstring& t : tables) {
+    if (sys::LowerCase(t) != wanted) continue;
+    rows = db.RowCount(t);
+    name = t;
+    return rows >= 0;
+  }
+  return false;
+}
+
+ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
+                      const std::wstring& kind, const std::wstring& detail,
+                      const std::wstring& location) {
+  return ctx.results.AddResultNode(&ctx.results.Tree(), text, nullptr, image, kind, detail,
+                                   location);
+}
+
+void AddLine(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label,
+             const std::wstring& value, int image) {
+  if (item) ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, L"", L"", value);
+}
+
+std::wstring SizeText(std::int64_t size) { return std::to_wstring(size) + L" Byte"; }
+
+void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
+                  const std::wstring& table, const std::wstring& note, const wchar_t* kind,
+                  int image) {
+  std::wstring name;
+  long long rows = 0;
+  if (!CountRows(folder + L"\\" + file, table, name, rows) || rows == 0) return;
+  ui::TreeNode* item = AddItem(ctx, file, image, kind, name, folder + L"\\");
+  AddLine(ctx, item, L"说明", sys::Format(L"%s共有%lld条记录。", note.c_str(), rows));
+}
+
+void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
+                  std::int64_t size, const std::wstring& note, int image) {
+  ui::TreeNode* item = AddItem(ctx, file, image, L"", L"", folder);
+  if (!item) return;
+  if (size > 0) AddLine(ctx, item, L"大小", SizeText(size));
+  AddLine(ctx, item, note, kOfflineAdvice);
+  ctx.results.AddSize(size);
+}
+
+bool Stopped(const ScanContext& ctx) { return ctx.stopped && ctx.stopped(); }
+
+void Pump(ScanContext& ctx) {
+  if (ctx.processMessages) ctx.processMessages();
+}
+
+void Status(ScanContext& ctx, const std::wstring& path) {
+  if (ctx.status) ctx.status(L"分析: " + path);
+}
+
+}  // namespace browser
+}  // namespace scan

@@ -1,0 +1,187 @@
+// Opera: the installation and the profile, the folders its "opera6.ini" names, and the
+// trace files found below them.
+#include <vector>
+
+#include "scan/BrowserFiles.h"
+#include "scan/BrowserTraces.h"
+#include "sys/FileSearch.h"
+#include "sys/FileUtils.h"
+#include "sys/Folders.h"
+#include "sys/ProfileIni.h"
+#include "sys/Registry.h"
+#include "sys/Text.h"
+
+namespace scan {
+
+namespace {
+
+using namespace browser;
+
+const int kOperaImage = 36;
+
+enum WalkKind { kCache = 1, kHistory = 2, kDownloads = 3, kCookies = 4 };
+
+// The files each walk takes and the line below their "大小" line; no name: every file.
+const struct OperaFile {
+  WalkKind kind;
+  const wchar_t* name;
+  const wchar_t* label;
+  const wchar_t* text;
+} kOperaFiles[] = {
+    {kCache, nullptr, L"Opera 缓存", kOfflineAdvice},
+    {kHistory, L"global.dat", L"Opera 历史记录", L"Opera 工具菜单的历史查看内容"},
+    {kHistory, L"vlink4.dat", L"Opera 历史记录", L"Opera已访问过的链接"},
+    {kHistory, L"typed_history.xml", L"Opera 历史记录", L"Opera已访问过的链接"},
+    {kHistory, L"opera.dir", L"Opera 历史记录", L"Opera地址栏输入过的网址"},
+    {kDownloads, L"download.dat", L"Opera 下载记录", L"Opera 下载记录"},
+    {kCookies, L"cookies4.dat", L"Opera Cookies", L"Opera Cookies"},
+};
+const wchar_t kSessionFile[] = L"autosave.win";
+
+std::wstring WithoutBackslash(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+// The session list names more than the one window that a clean keeps.
+bool SessionHasMoreWindows(const std::wstring& path) {
+  sys::ProfileIni ini(path);
+  if (ini.ReadInteger(L"session", L"window count", 1) > 1) return true;
+  for (const std::wstring& section : ini.Sections()) {
+    std::wstring s = sys::LowerCase(section);
+    if (s == L"2history url" || s == L"2history document type" || s == L"2history title" ||
+        s == L"2history scrollpos list")
+      return true;
+  }
+  return false;
+}
+
+void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& name,
+              std::int64_t size, WalkKind kind) {
+  const std::wstring lower = sys::LowerCase(name);
+  if (kind == kHistory && lower == kSessionFile) {
+    const std::wstring path = folder + L"\\" + name;
+    if (SessionHasMoreWindows(path)) {
+      ui::TreeNode* item = AddItem(ctx, name, kOperaImage, L"other", L"OperaINI", path);
+      AddLine(ctx, item, L"说明", L"Opera 最后打开的网页地址", kOperaImage);
+    }
+    return;
+  }
+  for (const OperaFile& f : kOperaFiles) {
+    if (f.kind != kind || (f.name && lower != f.name)) continue;
+    ui::TreeNode* item = AddItem(ctx, name, kOperaImage, L"", L"", folder);
+    AddLine(ctx, item, L"大小", SizeText(size));
+    AddLine(ctx, item, f.label, f.text);
+    return;
+  }
+}
+
+void WalkOpera(ScanContext& ctx, const std::wstring& folder, WalkKind kind) {
+  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+    const std::wstring name = s.Name();
+    if (name[0] == L'.') continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+      WalkOpera(ctx, path, kind);
+    } else if (!s.IsDirectory()) {
+      if (kind == kCache || kind == kHistory) Status(ctx, path);
+      TakeFile(ctx, folder, name, s.Size(), kind);
+    }
+    if (Stopped(ctx)) return;
+    Pump(ctx);
+  }
+}
+
+// Every file of the cache walk is deleted: never a folder that holds the system, the
+// programs or the user's own files, whatever the settings file says.
+bool CacheFolderSafe(const ScanContext& ctx, const std::wstring& folder) {
+  return sys::IsTempFolderSafe(folder, ctx.folders.Profile(), ctx.folders.windows,
+                               ctx.folders.ProgramFiles());
+}
+
+std::wstring ChosenCacheFolder(const std::wstring& profile, const std::wstring& operaDir,
+                               const std::wstring& localDir, const std::wstring& cacheDir) {
+  if (!cacheDir.empty()) return cacheDir;
+  for (const std::wstring* base : {&localDir, &operaDir, &profile})
+    if (!base->empty() && sys::DirectoryExists(*base + L"\\cache4")) return *base + L"\\cache4";
+  return {};
+}
+
+void ScanOperaProfile(ScanContext& ctx, const std::wstring& profile, bool cache, bool visits,
+                      bool downloads, bool cookies) {
+  sys::ProfileIni ini(profile + L"\\opera6.ini");
+  const std::wstring operaDir = WithoutBackslash(ini.ReadString(L"User Prefs", L"Opera Directory"));
+  const std::wstring localDir =
+      WithoutBackslash(ini.ReadString(L"User Prefs", L"Opera Local Directory"));
+  const std::wstring cacheDir = WithoutBackslash(ini.ReadString(L"User Prefs", L"Cache Directory4"));
+  if (cache) {
+    std::wstring folder = ChosenCacheFolder(profile, operaDir, localDir, cacheDir);
+    if (!folder.empty() && CacheFolderSafe(ctx, folder)) WalkOpera(ctx, folder, kCache);
+  }
+  const std::wstring base = operaDir.empty() ? profile : operaDir;
+  const struct {
+    bool wanted;
+    WalkKind kind;
+  } walks[] = {{visits, kHistory}, {downloads, kDownloads}, {cookies, kCookies}};
+  for (const auto& w : walks)
+    if (w.wanted && !Stopped(ctx)) WalkOpera(ctx, base, w.kind);
+}
+
+// The folder of a program named at the start of a command line, when the program exists.
+std::wstring ProgramFolder(std::wstring commandLine) {
+  if (!commandLine.empty() && commandLine[0] == L'"') commandLine.erase(0, 1);
+  size_t exe = sys::LowerCase(commandLine).find(L".exe");
+  if (exe == std::wstring::npos) return {};
+  std::wstring program = commandLine.substr(0, exe + 4);
+  if (!sys::FileExists(program)) return {};
+  size_t cut = program.find_last_of(L'\\');
+  return cut == std::wstring::npos ? std::wstring() : program.substr(0, cut + 1);
+}
+
+}  // namespace
+
+std::wstring OperaInstallationFolder(const sys::Folders& folders) {
+  const std::wstring programs = folders.ProgramFiles();
+  if (programs.empty()) return {};
+  const std::wstring standard = sys::WithBackslash(programs) + L"Opera\\";
+  if (!sys::FileExists(standard + L"opera.exe")) return standard;
+  sys::RegKey key;
+  if (key.OpenRead(HKEY_CURRENT_USER, L"Software\\Opera Software") == ERROR_SUCCESS) {
+    std::wstring value;
+    if (key.ReadString(L"Last CommandLine", value) == ERROR_SUCCESS && !value.empty() &&
+        sys::FileExists(value))
+      return standard;
+    if (key.ReadString(L"Last CommandLine v2", value) == ERROR_SUCCESS) {
+      std::wstring folder = ProgramFolder(value);
+      if (!folder.empty()) return folder;
+    }
+    if (key.ReadString(L"Last Directory3", value) == ERROR_SUCCESS && !value.empty()) {
+      std::wstring folder = sys::WithBackslash(value);
+      if (sys::FileExists(folder + L"opera.exe")) return folder;
+    }
+  }
+  // Opera is installed where it usually is, even when the registry does not say so.
+  return standard;
+}
+
+void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies) {
+  const std::wstring install = OperaInstallationFolder(ctx.folders);
+  if (install.empty()) return;
+  std::wstring profile;
+  if (ctx.os.MajorVersion > 4) {
+    const std::wstring appData = sys::EnvironmentVariable(L"APPDATA");
+    const std::wstring roaming = appData + L"\\Opera\\Opera\\profile";
+    if (sys::FileExists(install + L"profile\\opera6.ini"))
+      profile = install + L"profile";
+    else if (!appData.empty() && sys::FileExists(roaming + L"\\opera6.ini"))
+      profile = roaming;
+    else
+      return;
+  } else {
+    if (ctx.folders.windows.empty()) return;
+    profile = ctx.folders.windows + L"\\Application Data\\Opera\\Opera\\profile";
+  }
+  ScanOperaProfile(ctx, profile, cache, visits, downloads, cookies);
+}
+
+}  // namespace scan
