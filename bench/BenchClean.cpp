@@ -34,9 +34,8 @@ double Now() {
 }
 
 std::wstring ExeFolder() {
-  std::wstring buf(32768, L'\0');
-  buf.resize(GetModuleFileNameW(nullptr, &buf[0], DWORD(buf.size())));
-  return buf.substr(0, buf.find_last_of(L'\\'));
+  std::wstring exe = sys::ModuleFileName();
+  return exe.substr(0, exe.find_last_of(L'\\'));
 }
 
 std::wstring FolderOf(const std::wstring& root, int i) {

@@ -12,6 +12,7 @@
 
 #include "catalogue/ResultModel.h"
 #include "registry_scan/FindInvalidRegistry.h"
+#include "sys/Folders.h"
 #include "sys/TarnGetOSInfo.h"
 
 namespace {
@@ -125,8 +126,7 @@ void Walk(HKEY key, int& keys, int& values) {
 }  // namespace
 
 int main() {
-  wchar_t exe[MAX_PATH];
-  std::wstring present(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  std::wstring present = sys::ModuleFileName();
   const std::wstring baseName = L"Software\\VelmoraBench\\registry" + std::to_wstring(GetCurrentProcessId());
   HKEY base, hklm, hkcu, hkcr;
   RegCreateKeyExW(HKEY_CURRENT_USER, baseName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &base, nullptr);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "sys/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 
@@ -91,10 +92,7 @@ std::wstring RegKeyText(HKEY root, const std::wstring& keyPath, const std::wstri
 
 std::wstring BackupFolderFor(const std::wstring& settingsFile) {
   std::wstring base = settingsFile;
-  if (base.empty()) {
-    wchar_t exe[MAX_PATH];
-    base.assign(exe, GetModuleFileNameW(nullptr, exe, MAX_PATH));
-  }
+  if (base.empty()) base = sys::ModuleFileName();
   size_t slash = base.find_last_of(L'\\');
   return (slash == std::wstring::npos ? std::wstring(L".") : base.substr(0, slash)) + L"\\Backup";
 }

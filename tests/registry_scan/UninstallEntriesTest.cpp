@@ -1,8 +1,9 @@
 // Uninstall entries and installer products on the hermetic registry.
 #include <map>
 
-#include "sys/Text.h"
+#include "sys/Folders.h"
 #include "sys/Registry.h"
+#include "sys/Text.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 #include "tests/support/ViewFakes.h"
 
@@ -191,8 +192,7 @@ TEST_F(UninstallEntriesTest, ProductPassNeitherSkipsNorRepeatsAfterARemoval) {
 
 TEST_F(UninstallEntriesTest, GuessedIconIsAVersionedProgramNearTheUninstaller) {
   // A library with a version resource, built beside the tests.
-  wchar_t self[MAX_PATH];
-  std::wstring versioned(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+  std::wstring versioned = sys::ModuleFileName();
   versioned = versioned.substr(0, versioned.find_last_of(L'\\')) + L"\\verfixed.dll";
   const std::wstring app = sandbox.dir(L"Program Files\\App");
   ASSERT_TRUE(CopyFileW(versioned.c_str(), (app + L"\\main.exe").c_str(), FALSE));

@@ -37,8 +37,7 @@ TEST(ProcessListTest, FindsOwnExeByAnyCaseAndPart) {
 // A process whose name has more letters before the wanted one counts as that program.
 TEST(ProcessListTest, ANameWithMoreLettersBeforeItCounts) {
   testsupport::SandboxFolder sandbox;
-  wchar_t buf[MAX_PATH];
-  std::wstring self(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
+  std::wstring self = sys::ModuleFileName();
   const std::wstring copy = sandbox / L"xfirefox.exe";
   ASSERT_TRUE(CopyFileW(self.c_str(), copy.c_str(), FALSE));
   ASSERT_FALSE(sys::IsProcessRunning(L"firefox.exe"));
