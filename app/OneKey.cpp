@@ -7,6 +7,7 @@
 #include "app/MainUnit.h"
 #include "app/Statistics.h"
 #include "sys/ProfileIni.h"
+#include "sys/Text.h"
 #include "ui/Widgets.h"
 
 namespace app {
@@ -182,7 +183,12 @@ void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {
       FillCleanSummary(true);
       wchar_t label5[512] = L"";
       GetWindowTextW(Component(L"Label5"), label5, 512);
-      OneKeyFinish(L"恭喜您！已成功清理了垃圾文件和上网痕迹。", label5);
+      const int failed = executor_ ? executor_->FailedCount() : 0;
+      // What stayed is not called cleaned; the advanced page's list still shows it.
+      OneKeyFinish(failed == 0 ? std::wstring(L"恭喜您！已成功清理了垃圾文件和上网痕迹。")
+                               : sys::Format(L"清理完成，但有 %d 个项目未能删除，请在“高级清理”中查看。",
+                                             failed),
+                   label5);
       if (!failure.empty()) messageBox(failure, MB_OK | MB_ICONERROR);
       break;
     }

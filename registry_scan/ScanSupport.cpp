@@ -97,7 +97,14 @@ bool ProgramExists(const std::wstring& commandOrPath) {
   if (program.find(L'\\') == std::wstring::npos && program.find(L':') == std::wstring::npos) {
     wchar_t found[MAX_PATH];
     DWORD n = SearchPathW(nullptr, program.c_str(), L".exe", MAX_PATH, found, nullptr);
-    return n > 0 && n < MAX_PATH && sys::FileExistsInAnyView(found);
+    if (n > 0 && n < MAX_PATH && sys::FileExistsInAnyView(found)) return true;
+    // The search runs through the redirected system folder; a program only in the
+    // 64-bit one is found there with redirection off.
+    const std::wstring system = sys::AppFolders().system;
+    if (system.empty()) return false;
+    const std::wstring inSystem = sys::WithBackslash(system) + program;
+    return sys::FileExistsInAnyView(inSystem) ||
+           (sys::ExtensionOf(program).empty() && sys::FileExistsInAnyView(inSystem + L".exe"));
   }
   if (sys::FileExistsInAnyView(Expand(program))) return true;
   std::wstring native = NativeVariables(program);

@@ -49,6 +49,27 @@ class SafeCleanTest : public testsupport::FormTest {
                                   sandbox / L"Temp\\many");
     }
   }
+  // Everyone may read the key, nobody may write it; false when the registry ignores it.
+  static bool ReadOnlyKey(const std::wstring& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, WRITE_DAC, &h) != ERROR_SUCCESS)
+      return false;
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    BYTE aclBuffer[256];
+    PACL acl = reinterpret_cast<PACL>(aclBuffer);
+    InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+    AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    LONG rc = RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd);
+    RegCloseKey(h);
+    FreeSid(everyone);
+    sys::RegKey probe;
+    return rc == ERROR_SUCCESS && probe.OpenWrite(HKEY_CURRENT_USER, key) != ERROR_SUCCESS;
+  }
   int FilesIn(const std::wstring& folder) {
     int n = 0;
     for (sys::FileSearch s(folder + L"\\*"); s.Found(); s.Next()) n += !s.IsDirectory();
@@ -139,25 +160,7 @@ TEST_F(SafeCleanTest, QuickClicksNestNoScanAndACloseEndsTheWindow) {
 TEST_F(SafeCleanTest, ADeleteThatFailsIsReportedAndTheItemStays) {
   const std::wstring key = L"Software\\Locked";
   testsupport::SetRegString(HKEY_CURRENT_USER, key, L"v", L"data");
-  HKEY h = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, WRITE_DAC, &h));
-  // Everyone may read, nobody may write.
-  SECURITY_DESCRIPTOR sd;
-  InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-  BYTE aclBuffer[256];
-  PACL acl = reinterpret_cast<PACL>(aclBuffer);
-  InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION);
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = nullptr;
-  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-  AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone);
-  SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-  ASSERT_EQ(ERROR_SUCCESS, RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd));
-  RegCloseKey(h);
-  FreeSid(everyone);
-  sys::RegKey probe;
-  if (probe.OpenWrite(HKEY_CURRENT_USER, key) == ERROR_SUCCESS)
-    GTEST_SKIP() << "this registry does not enforce key security";
+  if (!ReadOnlyKey(key)) GTEST_SKIP() << "this registry does not enforce key security";
 
   AddFileItems(2);
   form->results.AddKeyedResult(L"HKEY_CURRENT_USER", key, 19, L"", L"data", L"v");
@@ -192,4 +195,20 @@ TEST_F(SafeCleanTest, ACloseAnswersAnOpenQuestionAndEndsTheWindow) {
   EXPECT_TRUE(form->Destroyed());
   EXPECT_EQ(3, FilesIn(sandbox / L"Temp\\many"));
   EXPECT_EQ(1u, boxes.size());
+}
+
+// A one-key run whose only finding cannot be deleted: it is not called cleaned, and the
+// statistics do not count it.
+TEST_F(SafeCleanTest, AOneKeyRunWithAFailureSaysSoAndCountsNothing) {
+  const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU";
+  testsupport::SetRegString(HKEY_CURRENT_USER, key, L"a", L"cmd\\1");
+  if (!ReadOnlyKey(key)) GTEST_SKIP() << "this registry does not enforce key security";
+  Tick(L"运行(开始菜单中)");
+  Click(app::idLabel10, L"Label10");
+  RunUntilIdle();
+  EXPECT_EQ(L"清理完成，但有 1 个项目未能删除，请在“高级清理”中查看。",
+            testsupport::TextOf(form->Component(L"Label4")));
+  EXPECT_EQ(1, form->Executor()->FailedCount());
+  EXPECT_EQ(0, form->pendingCleanCount);
+  EXPECT_TRUE(boxes.empty());
 }

@@ -14,7 +14,7 @@ rm -rf "$WINEPREFIX"
 velmora_prefix_init
 prog=$WINEPREFIX/drive_c/VelmoraFresh
 mkdir -p "$prog"
-cp "$build/Sorvex.exe" "$build/Halvane4.dll" "$prog/"
+cp "$build/Sorvex.exe" "$build/Halvane0.dll" "$build/Halvane4.dll" "$build/Log.dat" "$prog/"
 
 scan() { "$WINE" "$build/scan-registry.exe" | tr -d '\r'; }
 fresh=$(scan)
