@@ -19,4 +19,5 @@ bash "$root/scripts/run-tests.sh" "$@"
 # cannot run it says so in one line.
 if [ $# -eq 0 ]; then
   bash "$root/tests/e2e/wow64-one-key.sh" "$root/build/i686"
+  VELMORA_WOW64=1 bash "$root/tests/e2e/registry-fresh.sh" "$root/build/i686"
 fi

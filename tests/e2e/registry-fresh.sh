@@ -2,10 +2,16 @@
 # The registry scanners and a one-key clean on a freshly made Wine prefix: the scanners
 # find only a few entries (each listed), the clean keeps them in a ".reg" backup, and
 # afterwards the program starts again and the command interpreter still works.
+# With VELMORA_WOW64=1 (and the 32-bit build) the prefix is a 64-bit one seen by the
+# 32-bit program, and an entry valid only in the 64-bit system folder must not be found.
 set -u
 build=${1:?build folder}
-export WINEPREFIX_OVERRIDE=$build/fresh-prefix
+export WINEPREFIX_OVERRIDE=$build/fresh-prefix${VELMORA_WOW64:+-wow64}
 . "$(dirname "$0")/../../scripts/wine-env.sh"
+if [ -n "${VELMORA_WOW64:-}" ] && ! velmora_can_run_wine32; then
+  echo "registry scan of the 32-bit program in a 64-bit prefix: skipped, 32-bit Wine cannot start on this machine"
+  exit 0
+fi
 drive() { "$WINE" "$build/drive.exe" "$@"; }
 fail() { echo "FAIL: $*"; drive close >/dev/null 2>&1; "$WINESERVER" -k 2>/dev/null; exit 1; }
 
@@ -26,6 +32,15 @@ natural=$(sed -n 's/^# total: //p' <<<"$fresh")
 
 # One invalid entry for each scanner, pointing at what is not there.
 add() { "$WINE" reg add "$@" /f >/dev/null 2>&1 || fail "reg add $*"; }
+if [ -n "${VELMORA_WOW64:-}" ]; then
+  # What the 32-bit program sees as system32 is syswow64: a file of the 64-bit one only.
+  win=$WINEPREFIX/drive_c/windows
+  [ -d "$win/syswow64" ] || fail "$WINEPREFIX is not a 64-bit prefix"
+  cp "$win/system32/notepad.exe" "$win/system32/velmora-only64.dll" || fail "no 64-bit file"
+  rm -f "$win/syswow64/velmora-only64.dll"
+  add 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDlls' \
+    /v 'C:\windows\system32\velmora-only64.dll' /t REG_DWORD /d 1
+fi
 gone='C:\velmora-gone'
 cv='HKLM\Software\Microsoft\Windows\CurrentVersion'
 add "$cv\SharedDlls" /v "$gone\shared.dll" /t REG_DWORD /d 1
@@ -46,6 +61,7 @@ for f in SharedDlls SoftwareKeys InstallerFolders UninstallEntries HelpFiles Sta
          ContextMenuHandlers FileClasses; do
   grep -q "^$f"$'\t'".*[Vv]elmora" <<<"$found" || fail "$f did not find its entry: $found"
 done
+grep -q 'velmora-only64' <<<"$found" && fail "a file of the 64-bit system folder was found missing"
 [ "$total" = $((natural + 8)) ] || fail "$total findings: $found"
 
 "$WINE" "$prog/Sorvex.exe" >/dev/null 2>&1 &
