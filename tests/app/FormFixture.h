@@ -59,7 +59,9 @@ class FormTest : public SandboxTest {
   }
   // Lets the window run (as its message loop would) until a scan and its clean are over.
   void RunUntilIdle() {
-    for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
+    for (int i = 0; i < 4000 && (form->scanState.finderRunning || form->scanState.scanning ||
+                                 form->scanState.cleaning);
+         ++i) {
       sys::ProcessMessages();
       Sleep(5);
     }

@@ -34,14 +34,6 @@ class OneKeyTest : public testsupport::FormTest {
     FormTest::SetUp();
     testsupport::SetRegString(HKEY_CURRENT_USER, kRunMru, L"a", L"cmd\\1");
   }
-  // Lets the window run (as its message loop would) until the run is over.
-  void RunUntilIdle() {
-    for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
-      sys::ProcessMessages();
-      Sleep(5);
-    }
-    sys::ProcessMessages();
-  }
   std::wstring Panel0() { return Panel(0); }
   int Progress() {
     return int(SendMessageW(form->Component(L"ProgressBar1"), PBM_GETPOS, 0, 0));

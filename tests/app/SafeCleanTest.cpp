@@ -21,15 +21,6 @@ namespace {
 
 class SafeCleanTest : public testsupport::FormTest {
  protected:
-  void RunUntilIdle() {
-    for (int i = 0; i < 4000 && (form->scanState.finderRunning || form->scanState.scanning ||
-                                 form->scanState.cleaning);
-         ++i) {
-      sys::ProcessMessages();
-      Sleep(5);
-    }
-    sys::ProcessMessages();
-  }
   // A file made through its exact path, so that its name stays as written.
   std::wstring ExactFile(const std::wstring& path, const std::string& bytes) {
     testsupport::CreateFolders(sys::ExactPath(path.substr(0, path.find_last_of(L'\\'))));
