@@ -491,11 +491,11 @@ void TFormSorvex::VTTraceOptionMouseDown(const ui::TreeHit& hit) {
   const catalogue::TraceOption* o = hit.node->DataAs<catalogue::TraceOption>();
   if (!o || o->Advice != catalogue::kClickToClear) return;
   bool ie7 = os_ && os_->IsIE7OrLater();
-  if (o->Caption == L"清理表单自动完成历史记录") {
+  if (o->Id == catalogue::OptionId::IEFormAutoComplete) {
     if (!confirm(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？")) return;
     if (ie7) sys::ClearTracksForVista(hwnd_, 3);
     else sys::ClearAutoCompleteOldSystem(1);
-  } else if (o->Caption == L"清除密码自动完成历史记录") {
+  } else if (o->Id == catalogue::OptionId::IEPasswordAutoComplete) {
     if (!confirm(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？")) return;
     if (ie7) sys::ClearTracksForVista(hwnd_, 4);
     else sys::ClearAutoCompleteOldSystem(2);

@@ -8,8 +8,6 @@
 
 namespace app {
 
-const wchar_t kSettingsSection[] = L"TraceScanOption";
-
 std::wstring ProgramFolderFile(const std::wstring& name) {
   wchar_t buf[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
