@@ -466,16 +466,8 @@ void TFindInvalidFiles::ExcludeEmptyFolderRoot(const std::wstring& folder) {
 
 void TFindInvalidFiles::Execute() {
   sys::ComScope com;
-
-  // 1. Broken shortcuts directly inside the root folders.
-  if (!Terminated() && RootFolders && !RootFolders->empty() && CheckShortcuts) {
-    for (const std::wstring& root : *RootFolders) {
-      if (Terminated()) break;
-      ScanFolder(root, L"*.*", false);
-    }
-  }
-
-  // 2. The creator's exclusions were meant for the root folders only.
+  if (!Terminated() && RootFolders && !RootFolders->empty() && CheckShortcuts) CheckRootShortcuts();
+  // The creator's exclusions were meant for the root folders only.
   ExcludedFolders.clear();
   ExcludedNames.clear();
   if (IECleanMode == 1 || IECleanMode == 2) ExcludedFolders.push_back(L"cookies");
@@ -494,40 +486,47 @@ void TFindInvalidFiles::Execute() {
       }
     }
   };
+  if (!Terminated() && CleanTempFiles) ScanTempFolders();
+  if (!Terminated() && CleanLogFiles) scanPlaces(kLogFiles);
+  if (!Terminated() && CleanThumbnailCache) scanPlaces(kThumbnailCache);
+  if (!Terminated() && CleanErrorReports) scanPlaces(kErrorReports);
+  if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);
+  if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);
+  if (!Terminated() && FindEmptyFolders) FindEmptyFoldersBelowTempAndMenus();
+}
 
-  // 3. Temporary files.
-  if (!Terminated() && CleanTempFiles) {
-    ExcludedFolders.push_back(L"rockey6-pkpm");
-    for (const wchar_t* n : {L"_temp_qq_proxy.ini", L"_tmp_qq_proxy.ini", L"glchatskin.ini"})
-      ExcludedNames.push_back(n);
-    if (!Terminated() && TempFolderSafe()) WalkFolder(folders_.temp, WalkMode::Files);
-    std::wstring windowsTemp = PlaceOf(kWindows, L"\\Temp");
-    if (!Terminated() && !windowsTemp.empty()) WalkFolder(windowsTemp, WalkMode::Files);
-    ExcludedFolders.clear();
+// Broken shortcuts directly inside the root folders.
+void TFindInvalidFiles::CheckRootShortcuts() {
+  for (const std::wstring& root : *RootFolders) {
+    if (Terminated()) break;
+    ScanFolder(root, L"*.*", false);
   }
+}
 
-  if (!Terminated() && CleanLogFiles) scanPlaces(kLogFiles);              // 4.
-  if (!Terminated() && CleanThumbnailCache) scanPlaces(kThumbnailCache);  // 5.
-  if (!Terminated() && CleanErrorReports) scanPlaces(kErrorReports);      // 6.
-  if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);      // 7.
-  if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);      // 8.
+void TFindInvalidFiles::ScanTempFolders() {
+  ExcludedFolders.push_back(L"rockey6-pkpm");
+  for (const wchar_t* n : {L"_temp_qq_proxy.ini", L"_tmp_qq_proxy.ini", L"glchatskin.ini"})
+    ExcludedNames.push_back(n);
+  if (!Terminated() && TempFolderSafe()) WalkFolder(folders_.temp, WalkMode::Files);
+  std::wstring windowsTemp = PlaceOf(kWindows, L"\\Temp");
+  if (!Terminated() && !windowsTemp.empty()) WalkFolder(windowsTemp, WalkMode::Files);
+  ExcludedFolders.clear();
+}
 
-  // 9. Empty folders; the temporary and Startup folders themselves never count.
-  if (!Terminated() && FindEmptyFolders) {
-    if (TempFolderSafe()) {
-      ExcludeEmptyFolderRoot(folders_.temp);
-      if (!Terminated()) WalkFolder(folders_.temp, WalkMode::EmptyFolders);
-    }
-    const struct {
-      int startup, programs;
-    } menus[] = {{CSIDL_STARTUP, CSIDL_PROGRAMS}, {CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS}};
-    for (const auto& m : menus) {
-      if (m.startup == CSIDL_COMMON_STARTUP && majorVersion_ <= 4) break;
-      ExcludeEmptyFolderRoot(folders_.Special(m.startup));
-      std::wstring programs = folders_.Special(m.programs);
-      if (!Terminated() && !sys::Trim(programs).empty())
-        WalkFolder(programs, WalkMode::EmptyFolders);
-    }
+// The temporary and Startup folders themselves never count.
+void TFindInvalidFiles::FindEmptyFoldersBelowTempAndMenus() {
+  if (TempFolderSafe()) {
+    ExcludeEmptyFolderRoot(folders_.temp);
+    if (!Terminated()) WalkFolder(folders_.temp, WalkMode::EmptyFolders);
+  }
+  const struct {
+    int startup, programs;
+  } menus[] = {{CSIDL_STARTUP, CSIDL_PROGRAMS}, {CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS}};
+  for (const auto& m : menus) {
+    if (m.startup == CSIDL_COMMON_STARTUP && majorVersion_ <= 4) break;
+    ExcludeEmptyFolderRoot(folders_.Special(m.startup));
+    std::wstring programs = folders_.Special(m.programs);
+    if (!Terminated() && !sys::Trim(programs).empty()) WalkFolder(programs, WalkMode::EmptyFolders);
   }
 }
 

@@ -94,7 +94,27 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   if (Busy() || state_.cleaning) return;
   DepthScope depth(depth_);
   abandoned_ = false;
-  // 1.-2.
+  BeginScan(oneKey);
+  // The browser group runs to its end even when stopped meanwhile.
+  if (On(OptionId::BrowserGroup)) BrowserGroup();
+  Report(1);
+  junk::TFindInvalidFiles* finder = FinderIfWanted();
+  Report(2);
+  if (On(OptionId::SystemGroup) && Running()) SystemGroup(finder);
+  if (finder) StartFinder(finder);
+  Report(3);
+  if (On(OptionId::ApplicationGroup) && Running()) ApplicationGroup();
+  Report(4);
+  if (On(OptionId::RegistryGroup) && Running()) RegistryGroup();
+  Report(5);
+  state_.scanning = false;
+  // A finder still at work makes the summary when it ends.
+  if (state_.finderRunning || abandoned_) return;
+  Summary();
+  Trim();
+}
+
+void ScanDispatcher::BeginScan(bool oneKey) {
   window_.setButtonCaption(kStopCaption);
   state_.scanning = true;
   window_.enableClean(false);
@@ -107,35 +127,22 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   state_.tempFilesRequested = false;
   window_.setStatus(0, L"");
   window_.setStatus(1, L"");
-  // 3.-4. The browser group runs to its end even when stopped meanwhile.
-  if (On(OptionId::BrowserGroup)) BrowserGroup();
-  Report(1);
-  // 5.-6.
-  junk::TFindInvalidFiles* finder = nullptr;
-  if (Running() && (On(OptionId::SystemGroup) || Checked(OptionId::SymantecAntiVirus) ||
-                    Checked(OptionId::AcrobatReader)))
-    finder = PrepareFinder();
-  Report(2);
-  // 7.-9.
-  if (On(OptionId::SystemGroup) && Running()) SystemGroup(finder);
-  if (finder) {
-    if (onFinderReady) onFinderReady(*finder);
-    finder_ = finder;
-    state_.finderRunning = true;
-    finder->Resume();
-    if (window_.buttonCaption() == kScanCaption) finder->Terminate();
-  }
-  Report(3);
-  // 10.-13.
-  if (On(OptionId::ApplicationGroup) && Running()) ApplicationGroup();
-  Report(4);
-  if (On(OptionId::RegistryGroup) && Running()) RegistryGroup();
-  Report(5);
-  state_.scanning = false;
-  // 14. A finder still at work makes the summary when it ends.
-  if (state_.finderRunning || abandoned_) return;
-  Summary();
-  Trim();
+}
+
+junk::TFindInvalidFiles* ScanDispatcher::FinderIfWanted() {
+  if (!Running()) return nullptr;
+  if (!On(OptionId::SystemGroup) && !Checked(OptionId::SymantecAntiVirus) &&
+      !Checked(OptionId::AcrobatReader))
+    return nullptr;
+  return PrepareFinder();
+}
+
+void ScanDispatcher::StartFinder(junk::TFindInvalidFiles* finder) {
+  if (onFinderReady) onFinderReady(*finder);
+  finder_ = finder;
+  state_.finderRunning = true;
+  finder->Resume();
+  if (window_.buttonCaption() == kScanCaption) finder->Terminate();
 }
 
 bool ScanDispatcher::BrowserMayBeScanned(const wchar_t* process, const wchar_t* message) {

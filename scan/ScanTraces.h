@@ -85,6 +85,9 @@ class ScanDispatcher {
   bool Running() const;
   bool Checked(catalogue::OptionId id) const;
   bool On(catalogue::OptionId id) const;
+  void BeginScan(bool oneKey);
+  junk::TFindInvalidFiles* FinderIfWanted();
+  void StartFinder(junk::TFindInvalidFiles* finder);
   bool BrowserMayBeScanned(const wchar_t* process, const wchar_t* message);
   void BrowserGroup();
   junk::TFindInvalidFiles* PrepareFinder();
