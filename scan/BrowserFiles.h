@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/Images.h"
 #include "catalogue/ScanContext.h"
 
 namespace scan {
@@ -14,7 +15,7 @@ namespace browser {
 using catalogue::ScanContext;
 
 extern const wchar_t kOfflineAdvice[];  // "若未使用浏览器的脱机浏览功能，建议删除"
-const int kLineImage = 20;
+const int kLineImage = catalogue::kImageDetail;
 
 // A directory the browser walks enter: attributes exactly FILE_ATTRIBUTE_DIRECTORY, or from
 // Vista on also with FILE_ATTRIBUTE_NOT_CONTENT_INDEXED. Links never pass (their reparse

@@ -92,7 +92,7 @@ void ScanEventLogs(ScanContext& ctx) {
 
 void ScanRealPlayerClips(ScanContext& ctx) {
   ScanMarkedSubKeys(ctx, HKEY_CURRENT_USER, L"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences",
-                    22, L"RealPlayer播放器", L"MostRecentClips");
+                    kImageRealPlayer, L"RealPlayer播放器", L"MostRecentClips");
 }
 
 void ScanWordSettings(ScanContext& ctx) {
