@@ -361,10 +361,32 @@ void TFormSorvex::CreateComponents() {
 }
 
 void TFormSorvex::FormCreate() {
-  // 1. Caption.
   SetWindowTextW(hwnd_, kFormCaption);
   CreateComponents();
-  // 2. The folder buffers.
+  AllocateFolderBuffers();
+  ApplyFontsAndTexts();
+  // The hand cursor of the clickable labels (they set it themselves).
+  handCursor_ = LoadCursorW(nullptr, IDC_HAND);
+  // Option and result icons.
+  imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
+  if (HBITMAP strip = Bitmap(L"OptionIcons"))
+    ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
+  vtCleanResult.SetImages(imageList1_);
+  SetupCleanResultTree();
+  SetupOptionTree();
+  SetupResultTree();
+  SetupLogTree();
+  scanState.ieCleanMode = -1;
+  scanState.tempFilesRequested = false;
+  firstActivated = false;
+  ReadSpecialFolders();
+  SetupDispatcher();
+  scanState.oneKey = false;
+  ShowCleanVerdict();
+  BtnHomepageClick();
+}
+
+void TFormSorvex::AllocateFolderBuffers() {
   try {
     windowsDir_.reset(new wchar_t[261]());
     systemDir_.reset(new wchar_t[261]());
@@ -385,7 +407,9 @@ void TFormSorvex::FormCreate() {
     foldersReleased = true;  // FormDestroy must not release them again
     PostQuitMessage(0);
   }
-  // 4. Fonts and texts.
+}
+
+void TFormSorvex::ApplyFontsAndTexts() {
   int major = os_ ? os_->MajorVersion : 0;
   baseFont_ = {};
   sys::ApplyUIFont(baseFont_, major);
@@ -425,21 +449,9 @@ void TFormSorvex::FormCreate() {
                  L"理出更多的硬盘空间，从而保护您的上网隐私，让电脑运行更流畅，更稳定。");
   SetWindowTextW(Component(L"Label11"), L"");
   SetWindowTextW(Component(L"chkAutoShutdown"), L"清理完成后自动关机");
-  // 5. The hand cursor of the clickable labels (they set it themselves).
-  handCursor_ = LoadCursorW(nullptr, IDC_HAND);
-  // Option and result icons.
-  imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
-  if (HBITMAP strip = Bitmap(L"OptionIcons")) ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
-  vtCleanResult.SetImages(imageList1_);
-  SetupCleanResultTree();
-  SetupOptionTree();
-  SetupResultTree();
-  SetupLogTree();
-  // 6. State.
-  scanState.ieCleanMode = -1;
-  scanState.tempFilesRequested = false;
-  firstActivated = false;
-  // 7. Special folders.
+}
+
+void TFormSorvex::ReadSpecialFolders() {
   try {
     HWND desktop = GetDesktopWindow();
     sys::Folders& folders = sys::AppFolders();
@@ -451,17 +463,15 @@ void TFormSorvex::FormCreate() {
     for (const auto& kv : all.special) folders.special.insert(kv);
   } catch (...) {
   }
-  SetupDispatcher();
-  // 8. One-key state.
-  scanState.oneKey = false;
-  // 9. Summary lines and verdict.
+}
+
+// The summary lines, and the verdict picture and line of the home page.
+void TFormSorvex::ShowCleanVerdict() {
   bool recent = FillCleanSummary(false);
   SendMessageW(Component(L"Image3"), ui::kPictureSetBitmap, FALSE,
                reinterpret_cast<LPARAM>(Bitmap(recent ? L"ImgRight" : L"ImgError")));
   SetWindowTextW(Component(L"Label4"), recent ? L"您的电脑状况良好，无需进行系统清理"
                                               : L"您的电脑中存在很多垃圾文件，请立即进行系统清理");
-  // 10. Home page.
-  BtnHomepageClick();
 }
 
 // VTTraceOption: caption with its icon in column 0 (249, fixed), advice centred in 1.
@@ -493,11 +503,11 @@ void TFormSorvex::VTTraceOptionMouseDown(const ui::TreeHit& hit) {
   const catalogue::TraceOption* o = hit.node->DataAs<catalogue::TraceOption>();
   if (!o || o->Advice != catalogue::kClickToClear) return;
   bool ie7 = os_ && os_->IsIE7OrLater();
-  if (o->Caption == L"清理表单自动完成历史记录") {
+  if (o->Id == catalogue::OptionId::IEFormAutoComplete) {
     if (!confirm(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？")) return;
     if (ie7) sys::ClearTracksForVista(hwnd_, 3);
     else sys::ClearAutoCompleteOldSystem(1);
-  } else if (o->Caption == L"清除密码自动完成历史记录") {
+  } else if (o->Id == catalogue::OptionId::IEPasswordAutoComplete) {
     if (!confirm(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？")) return;
     if (ie7) sys::ClearTracksForVista(hwnd_, 4);
     else sys::ClearAutoCompleteOldSystem(2);

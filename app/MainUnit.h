@@ -152,6 +152,11 @@ class TFormSorvex {
   void RunHandler(void (TFormSorvex::*handler)());
   void RunHandler(const std::function<void()>& handler);
   void CreateComponents();
+  void AllocateFolderBuffers();
+  void ApplyFontsAndTexts();
+  void ReadSpecialFolders();
+  void ShowCleanVerdict();
+  void ShowOneKeyRunning();
   void SetupResultTree();
   void SetupOptionTree();
   void SetupDispatcher();

@@ -77,7 +77,12 @@ void TFormSorvex::OneKeyIdleLayout(bool idle) {
 void TFormSorvex::Label10Click() {
   // Never a one-key run inside a scan or a clean.
   if (!dispatcher_ || dispatcher_->Busy() || (executor_ && executor_->Running())) return;
-  // 1.-4.
+  ShowOneKeyRunning();
+  dispatcher_->ScanTraces(true);
+}
+
+// The busy layout of the home page, its rows and progress bar reset.
+void TFormSorvex::ShowOneKeyRunning() {
   OneKeyIdleLayout(false);
   SetWindowTextW(Component(L"Label4"), L"正在进行一键清理，请稍候......");
   ShowWindow(Component(L"VTCleanResult"), SW_SHOW);
@@ -94,8 +99,6 @@ void TFormSorvex::Label10Click() {
   SendMessageW(bar, PBM_SETSTEP, 1, 0);
   SendMessageW(bar, PBM_SETPOS, 0, 0);
   EnableWindow(Component(L"Button1"), TRUE);
-  // 5.
-  dispatcher_->ScanTraces(true);
 }
 
 void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {

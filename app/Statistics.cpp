@@ -11,8 +11,6 @@
 
 namespace app {
 
-const wchar_t kSettingsSection[] = L"TraceScanOption";
-
 static std::wstring FolderFile(const std::wstring& exePath, const std::wstring& name) {
   return exePath.substr(0, exePath.find_last_of(L'\\') + 1) + name;
 }

@@ -4,13 +4,14 @@
 
 #include <string>
 
+#include "catalogue/TraceOption.h"
 namespace sys {
 class ProfileWriteError;
 }
 
 namespace app {
 
-extern const wchar_t kSettingsSection[];  // "TraceScanOption"
+using catalogue::kSettingsSection;  // "TraceScanOption"
 // Full path of a file in the folder of the running executable.
 std::wstring ProgramFolderFile(const std::wstring& name);
 // Full path of "Halvane.set" in the folder of the running executable.

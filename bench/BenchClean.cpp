@@ -92,10 +92,12 @@ int wmain() {
   catalogue::ResultModel results;
   scan::ScanState state;
   for (int i = 0; i < kFiles; ++i) {
-    ui::TreeNode* n = results.AddResultNode(&results.Tree(), NameOf(i), nullptr, 7, L"文件", L"",
-                                            FolderOf(root, i));
-    results.AddResultNode(&results.Tree(), L"大小", n, 20, L"", L"", L"10 Byte");
-    results.AddResultNode(&results.Tree(), L"临时文件", n, 20, L"", L"", L"建议删除");
+    ui::TreeNode* n = results.AddResultNode(&results.Tree(), NameOf(i), nullptr, 7,
+                                            catalogue::ResultKind::File, L"", FolderOf(root, i));
+    results.AddResultNode(&results.Tree(), L"大小", n, 20, catalogue::ResultKind::None, L"",
+                          L"10 Byte");
+    results.AddResultNode(&results.Tree(), L"临时文件", n, 20, catalogue::ResultKind::None, L"",
+                          L"建议删除");
   }
   double lastPump = 0, longestGap = 0;
   int pumps = 0;

@@ -260,7 +260,7 @@ int main(int argc, char** argv) {
   // A walked file's status travels with its finding; folders' findings travel alone.
   int folderFindings = 0;
   for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
-    if (n->DataAs<catalogue::ResultItem>()->Kind == L"目录") ++folderFindings;
+    if (n->DataAs<catalogue::ResultItem>()->Kind == catalogue::ResultKind::Folder) ++folderFindings;
   const int handOvers = statusCalls + folderFindings;
   HandOvers trips(handOvers);
   const double tripTime = PumpUntilDone(trips).seconds;

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "catalogue/Images.h"
 #include "sys/Text.h"
 
 namespace catalogue {
@@ -47,6 +48,25 @@ int ResultImages::AppendFileIcon(const std::wstring& path) {
 
 int ResultImages::Count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
 
+const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
+
+const wchar_t* KindText(ResultKind kind) {
+  switch (kind) {
+    case ResultKind::None: return L"";
+    case ResultKind::File: return L"文件";
+    case ResultKind::Folder: return L"目录";
+    case ResultKind::Shortcut: return L"LnkFile";
+    case ResultKind::IECache: return L"IECache";
+    case ResultKind::FirefoxDatabase: return L"FireFox";
+    case ResultKind::ChromeDatabase: return L"Google Chrome";
+    case ResultKind::Configuration: return L"other";
+    case ResultKind::IniValue: return L"other";
+    case ResultKind::EventLog: return L"EventLog";
+    case ResultKind::Registry: return L"";
+  }
+  return L"";
+}
+
 std::wstring ResultModel::CountText(int count) {
   return sys::Format(L" 已扫描到: %d个清理项", count);
 }
@@ -56,16 +76,20 @@ void ResultModel::ReportCount() {
 }
 
 ui::TreeNode* ResultModel::AddResultNode(ui::TreeModel* tree, const std::wstring& text,
-                                         ui::TreeNode* parent, int imageIndex,
-                                         const std::wstring& kind, const std::wstring& detail,
-                                         const std::wstring& location) {
-  if (!tree || cleaned_) return nullptr;
+                                         ui::TreeNode* parent, int imageIndex, ResultKind kind,
+                                         const std::wstring& detail, const std::wstring& location) {
   ResultItem item;
   item.Text = text;
   item.Location = location;
   item.Detail = detail;
   item.Kind = kind;
   item.ImageIndex = imageIndex;
+  return AddResultItem(tree, parent, item);
+}
+
+ui::TreeNode* ResultModel::AddResultItem(ui::TreeModel* tree, ui::TreeNode* parent,
+                                         const ResultItem& item) {
+  if (!tree || cleaned_) return nullptr;
   ui::TreeNode* node = tree->Append(parent, item);
   if (!parent) {
     // The user may leave a finding out before cleaning.
@@ -83,13 +107,20 @@ ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
                                           const std::wstring& valueData,
                                           const std::wstring& valueName) {
   if (rootName.empty() || keyPath.empty()) return nullptr;
-  ui::TreeNode* item =
-      AddResultNode(&tree_, rootName, nullptr, imageIndex, valueData, valueName, keyPath);
+  ResultItem record;
+  record.Text = rootName;
+  record.Location = keyPath;
+  record.Detail = valueName;
+  record.Kind = ResultKind::Registry;
+  record.ValueData = valueData;
+  record.ImageIndex = imageIndex;
+  ui::TreeNode* item = AddResultItem(&tree_, nullptr, record);
   if (!item) return nullptr;
-  if (!valueName.empty()) AddResultNode(&tree_, L"键名", item, 19, L"", L"", valueName);
-  if (!valueData.empty()) AddResultNode(&tree_, L"键值或分析结果", item, 20, L"", L"", valueData);
-  if (!description.empty())
-    AddResultNode(&tree_, L"说明", item, imageIndex, L"", L"", description);
+  const ResultKind row = ResultKind::None;
+  if (!valueName.empty()) AddResultNode(&tree_, L"键名", item, kImageRegistry, row, L"", valueName);
+  if (!valueData.empty())
+    AddResultNode(&tree_, L"键值或分析结果", item, kImageDetail, row, L"", valueData);
+  if (!description.empty()) AddResultNode(&tree_, L"说明", item, imageIndex, row, L"", description);
   return item;
 }
 

@@ -13,17 +13,40 @@
 
 namespace catalogue {
 
-// One result node. A top-level item whose Text contains "HKEY_" is a registry item (root
-// name, key path, value name, value data); otherwise Kind tells the executor how to
-// delete it. Detail rows carry a label in Text and the value in Location.
+// What a top-level result is, and so how the executor deletes it. Detail rows are None.
+enum class ResultKind {
+  None,             // a file found by a browser or application scanner
+  File,             // a file found by the finder or a folder listing
+  Folder,           // a folder, deleted with what is in it
+  Shortcut,         // a shortcut file
+  IECache,          // an entry of the Internet Explorer cache
+  FirefoxDatabase,  // rows of a table in a Firefox database
+  ChromeDatabase,   // rows of a table in a Chrome database
+  Configuration,    // an edit of a program's own settings file (Detail names which)
+  IniValue,         // one key of an INI file (Detail: "section|key")
+  EventLog,         // a Windows event log (Detail: its name)
+  Registry,         // a registry key or value
+};
+// The kind's text form, as the findings have always been written in listings: "", "文件",
+// "目录", "LnkFile", "IECache", "FireFox", "Google Chrome", "other" (a settings edit and an
+// INI key alike), "EventLog"; a registry item has none, its value data stands there.
+const wchar_t* KindText(ResultKind kind);
+
+// The value name that stands for a key's unnamed default value.
+extern const wchar_t kDefaultValueMarker[];  // "@D_e_f_a_u_l_t"
+
+// One result node: a registry item holds the root name in Text, the key path in
+// Location, the value name in Detail and the value data in ValueData. Detail rows carry a
+// label in Text and the value in Location.
 struct ResultItem {
   std::wstring Text;
   std::wstring Location;
   std::wstring Detail;
-  std::wstring Kind;
+  ResultKind Kind = ResultKind::None;
+  std::wstring ValueData;
   int ImageIndex = -1;
 
-  bool IsRegistryItem() const { return Text.find(L"HKEY_") != std::wstring::npos; }
+  bool IsRegistryItem() const { return Kind == ResultKind::Registry; }
 };
 
 // The result image list: at every scan a copy of the option icons (so numbers 0-55 are
@@ -64,9 +87,11 @@ class ResultModel {
   // check box and the focus). Nothing is added without a tree or once a clean has
   // finished (Cleaned()). Returns the new node or null. Afterwards the count text of
   // the result tree is reported through OnCountText.
-  ui::TreeNode* AddResultNode(ui::TreeModel* tree, const std::wstring& text,
-                              ui::TreeNode* parent, int imageIndex, const std::wstring& kind,
-                              const std::wstring& detail, const std::wstring& location);
+  ui::TreeNode* AddResultNode(ui::TreeModel* tree, const std::wstring& text, ui::TreeNode* parent,
+                              int imageIndex, ResultKind kind, const std::wstring& detail,
+                              const std::wstring& location);
+  // The same with the whole record (a registry item keeps its value data).
+  ui::TreeNode* AddResultItem(ui::TreeModel* tree, ui::TreeNode* parent, const ResultItem& item);
   // A registry finding with its rows "键名", "键值或分析结果" and "说明"; nothing when the
   // root name or the key path is empty.
   ui::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,

@@ -1,99 +1,127 @@
 #include "catalogue/TraceOption.h"
 
+#include "catalogue/Images.h"
+
 namespace catalogue {
 
 const wchar_t kRecommended[] = L"推荐";
 const wchar_t kClickToClear[] = L"单击立即清除";
 const wchar_t kIEModeKey[] = L"IETraceCleanMode";
-static const wchar_t kSection[] = L"TraceScanOption";
+const wchar_t kSettingsSection[] = L"TraceScanOption";
 static const wchar_t kOptional[] = L"可选";
 
 const std::vector<CatalogueRow>& Catalogue() {
+  using I = OptionId;
   using L = OptionLevel;
   using C = OptionCondition;
   static const std::vector<CatalogueRow> rows = {
-      {1, L::Group, L"网络临时文件", L"", 39, C::Always},
-      {2, L::Subgroup, L"Internet Explorer 清理", L"", 9, C::Always},
-      {3, L::Option, L"IE缓存", kRecommended, 10, C::Always},
-      {4, L::Radio, L"全部IE缓存", L"", 10, C::Always},
-      {5, L::Radio, L"IE缓存(不包括IE Cookie)", L"", 10, C::Always},
-      {6, L::Radio, L"IE缓存(不包括IE Cookie和IE历史记录)", L"", 10, C::Always},
-      {7, L::Option, L"IE地址栏中的历史网址记录", kOptional, 9, C::Always},
-      {8, L::Option, L"清理表单自动完成历史记录", kClickToClear, 9, C::Always},
-      {9, L::Option, L"清除密码自动完成历史记录", kClickToClear, 9, C::Always},
-      {10, L::Subgroup, L"FireFox 清理", L"", 35, C::Always},
-      {11, L::Option, L"FireFox 浏览历史", kRecommended, 35, C::Always},
-      {12, L::Option, L"FireFox 下载历史", kRecommended, 35, C::Always},
-      {13, L::Option, L"FireFox 已保存的表单和搜索历史", kRecommended, 35, C::Always},
-      {14, L::Option, L"FireFox 缓存", kRecommended, 35, C::Always},
-      {15, L::Option, L"FireFox Cookies", kOptional, 35, C::Always},
-      {16, L::Subgroup, L"Opera 历史记录清理", L"", 37, C::Always},
-      {17, L::Option, L"Opera 缓存", kRecommended, 37, C::Always},
-      {18, L::Option, L"Opera 访问记录", kRecommended, 37, C::Always},
-      {19, L::Option, L"Opera 下载记录", kRecommended, 37, C::Always},
-      {20, L::Option, L"Opera Cookies", kOptional, 37, C::Always},
-      {21, L::Subgroup, L"Chrome 清理", L"", 38, C::Always},
-      {22, L::Option, L"Chrome 浏览历史", kRecommended, 38, C::Always},
-      {23, L::Option, L"Chrome 下载历史", kRecommended, 38, C::Always},
-      {24, L::Option, L"Google Chrome 缓存", kRecommended, 38, C::Always},
-      {25, L::Option, L"Chrome Cookies", kOptional, 38, C::Always},
-      {26, L::Option, L"Chrome 已保存的用户名和密码", kOptional, 38, C::Always},
-      {27, L::Group, L"系统历史痕迹和临时文件", L"", 0, C::Always},
-      {28, L::Option, L"临时文件", kRecommended, 43, C::Always},
-      {29, L::Option, L"日志文件", kRecommended, 6, C::Always},
-      {30, L::Option, L"缩略图缓存", kRecommended, 41, C::MajorAbove5},
+      {I::BrowserGroup, L::Group, L"网络临时文件", L"", kImageInternetFiles, C::Always},
+      {I::IESubgroup, L::Subgroup, L"Internet Explorer 清理", L"", kImageInternetExplorer,
+       C::Always},
+      {I::IECache, L::Option, L"IE缓存", kRecommended, kImageWebPage, C::Always},
+      {I::IECacheAll, L::Radio, L"全部IE缓存", L"", kImageWebPage, C::Always},
+      {I::IECacheKeepCookies, L::Radio, L"IE缓存(不包括IE Cookie)", L"", kImageWebPage, C::Always},
+      {I::IECacheKeepCookiesAndHistory, L::Radio, L"IE缓存(不包括IE Cookie和IE历史记录)", L"",
+       kImageWebPage, C::Always},
+      {I::IETypedUrls, L::Option, L"IE地址栏中的历史网址记录", kOptional, kImageInternetExplorer,
+       C::Always},
+      {I::IEFormAutoComplete, L::Option, L"清理表单自动完成历史记录", kClickToClear,
+       kImageInternetExplorer, C::Always},
+      {I::IEPasswordAutoComplete, L::Option, L"清除密码自动完成历史记录", kClickToClear,
+       kImageInternetExplorer, C::Always},
+      {I::FirefoxSubgroup, L::Subgroup, L"FireFox 清理", L"", kImageFirefox, C::Always},
+      {I::FirefoxHistory, L::Option, L"FireFox 浏览历史", kRecommended, kImageFirefox, C::Always},
+      {I::FirefoxDownloads, L::Option, L"FireFox 下载历史", kRecommended, kImageFirefox, C::Always},
+      {I::FirefoxFormHistory, L::Option, L"FireFox 已保存的表单和搜索历史", kRecommended,
+       kImageFirefox, C::Always},
+      {I::FirefoxCache, L::Option, L"FireFox 缓存", kRecommended, kImageFirefox, C::Always},
+      {I::FirefoxCookies, L::Option, L"FireFox Cookies", kOptional, kImageFirefox, C::Always},
+      {I::OperaSubgroup, L::Subgroup, L"Opera 历史记录清理", L"", kImageOpera, C::Always},
+      {I::OperaCache, L::Option, L"Opera 缓存", kRecommended, kImageOpera, C::Always},
+      {I::OperaHistory, L::Option, L"Opera 访问记录", kRecommended, kImageOpera, C::Always},
+      {I::OperaDownloads, L::Option, L"Opera 下载记录", kRecommended, kImageOpera, C::Always},
+      {I::OperaCookies, L::Option, L"Opera Cookies", kOptional, kImageOpera, C::Always},
+      {I::ChromeSubgroup, L::Subgroup, L"Chrome 清理", L"", kImageChrome, C::Always},
+      {I::ChromeHistory, L::Option, L"Chrome 浏览历史", kRecommended, kImageChrome, C::Always},
+      {I::ChromeDownloads, L::Option, L"Chrome 下载历史", kRecommended, kImageChrome, C::Always},
+      {I::ChromeCache, L::Option, L"Google Chrome 缓存", kRecommended, kImageChrome, C::Always},
+      {I::ChromeCookies, L::Option, L"Chrome Cookies", kOptional, kImageChrome, C::Always},
+      {I::ChromePasswords, L::Option, L"Chrome 已保存的用户名和密码", kOptional, kImageChrome,
+       C::Always},
+      {I::SystemGroup, L::Group, L"系统历史痕迹和临时文件", L"", kImageSystemTraces, C::Always},
+      {I::TempFiles, L::Option, L"临时文件", kRecommended, kImageTempFolder, C::Always},
+      {I::LogFiles, L::Option, L"日志文件", kRecommended, kImageTextFile, C::Always},
+      {I::ThumbnailCache, L::Option, L"缩略图缓存", kRecommended, kImageLibrary, C::MajorAbove5},
       // Not recommended: it starts unchecked.
-      {31, L::Option, L"Windows错误报告", kOptional, 47, C::MajorAbove5},
-      {32, L::Option, L"桌面和菜单中无效的快捷方式", kRecommended, 48, C::Always},
-      {33, L::Option, L"运行(开始菜单中)", kRecommended, 1, C::Always},
-      {34, L::Option, L"最近运行的程序历史记录", kRecommended, 2, C::Always},
-      {35, L::Option, L"文件打开与保存历史记录", kRecommended, 3, C::Always},
-      {36, L::Option, L"窗口位置与大小历史记录", kRecommended, 4, C::Always},
-      {37, L::Option, L"查找计算机", kRecommended, 5, C::Always},
-      {38, L::Option, L"最近打开的文件", kRecommended, 6, C::Always},
-      {39, L::Option, L"文件扩展名历史记录", kRecommended, 7, C::Always},
-      {40, L::Option, L"最近打开的程序历史记录", kRecommended, 2, C::Always},
-      {41, L::Option, L"通知区域图标历史记录", L"可选(需重启Explorer)", 8, C::TrayIcons},
-      {42, L::Option, L"Windows系统日志", kOptional, 27, C::MajorAbove4},
-      {43, L::Option, L"清空回收站(清理时生效)", kRecommended, 46, C::Always},
-      {44, L::Group, L"应用程序历史记录", L"", 11, C::Always},
-      {45, L::Option, L"Windows画图", kRecommended, 12, C::Always},
-      {46, L::Option, L"Windows写字板", kRecommended, 13, C::Always},
-      {47, L::Option, L"Windows Defender", kRecommended, 52, C::Always},
-      {48, L::Option, L"UltraEdit编辑软件", kRecommended, 25, C::Always},
-      {49, L::Option, L"EditPlus编辑软件", kRecommended, 24, C::Always},
-      {50, L::Option, L"Windows媒体播放器", kRecommended, 14, C::Always},
-      {51, L::Option, L"RealPlayer播放器", kRecommended, 22, C::Always},
-      {52, L::Option, L"暴风影音", kRecommended, 30, C::Always},
-      {53, L::Option, L"Microsoft Office", kRecommended, 51, C::Always},
-      {54, L::Option, L"Microsoft Word", kRecommended, 21, C::Always},
-      {55, L::Option, L"Microsoft FrontPage", kRecommended, 15, C::Always},
-      {56, L::Option, L"Microsoft PowerPoint", kRecommended, 16, C::Always},
-      {57, L::Option, L"Microsoft Excel", kRecommended, 17, C::Always},
-      {58, L::Option, L"Adobe Flash Player", kRecommended, 53, C::Always},
-      {59, L::Option, L"WinZip压缩软件", kRecommended, 26, C::Always},
-      {60, L::Option, L"WinRAR压缩软件", kRecommended, 18, C::Always},
-      {61, L::Option, L"MyIE2浏览器", kRecommended, 29, C::Always},
-      {62, L::Option, L"酷狗", kRecommended, 31, C::Always},
-      {63, L::Option, L"傲游(Maxthon)浏览器", kRecommended, 32, C::Always},
-      {64, L::Option, L"KMPlayer播放器", kRecommended, 33, C::Always},
-      {65, L::Option, L"Acrobat Reader阅读器", kRecommended, 50, C::Always},
-      {66, L::Option, L"Symantec AntiVirus", kRecommended, 49, C::Always},
-      {67, L::Group, L"注册表", L"", 19, C::Always},
-      {68, L::Option, L"冗余动态链接库", kRecommended, 41, C::Always},
-      {69, L::Option, L"无效的软件", kRecommended, 4, C::Always},
-      {70, L::Option, L"无效的安装程序", kRecommended, 11, C::Always},
-      {71, L::Option, L"无效的反安装程序", kRecommended, 11, C::Always},
-      {72, L::Option, L"无效的帮助", kRecommended, 54, C::Always},
-      {73, L::Option, L"无效的菜单", kRecommended, 8, C::Always},
-      {74, L::Option, L"ActiveX和类错误", kRecommended, 55, C::Always},
+      {I::ErrorReports, L::Option, L"Windows错误报告", kOptional, kImageErrorReport,
+       C::MajorAbove5},
+      {I::InvalidShortcuts, L::Option, L"桌面和菜单中无效的快捷方式", kRecommended,
+       kImageDeadShortcut, C::Always},
+      {I::RunHistory, L::Option, L"运行(开始菜单中)", kRecommended, kImageRunBox, C::Always},
+      {I::RecentPrograms, L::Option, L"最近运行的程序历史记录", kRecommended, kImageProgramsRun,
+       C::Always},
+      {I::OpenSaveHistory, L::Option, L"文件打开与保存历史记录", kRecommended, kImageFolder,
+       C::Always},
+      {I::WindowPositions, L::Option, L"窗口位置与大小历史记录", kRecommended, kImageWindows,
+       C::Always},
+      {I::ComputerSearch, L::Option, L"查找计算机", kRecommended, kImageFindComputer, C::Always},
+      {I::RecentDocuments, L::Option, L"最近打开的文件", kRecommended, kImageTextFile, C::Always},
+      {I::ExtensionHistory, L::Option, L"文件扩展名历史记录", kRecommended, kImageDefaultFile,
+       C::Always},
+      {I::RecentlyOpenedPrograms, L::Option, L"最近打开的程序历史记录", kRecommended,
+       kImageProgramsRun, C::Always},
+      {I::TrayIcons, L::Option, L"通知区域图标历史记录", L"可选(需重启Explorer)", kImageMenu,
+       C::TrayIcons},
+      {I::EventLogs, L::Option, L"Windows系统日志", kOptional, kImageEventLog, C::MajorAbove4},
+      {I::RecycleBin, L::Option, L"清空回收站(清理时生效)", kRecommended, kImageRecycleBin,
+       C::Always},
+      {I::ApplicationGroup, L::Group, L"应用程序历史记录", L"", kImageApplications, C::Always},
+      {I::Paint, L::Option, L"Windows画图", kRecommended, kImagePaint, C::Always},
+      {I::WordPad, L::Option, L"Windows写字板", kRecommended, kImageWordPad, C::Always},
+      {I::Defender, L::Option, L"Windows Defender", kRecommended, kImageDefender, C::Always},
+      {I::UltraEdit, L::Option, L"UltraEdit编辑软件", kRecommended, kImageUltraEdit, C::Always},
+      {I::EditPlus, L::Option, L"EditPlus编辑软件", kRecommended, kImageEditPlus, C::Always},
+      {I::MediaPlayer, L::Option, L"Windows媒体播放器", kRecommended, kImageMediaPlayer, C::Always},
+      {I::RealPlayer, L::Option, L"RealPlayer播放器", kRecommended, kImageRealPlayer, C::Always},
+      {I::Storm, L::Option, L"暴风影音", kRecommended, kImageStorm, C::Always},
+      {I::Office, L::Option, L"Microsoft Office", kRecommended, kImageOffice, C::Always},
+      {I::Word, L::Option, L"Microsoft Word", kRecommended, kImageWord, C::Always},
+      {I::FrontPage, L::Option, L"Microsoft FrontPage", kRecommended, kImageFrontPage, C::Always},
+      {I::PowerPoint, L::Option, L"Microsoft PowerPoint", kRecommended, kImagePowerPoint,
+       C::Always},
+      {I::Excel, L::Option, L"Microsoft Excel", kRecommended, kImageExcel, C::Always},
+      {I::FlashPlayer, L::Option, L"Adobe Flash Player", kRecommended, kImageFlash, C::Always},
+      {I::WinZip, L::Option, L"WinZip压缩软件", kRecommended, kImageZip, C::Always},
+      {I::WinRAR, L::Option, L"WinRAR压缩软件", kRecommended, kImageArchive, C::Always},
+      {I::MyIE2, L::Option, L"MyIE2浏览器", kRecommended, kImageMyIE2, C::Always},
+      {I::KuGoo, L::Option, L"酷狗", kRecommended, kImageKuGoo, C::Always},
+      {I::Maxthon, L::Option, L"傲游(Maxthon)浏览器", kRecommended, kImageMaxthon, C::Always},
+      {I::KMPlayer, L::Option, L"KMPlayer播放器", kRecommended, kImageKMPlayer, C::Always},
+      {I::AcrobatReader, L::Option, L"Acrobat Reader阅读器", kRecommended, kImageAcrobat,
+       C::Always},
+      {I::SymantecAntiVirus, L::Option, L"Symantec AntiVirus", kRecommended, kImageSymantec,
+       C::Always},
+      {I::RegistryGroup, L::Group, L"注册表", L"", kImageRegistry, C::Always},
+      {I::SharedDlls, L::Option, L"冗余动态链接库", kRecommended, kImageLibrary, C::Always},
+      {I::InvalidSoftware, L::Option, L"无效的软件", kRecommended, kImageWindows, C::Always},
+      {I::InvalidInstallers, L::Option, L"无效的安装程序", kRecommended, kImageApplications,
+       C::Always},
+      {I::InvalidUninstallers, L::Option, L"无效的反安装程序", kRecommended, kImageApplications,
+       C::Always},
+      {I::InvalidHelp, L::Option, L"无效的帮助", kRecommended, kImageHelp, C::Always},
+      {I::InvalidMenus, L::Option, L"无效的菜单", kRecommended, kImageMenu, C::Always},
+      {I::ActiveXAndClasses, L::Option, L"ActiveX和类错误", kRecommended, kImageActiveX, C::Always},
   };
   return rows;
 }
 
-const CatalogueRow* CatalogueRowOf(int row) {
-  const std::vector<CatalogueRow>& rows = Catalogue();
-  return row >= 1 && row <= int(rows.size()) ? &rows[size_t(row - 1)] : nullptr;
+// The table holds one row per id, in the order of the enumeration.
+const CatalogueRow& CatalogueRowOf(OptionId id) { return Catalogue()[size_t(id)]; }
+
+std::vector<OptionId> OptionsFromTo(OptionId first, OptionId last) {
+  std::vector<OptionId> ids;
+  for (size_t i = size_t(first); i <= size_t(last); ++i) ids.push_back(Catalogue()[i].id);
+  return ids;
 }
 
 bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os) {
@@ -106,17 +134,16 @@ bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os) {
   return false;
 }
 
-ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const std::wstring& caption,
-                            ui::TreeNode* parent, int imageIndex, const std::wstring& advice) {
-  return tree.Append(parent, TraceOption{caption, advice, imageIndex});
+ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent) {
+  return tree.Append(parent, TraceOption{row.id, row.caption, row.advice, row.image});
 }
 
-ui::TreeNode* AddOption(ui::TreeModel& tree, const std::wstring& caption, ui::TreeNode* parent,
-                        const sys::ProfileIni* saved, int imageIndex, const std::wstring& advice) {
-  ui::TreeNode* node = AddOptionNode(tree, caption, parent, imageIndex, advice);
+ui::TreeNode* AddOption(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent,
+                        const sys::ProfileIni* saved) {
+  ui::TreeNode* node = AddOptionNode(tree, row, parent);
   tree.SetCheckType(node, ui::CheckType::CheckBox);
-  bool on = advice == kRecommended;
-  if (saved) on = saved->ReadBool(kSection, caption, on);
+  bool on = std::wstring(row.advice) == kRecommended;
+  if (saved) on = saved->ReadBool(kSettingsSection, row.caption, on);
   tree.SetCheckStateOnly(node, on ? ui::CheckState::Checked : ui::CheckState::Unchecked);
   if (parent) {
     tree.DeriveCheckState(parent);
@@ -131,28 +158,27 @@ void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
   ui::TreeNode* group = nullptr;
   ui::TreeNode* subgroup = nullptr;
   ui::TreeNode* ieCache = nullptr;
-  int mode = saved ? saved->ReadInteger(kSection, kIEModeKey, 1) : 1;
+  int mode = saved ? saved->ReadInteger(kSettingsSection, kIEModeKey, 1) : 1;
   int radioMode = 0;
   for (const CatalogueRow& r : Catalogue()) {
     if (!RowExists(r, os)) continue;
     switch (r.level) {
       case OptionLevel::Group:
-        group = AddOption(tree, r.caption, nullptr, saved, r.image, r.advice);
+        group = AddOption(tree, r, nullptr, saved);
         tree.SetCheckType(group, ui::CheckType::TriStateCheckBox);
         subgroup = nullptr;
         break;
       case OptionLevel::Subgroup:
-        subgroup = AddOption(tree, r.caption, group, saved, r.image, r.advice);
+        subgroup = AddOption(tree, r, group, saved);
         tree.SetCheckType(subgroup, ui::CheckType::TriStateCheckBox);
         break;
       case OptionLevel::Option: {
-        ui::TreeNode* n = AddOption(tree, r.caption, subgroup ? subgroup : group, saved, r.image,
-                                    r.advice);
-        if (r.row == 3) ieCache = n;
+        ui::TreeNode* n = AddOption(tree, r, subgroup ? subgroup : group, saved);
+        if (r.id == OptionId::IECache) ieCache = n;
         break;
       }
       case OptionLevel::Radio: {
-        ui::TreeNode* n = AddOptionNode(tree, r.caption, ieCache, r.image, r.advice);
+        ui::TreeNode* n = AddOptionNode(tree, r, ieCache);
         tree.SetCheckType(n, ui::CheckType::RadioButton);
         tree.SetCheckStateOnly(n, radioMode == mode ? ui::CheckState::Checked
                                                     : ui::CheckState::Unchecked);
@@ -181,16 +207,17 @@ void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCle
                       const std::function<void(const sys::ProfileWriteError&)>& failed) {
   if (!tree.FirstTopLevel()) return;
   try {
-    for (const wchar_t* key :
-         {L"全部IE缓存", L"IE缓存(不包括IE Cookie)", L"IE缓存(不包括IE Cookie和IE历史记录)"})
-      ini.DeleteKey(kSection, key);
+    for (OptionId radio :
+         OptionsFromTo(OptionId::IECacheAll, OptionId::IECacheKeepCookiesAndHistory))
+      ini.DeleteKey(kSettingsSection, CatalogueRowOf(radio).caption);
     auto write = [&](const ui::TreeNode* n) {
       const TraceOption* o = n->DataAs<TraceOption>();
       // Only a fully checked node in its normal variant counts as on.
-      if (o) ini.WriteBool(kSection, o->Caption, n->CheckState() == ui::CheckState::Checked);
+      if (o)
+        ini.WriteBool(kSettingsSection, o->Caption, n->CheckState() == ui::CheckState::Checked);
     };
     for (ui::TreeNode* g = tree.FirstTopLevel(); g; g = g->NextSibling()) {
-      if (ieCleanMode >= 0) ini.WriteInteger(kSection, kIEModeKey, ieCleanMode);
+      if (ieCleanMode >= 0) ini.WriteInteger(kSettingsSection, kIEModeKey, ieCleanMode);
       write(g);
       for (ui::TreeNode* c = g->FirstChild(); c; c = c->NextSibling()) {
         write(c);
@@ -200,6 +227,14 @@ void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCle
   } catch (const sys::ProfileWriteError& e) {
     if (failed) failed(e);
   }
+}
+
+ui::TreeNode* FindOption(const ui::TreeModel& tree, OptionId id) {
+  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n)) {
+    const TraceOption* o = n->DataAs<TraceOption>();
+    if (o && o->Id == id) return n;
+  }
+  return nullptr;
 }
 
 ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption) {
@@ -216,8 +251,15 @@ bool OptionOn(const ui::TreeNode* node) {
   return node->CheckType() == ui::CheckType::TriStateCheckBox && ui::IsMixed(node->CheckState());
 }
 
+bool OptionChecked(const ui::TreeModel& tree, OptionId id) {
+  const ui::TreeNode* n = FindOption(tree, id);
+  return n && ui::IsChecked(n->CheckState());
+}
+
+bool OptionOn(const ui::TreeModel& tree, OptionId id) { return OptionOn(FindOption(tree, id)); }
+
 int CheckedIEMode(const ui::TreeModel& tree) {
-  ui::TreeNode* ie = FindOption(tree, L"IE缓存");
+  ui::TreeNode* ie = FindOption(tree, OptionId::IECache);
   int mode = 0;
   for (ui::TreeNode* r = ie ? ie->FirstChild() : nullptr; r; r = r->NextSibling(), ++mode)
     if (ui::IsChecked(r->CheckState())) return mode;

@@ -11,8 +11,27 @@
 
 namespace catalogue {
 
+// One enumerator per catalogue row, in table order, named after what the option cleans.
+enum class OptionId {
+  BrowserGroup, IESubgroup, IECache, IECacheAll, IECacheKeepCookies,
+  IECacheKeepCookiesAndHistory, IETypedUrls, IEFormAutoComplete, IEPasswordAutoComplete,
+  FirefoxSubgroup, FirefoxHistory, FirefoxDownloads, FirefoxFormHistory, FirefoxCache,
+  FirefoxCookies,
+  OperaSubgroup, OperaCache, OperaHistory, OperaDownloads, OperaCookies,
+  ChromeSubgroup, ChromeHistory, ChromeDownloads, ChromeCache, ChromeCookies, ChromePasswords,
+  SystemGroup, TempFiles, LogFiles, ThumbnailCache, ErrorReports, InvalidShortcuts, RunHistory,
+  RecentPrograms, OpenSaveHistory, WindowPositions, ComputerSearch, RecentDocuments,
+  ExtensionHistory, RecentlyOpenedPrograms, TrayIcons, EventLogs, RecycleBin,
+  ApplicationGroup, Paint, WordPad, Defender, UltraEdit, EditPlus, MediaPlayer, RealPlayer,
+  Storm, Office, Word, FrontPage, PowerPoint, Excel, FlashPlayer, WinZip, WinRAR, MyIE2, KuGoo,
+  Maxthon, KMPlayer, AcrobatReader, SymantecAntiVirus,
+  RegistryGroup, SharedDlls, InvalidSoftware, InvalidInstallers, InvalidUninstallers,
+  InvalidHelp, InvalidMenus, ActiveXAndClasses,
+};
+
 // The record of one option node.
 struct TraceOption {
+  OptionId Id = OptionId::BrowserGroup;
   std::wstring Caption;  // column 0, and the key of its saved state
   std::wstring Advice;   // column 1: "推荐", "可选", ... or empty
   int ImageIndex = -1;
@@ -23,7 +42,7 @@ enum class OptionLevel { Group, Subgroup, Option, Radio };
 enum class OptionCondition { Always, MajorAbove5, MajorAbove4, TrayIcons };
 
 struct CatalogueRow {
-  int row;  // 1..74, the row number options are known by
+  OptionId id;
   OptionLevel level;
   const wchar_t* caption;
   const wchar_t* advice;
@@ -34,19 +53,21 @@ struct CatalogueRow {
 extern const wchar_t kRecommended[];   // "推荐"
 extern const wchar_t kClickToClear[];  // "单击立即清除"
 extern const wchar_t kIEModeKey[];     // "IETraceCleanMode"
+extern const wchar_t kSettingsSection[];  // "TraceScanOption", of the settings file
 
 // All 74 rows in tree order.
 const std::vector<CatalogueRow>& Catalogue();
-const CatalogueRow* CatalogueRowOf(int row);
+const CatalogueRow& CatalogueRowOf(OptionId id);
+// The ids from `first` to `last` in table order, both included.
+std::vector<OptionId> OptionsFromTo(OptionId first, OptionId last);
 bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os);
 
 // A node with its record, no check box.
-ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const std::wstring& caption,
-                            ui::TreeNode* parent, int imageIndex, const std::wstring& advice);
+ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent);
 // A node with a check box: the default state (checked exactly when recommended), or the
 // saved one when `saved` is given; then the parent and grandparent are re-derived.
-ui::TreeNode* AddOption(ui::TreeModel& tree, const std::wstring& caption, ui::TreeNode* parent,
-                        const sys::ProfileIni* saved, int imageIndex, const std::wstring& advice);
+ui::TreeNode* AddOption(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent,
+                        const sys::ProfileIni* saved);
 // Clears the tree and adds every row that exists on this system. With `saved` the states
 // and the IE mode come from the settings file (defaults as fallback).
 void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
@@ -58,8 +79,13 @@ void SetAllOptions(ui::TreeModel& tree, bool checked);
 void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
                       const std::function<void(const sys::ProfileWriteError&)>& failed = {});
 
-// The node of a catalogue row (by its caption), or null when absent on this system.
+// The node of a catalogue row, or null when absent on this system.
+ui::TreeNode* FindOption(const ui::TreeModel& tree, OptionId id);
+// The same by the caption a user reads (tests and automation name options so).
 ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption);
+// The node of the row (an absent row counts as unchecked) is checked / on.
+bool OptionChecked(const ui::TreeModel& tree, OptionId id);
+bool OptionOn(const ui::TreeModel& tree, OptionId id);
 // On: checked (normal or pressed); a group is on when checked or mixed.
 bool OptionOn(const ui::TreeNode* node);
 // The IE mode chosen by the radio items below "IE缓存", or -1 when none is checked.

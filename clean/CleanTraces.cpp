@@ -25,15 +25,10 @@ namespace clean {
 
 namespace {
 
-const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
-const int kRecycleBinRow = 43;
-
+// A root name no scanner writes stands for the current configuration.
 HKEY RootOf(const std::wstring& name) {
-  if (name == L"HKEY_CLASSES_ROOT") return HKEY_CLASSES_ROOT;
-  if (name == L"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
-  if (name == L"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
-  if (name == L"HKEY_USERS") return HKEY_USERS;
-  return HKEY_CURRENT_CONFIG;
+  HKEY root = sys::RootFromName(name);
+  return root ? root : HKEY_CURRENT_CONFIG;
 }
 
 // Folder items keep the parent's trailing backslash; the path gets one separator.
@@ -73,7 +68,7 @@ bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
 }
 
 bool IsCacheItem(const catalogue::ResultItem& r) {
-  return !r.IsRegistryItem() && r.Kind == L"IECache";
+  return r.Kind == catalogue::ResultKind::IECache;
 }
 
 bool Unticked(const ui::TreeNode* n) { return ui::IsUnchecked(n->CheckState()); }
@@ -92,7 +87,8 @@ bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPat
   sys::RegKey key;
   LONG rc = key.OpenWrite(root, keyPath);
   if (rc != ERROR_SUCCESS) return Gone(rc);
-  if (valueName == kDefaultValueMarker) return key.WriteString(L"", L"") == ERROR_SUCCESS;
+  if (valueName == catalogue::kDefaultValueMarker)
+    return key.WriteString(L"", L"") == ERROR_SUCCESS;
   return Gone(key.DeleteValue(valueName));
 }
 
@@ -120,26 +116,16 @@ void CleanExecutor::Step(int step) {
   if (state_.oneKey && window_.oneKeyStep) window_.oneKeyStep(step);
 }
 
-// A ticked click-to-clear option is cleared with the clean as well; they stand below the
-// Internet Explorer subgroup of the first group.
+// A ticked click-to-clear option is cleared with the clean as well.
 void CleanExecutor::ClearAutoComplete() {
-  ui::TreeNode* group = options_.FirstTopLevel();
-  if (!group) return;
-  bool vista = os_.MajorVersion >= 6;
-  auto clear = [&](const ui::TreeNode* n) {
-    const catalogue::TraceOption* o = n->DataAs<catalogue::TraceOption>();
-    if (!o || !ui::IsChecked(n->CheckState())) return;
-    if (o->Caption == L"清理表单自动完成历史记录") {
-      if (vista) sys::ClearTracksForVista(nullptr, 3);
-      else sys::ClearAutoCompleteOldSystem(1);
-    } else if (o->Caption == L"清除密码自动完成历史记录") {
-      if (vista) sys::ClearTracksForVista(nullptr, 4);
-      else sys::ClearAutoCompleteOldSystem(2);
-    }
-  };
-  for (ui::TreeNode* c = group->FirstChild(); c; c = c->NextSibling()) {
-    clear(c);
-    for (ui::TreeNode* gc = c->FirstChild(); gc; gc = gc->NextSibling()) clear(gc);
+  const bool vista = os_.MajorVersion >= 6;
+  if (catalogue::OptionChecked(options_, catalogue::OptionId::IEFormAutoComplete)) {
+    if (vista) sys::ClearTracksForVista(nullptr, 3);
+    else sys::ClearAutoCompleteOldSystem(1);
+  }
+  if (catalogue::OptionChecked(options_, catalogue::OptionId::IEPasswordAutoComplete)) {
+    if (vista) sys::ClearTracksForVista(nullptr, 4);
+    else sys::ClearAutoCompleteOldSystem(2);
   }
 }
 
@@ -188,10 +174,8 @@ void CleanExecutor::Run(bool confirm) {
   backup_ = RegistryBackup(BackupFolderFor(window_.settingsFile));
   CleanItems();
   if (abandoned_) return;
-  if (const catalogue::CatalogueRow* row = catalogue::CatalogueRowOf(kRecycleBinRow)) {
-    const ui::TreeNode* bin = catalogue::FindOption(options_, row->caption);
-    if (bin && ui::IsChecked(bin->CheckState())) window_.emptyRecycleBin();
-  }
+  if (catalogue::OptionChecked(options_, catalogue::OptionId::RecycleBin))
+    window_.emptyRecycleBin();
   Step(10);
   if (state_.tempFilesRequested) Rescan();
   if (abandoned_) return;
@@ -203,9 +187,9 @@ void CleanExecutor::Run(bool confirm) {
   GetLocalTime(&now);
   try {
     sys::ProfileIni ini(window_.settingsFile);
-    ini.WriteString(L"TraceScanOption", L"PreviousCleanDate",
+    ini.WriteString(catalogue::kSettingsSection, L"PreviousCleanDate",
                     sys::ProfileIni::DateText(now).substr(0, 10));
-    ini.WriteDate(L"TraceScanOption", L"PreviousCleanDate2", now);
+    ini.WriteDate(catalogue::kSettingsSection, L"PreviousCleanDate2", now);
   } catch (const sys::ProfileWriteError& e) {
     if (window_.settingsNotWritten) window_.settingsNotWritten(e);
   }
@@ -269,14 +253,15 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   if (!item) return true;
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
-    std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.Kind;
+    std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
     const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
     window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
                              (kept ? L"" : L"（未能写入注册表备份）"));
     return ok;
   }
-  if (r.Kind == L"FireFox" || r.Kind == L"Google Chrome") {
+  if (r.Kind == catalogue::ResultKind::FirefoxDatabase ||
+      r.Kind == catalogue::ResultKind::ChromeDatabase) {
     std::wstring table = sys::Trim(r.Detail);
     std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
     // A database or table that is gone has nothing left to delete.
@@ -285,11 +270,11 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
     window_.setStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
     return false;
   }
-  if (r.Kind == L"other") {
+  if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue) {
     CleanConfiguration(node, r);
     return true;
   }
-  if (r.Kind == L"EventLog") {
+  if (r.Kind == catalogue::ResultKind::EventLog) {
     sys::TEventLogOper(r.Detail).Clear();
     results_.Remove(node);
     window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
@@ -297,8 +282,9 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   }
   if (IsCacheItem(r)) return true;
   // A file or folder that stays is never reported as deleted.
-  bool gone = r.Kind == L"目录" ? DeleteFolder(JoinPath(r.Location, r.Text))
-                               : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
+  bool gone = r.Kind == catalogue::ResultKind::Folder
+                  ? DeleteFolder(JoinPath(r.Location, r.Text))
+                  : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
   window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   return gone;
 }
@@ -317,11 +303,9 @@ void CleanExecutor::KeepFailed(const ui::TreeNode* node) {
 void CleanExecutor::ShowFailedAgain() {
   ui::TreeModel* tree = &results_.Tree();
   for (const FailedItem& f : failed_) {
-    ui::TreeNode* n = results_.AddResultNode(tree, f.item.Text, nullptr, f.item.ImageIndex,
-                                             f.item.Kind, f.item.Detail, f.item.Location);
+    ui::TreeNode* n = results_.AddResultItem(tree, nullptr, f.item);
     for (const catalogue::ResultItem& row : f.rows)
-      if (n) results_.AddResultNode(tree, row.Text, n, row.ImageIndex, row.Kind, row.Detail,
-                                    row.Location);
+      if (n) results_.AddResultItem(tree, n, row);
   }
 }
 
@@ -340,7 +324,7 @@ void CleanExecutor::CleanConfiguration(ui::TreeNode* node, const catalogue::Resu
     guarded([&] { ini.WriteString(L"SearchBar", L"History", L""); });
     guarded([&] { ini.WriteString(L"Settings", L"lastvisit", L""); });
     results_.Remove(node);
-  } else if (r.ImageIndex == 25 && exists) {
+  } else if (r.Kind == catalogue::ResultKind::IniValue && exists) {
     size_t bar = r.Detail.find(L'|');
     std::wstring section = r.Detail.substr(0, bar);
     std::wstring key = bar == std::wstring::npos ? L"" : r.Detail.substr(bar + 1);
@@ -400,7 +384,7 @@ void CleanExecutor::Rescan() {
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);
       // What a sweep cannot delete was never confirmed: it is simply left.
-      if (r->Kind == L"目录") DeleteFolder(path);
+      if (r->Kind == catalogue::ResultKind::Folder) DeleteFolder(path);
       else sys::DeleteFileForced(path);
     }
   }

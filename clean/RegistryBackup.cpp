@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "catalogue/ResultModel.h"
 #include "sys/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
@@ -11,7 +12,7 @@ namespace clean {
 namespace {
 
 const wchar_t kHeader[] = L"Windows Registry Editor Version 5.00\r\n";
-const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
+using catalogue::kDefaultValueMarker;
 
 std::wstring Quoted(const std::wstring& s) {
   std::wstring q = L"\"";

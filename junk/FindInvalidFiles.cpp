@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+#include "catalogue/Images.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -134,30 +135,7 @@ const wchar_t* const kDefaultExcludedNames[] = {
     L"flprim1119.dmp",  L"KISTempDB.bak",
 };
 
-// Result images by extension; the first row that holds the extension wins.
-struct ImageRow {
-  int image;
-  std::initializer_list<const wchar_t*> extensions;
-};
-const ImageRow kImages[] = {
-    {6, {L".txt", L".log"}},
-    {40, {L".jpg", L".jpeg", L".bmp", L".gif", L".icl", L".ico", L".pic", L".pcx", L".png",
-          L".psd", L".emf", L".raw"}},
-    {54, {L".hlp", L".chm"}},
-    {41, {L".dll", L".vxd", L".ocx", L".db"}},
-    {10, {L".htm", L".html", L".url"}},
-    {44, {L".js", L".jse"}},
-    {45, {L".css", L".ini", L".inf"}},
-    {7, {L".tmp", L".mtx", L".gid"}},
-    {42, {L".avi", L".wmv", L".asf", L".asx", L".mp3", L".mpg", L".mpeg", L".mp4", L".wma",
-          L".wmp", L".wmx"}},
-    {18, {L".rar", L".cab", L".7z", L".gz", L".iso"}},
-    {26, {L".zip"}},
-    {47, {L".wer"}},
-};
-constexpr int kDefaultImage = 7;
 const wchar_t kStatusPrefix[] = L"分析: ";
-constexpr int kFolderImage = 43;
 
 // A folder's attributes; INVALID_FILE_ATTRIBUTES when unreadable.
 DWORD FolderAttributes(const std::wstring& normalized) {
@@ -226,9 +204,12 @@ void TFindInvalidFiles::PostResult() {
     std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
     std::wstring parent = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
     if (name.empty() || parent.empty()) return;
-    ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, 3, L"目录", L"", parent);
+    ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, catalogue::kImageFolder,
+                                                catalogue::ResultKind::Folder, L"", parent);
     // A refused item must not turn its rows into items of their own.
-    if (item) results_.AddResultNode(tree, L"说明", item, 20, L"", L"", L"目录");
+    if (item)
+      results_.AddResultNode(tree, L"说明", item, catalogue::kImageDetail,
+                             catalogue::ResultKind::None, L"", L"目录");
     return;
   }
   size_t cut = r->Path.find_last_of(L'\\');
@@ -236,23 +217,26 @@ void TFindInvalidFiles::PostResult() {
   std::wstring folder = cut == std::wstring::npos ? std::wstring() : r->Path.substr(0, cut);
   if (name.empty()) return;
   int image = r->WantsFileIcon ? AddFileIcon(r->Path) : r->ImageIndex;
-  ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, image, L"文件", L"", folder);
+  ui::TreeNode* item =
+      results_.AddResultNode(tree, name, nullptr, image, catalogue::ResultKind::File, L"", folder);
   if (!item) return;
   if (r->Size > 0) {
     FoundBytes += r->Size;
-    results_.AddResultNode(tree, L"大小", item, 20, L"", L"", std::to_wstring(r->Size) + L" Byte");
+    results_.AddResultNode(tree, L"大小", item, catalogue::kImageDetail,
+                           catalogue::ResultKind::None, L"", std::to_wstring(r->Size) + L" Byte");
   }
-  results_.AddResultNode(tree, L"临时文件", item, 20, L"", L"", L"建议删除");
+  results_.AddResultNode(tree, L"临时文件", item, catalogue::kImageDetail,
+                         catalogue::ResultKind::None, L"", L"建议删除");
 }
 
 int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
   // The shell takes no exact path: it would show another file's icon.
-  if (!sys::IsPlainWin32Path(path)) return kDefaultImage;
+  if (!sys::IsPlainWin32Path(path)) return catalogue::kImageDefaultFile;
   try {
     int index = results_.Images().AppendFileIcon(path);
-    return index < 0 ? kDefaultImage : index;
+    return index < 0 ? catalogue::kImageDefaultFile : index;
   } catch (...) {
-    return kDefaultImage;
+    return catalogue::kImageDefaultFile;
   }
 }
 
@@ -435,7 +419,7 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
     if (!IsPlainFolder(now) || !AttributesAllowed(now)) return;
     auto r = new FindResult;
     r->Path = path;
-    r->ImageIndex = kFolderImage;
+    r->ImageIndex = catalogue::kImageTempFolder;
     r->IsFolder = 1;
     Report(r);
   }
@@ -452,18 +436,14 @@ FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
   r->Size = (std::int64_t(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
   r->IsFolder = 0;
   std::wstring ext = sys::ExtensionOf(r->Path);
-  r->ImageIndex = kDefaultImage;
+  r->ImageIndex = catalogue::kImageDefaultFile;
   if (ext.find(L'~') != std::wstring::npos) return r;
   if (ext == L".exe" || ext == L".lnk") {
     r->WantsFileIcon = true;
     return r;
   }
-  for (const ImageRow& row : kImages)
-    for (const wchar_t* e : row.extensions)
-      if (ext == e) {
-        r->ImageIndex = row.image;
-        return r;
-      }
+  r->ImageIndex = catalogue::ImageForExtension(r->Path, catalogue::kImageDefaultFile,
+                                               catalogue::ExtensionIcons::FoundFiles);
   return r;
 }
 
@@ -486,16 +466,8 @@ void TFindInvalidFiles::ExcludeEmptyFolderRoot(const std::wstring& folder) {
 
 void TFindInvalidFiles::Execute() {
   sys::ComScope com;
-
-  // 1. Broken shortcuts directly inside the root folders.
-  if (!Terminated() && RootFolders && !RootFolders->empty() && CheckShortcuts) {
-    for (const std::wstring& root : *RootFolders) {
-      if (Terminated()) break;
-      ScanFolder(root, L"*.*", false);
-    }
-  }
-
-  // 2. The creator's exclusions were meant for the root folders only.
+  if (!Terminated() && RootFolders && !RootFolders->empty() && CheckShortcuts) CheckRootShortcuts();
+  // The creator's exclusions were meant for the root folders only.
   ExcludedFolders.clear();
   ExcludedNames.clear();
   if (IECleanMode == 1 || IECleanMode == 2) ExcludedFolders.push_back(L"cookies");
@@ -514,40 +486,47 @@ void TFindInvalidFiles::Execute() {
       }
     }
   };
+  if (!Terminated() && CleanTempFiles) ScanTempFolders();
+  if (!Terminated() && CleanLogFiles) scanPlaces(kLogFiles);
+  if (!Terminated() && CleanThumbnailCache) scanPlaces(kThumbnailCache);
+  if (!Terminated() && CleanErrorReports) scanPlaces(kErrorReports);
+  if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);
+  if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);
+  if (!Terminated() && FindEmptyFolders) FindEmptyFoldersBelowTempAndMenus();
+}
 
-  // 3. Temporary files.
-  if (!Terminated() && CleanTempFiles) {
-    ExcludedFolders.push_back(L"rockey6-pkpm");
-    for (const wchar_t* n : {L"_temp_qq_proxy.ini", L"_tmp_qq_proxy.ini", L"glchatskin.ini"})
-      ExcludedNames.push_back(n);
-    if (!Terminated() && TempFolderSafe()) WalkFolder(folders_.temp, WalkMode::Files);
-    std::wstring windowsTemp = PlaceOf(kWindows, L"\\Temp");
-    if (!Terminated() && !windowsTemp.empty()) WalkFolder(windowsTemp, WalkMode::Files);
-    ExcludedFolders.clear();
+// Broken shortcuts directly inside the root folders.
+void TFindInvalidFiles::CheckRootShortcuts() {
+  for (const std::wstring& root : *RootFolders) {
+    if (Terminated()) break;
+    ScanFolder(root, L"*.*", false);
   }
+}
 
-  if (!Terminated() && CleanLogFiles) scanPlaces(kLogFiles);              // 4.
-  if (!Terminated() && CleanThumbnailCache) scanPlaces(kThumbnailCache);  // 5.
-  if (!Terminated() && CleanErrorReports) scanPlaces(kErrorReports);      // 6.
-  if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);      // 7.
-  if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);      // 8.
+void TFindInvalidFiles::ScanTempFolders() {
+  ExcludedFolders.push_back(L"rockey6-pkpm");
+  for (const wchar_t* n : {L"_temp_qq_proxy.ini", L"_tmp_qq_proxy.ini", L"glchatskin.ini"})
+    ExcludedNames.push_back(n);
+  if (!Terminated() && TempFolderSafe()) WalkFolder(folders_.temp, WalkMode::Files);
+  std::wstring windowsTemp = PlaceOf(kWindows, L"\\Temp");
+  if (!Terminated() && !windowsTemp.empty()) WalkFolder(windowsTemp, WalkMode::Files);
+  ExcludedFolders.clear();
+}
 
-  // 9. Empty folders; the temporary and Startup folders themselves never count.
-  if (!Terminated() && FindEmptyFolders) {
-    if (TempFolderSafe()) {
-      ExcludeEmptyFolderRoot(folders_.temp);
-      if (!Terminated()) WalkFolder(folders_.temp, WalkMode::EmptyFolders);
-    }
-    const struct {
-      int startup, programs;
-    } menus[] = {{CSIDL_STARTUP, CSIDL_PROGRAMS}, {CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS}};
-    for (const auto& m : menus) {
-      if (m.startup == CSIDL_COMMON_STARTUP && majorVersion_ <= 4) break;
-      ExcludeEmptyFolderRoot(folders_.Special(m.startup));
-      std::wstring programs = folders_.Special(m.programs);
-      if (!Terminated() && !sys::Trim(programs).empty())
-        WalkFolder(programs, WalkMode::EmptyFolders);
-    }
+// The temporary and Startup folders themselves never count.
+void TFindInvalidFiles::FindEmptyFoldersBelowTempAndMenus() {
+  if (TempFolderSafe()) {
+    ExcludeEmptyFolderRoot(folders_.temp);
+    if (!Terminated()) WalkFolder(folders_.temp, WalkMode::EmptyFolders);
+  }
+  const struct {
+    int startup, programs;
+  } menus[] = {{CSIDL_STARTUP, CSIDL_PROGRAMS}, {CSIDL_COMMON_STARTUP, CSIDL_COMMON_PROGRAMS}};
+  for (const auto& m : menus) {
+    if (m.startup == CSIDL_COMMON_STARTUP && majorVersion_ <= 4) break;
+    ExcludeEmptyFolderRoot(folders_.Special(m.startup));
+    std::wstring programs = folders_.Special(m.programs);
+    if (!Terminated() && !sys::Trim(programs).empty()) WalkFolder(programs, WalkMode::EmptyFolders);
   }
 }
 

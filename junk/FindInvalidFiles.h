@@ -106,6 +106,9 @@ class TFindInvalidFiles : public sys::Thread {
   bool FolderExcludedExactly(const std::wstring& lowerPath) const;
   bool NameExcluded(const std::wstring& lowerName) const;
   void ExcludeEmptyFolderRoot(const std::wstring& folder);
+  void CheckRootShortcuts();
+  void ScanTempFolders();
+  void FindEmptyFoldersBelowTempAndMenus();
 
   catalogue::ResultModel& results_;
   sys::Folders folders_;

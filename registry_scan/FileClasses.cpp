@@ -1,3 +1,4 @@
+#include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/Registry.h"
@@ -5,6 +6,8 @@
 #include "sys/Views.h"
 
 namespace registry_scan {
+
+using namespace catalogue::images;
 
 using namespace detail;
 
@@ -23,7 +26,7 @@ class ClassScan {
  private:
   static std::wstring Path(const std::wstring& name) { return std::wstring(kClasses) + L"\\" + name; }
   void Report(const std::wstring& key, const std::wstring& data) {
-    detail::Report(ctx_, kMachine, key, 55, kDescription, data);
+    detail::Report(ctx_, kMachine, key, kImageActiveX, kDescription, data);
   }
   void Extension(const std::wstring& c);
   // False when the scan was stopped.

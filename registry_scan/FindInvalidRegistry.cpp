@@ -3,12 +3,15 @@
 #include <cwctype>
 #include <set>
 
+#include "catalogue/Images.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
 
 namespace registry_scan {
+
+using namespace catalogue::images;
 
 using namespace detail;
 
@@ -101,7 +104,7 @@ void ScanSharedDlls(ScanContext& ctx) {
       continue;
     }
     if (count != 0 && sys::ExistsInAnyView(name)) continue;
-    Report(ctx, kMachine, kSharedDllsKey, 41, L"冗余动态链接库", L"", name);
+    Report(ctx, kMachine, kSharedDllsKey, kImageLibrary, L"冗余动态链接库", L"", name);
     Pump(ctx);
   }
 }
@@ -122,7 +125,7 @@ void ScanInstallerFolders(ScanContext& ctx) {
         sys::Contains(lower, L"office"))
       continue;
     if (sys::ExistsInAnyView(name)) continue;
-    Report(ctx, kMachine, kInstallerFoldersKey, 11, L"无效的安装程序", L"", name);
+    Report(ctx, kMachine, kInstallerFoldersKey, kImageApplications, L"无效的安装程序", L"", name);
     Pump(ctx);
   }
 }
@@ -147,7 +150,7 @@ void ScanSoftwareKeys(ScanContext& ctx) {
         inUse.insert(name);
         continue;
       }
-      Report(ctx, kMachine, path, 4, L"无效的软件");
+      Report(ctx, kMachine, path, kImageWindows, L"无效的软件");
       Pump(ctx);
     }
   }
@@ -156,7 +159,7 @@ void ScanSoftwareKeys(ScanContext& ctx) {
     sys::RegKey k;
     if (k.OpenRead(HKEY_CURRENT_USER, software + L"\\" + name) != ERROR_SUCCESS) continue;
     if (!IsEmptyKey(k) || name == L"cnetseek" || inUse.count(name)) continue;
-    Report(ctx, kUser, software + L"\\" + name, 4, L"无效的软件");
+    Report(ctx, kUser, software + L"\\" + name, kImageWindows, L"无效的软件");
     Pump(ctx);
   }
 
@@ -170,7 +173,7 @@ void ScanSoftwareKeys(ScanContext& ctx) {
   for (const std::wstring& a : cache) {
     if (a.size() > 1 && a[0] == L'{') continue;
     if (uninstall.count(sys::LowerCase(sys::Trim(a)))) continue;
-    Report(ctx, kMachine, std::wstring(kArpCacheKey) + L"\\" + a, 4, L"无效的软件", a);
+    Report(ctx, kMachine, std::wstring(kArpCacheKey) + L"\\" + a, kImageWindows, L"无效的软件", a);
     Pump(ctx);
   }
 }

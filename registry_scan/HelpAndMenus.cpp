@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <set>
 
+#include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
@@ -11,6 +12,8 @@
 #include "sys/Views.h"
 
 namespace registry_scan {
+
+using namespace catalogue::images;
 
 using namespace detail;
 
@@ -67,7 +70,7 @@ void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath) {
     if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS)
       text = ReadTextOrEmpty(key, name);
     if (text.empty()) {
-      Report(ctx, kMachine, keyPath, 54, L"无效的帮助", L"", name);
+      Report(ctx, kMachine, keyPath, kImageHelp, L"无效的帮助", L"", name);
       Pump(ctx);
       continue;
     }
@@ -77,7 +80,7 @@ void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath) {
     const std::wstring folder = sys::WithBackslash(text);
     if (sys::ExistsInAnyView(folder + name)) continue;
     if (!windows.empty() && sys::Contains(folder, windows)) continue;
-    Report(ctx, kMachine, keyPath, 54, L"无效的帮助", folder, name);
+    Report(ctx, kMachine, keyPath, kImageHelp, L"无效的帮助", folder, name);
     Pump(ctx);
   }
 }
@@ -144,7 +147,7 @@ void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
     if (Listed(folders, t) || t.empty()) continue;
     if (FolderExists(bases, original) || FolderExists(bases, t)) continue;
     if (t[0] == L'\\') t.erase(0, 1);
-    Report(ctx, kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, 8, L"无效的菜单", t);
+    Report(ctx, kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, kImageMenu, L"无效的菜单", t);
     Pump(ctx);
   }
 }
@@ -179,7 +182,7 @@ void ScanContextMenuHandlers(ScanContext& ctx, const std::wstring& className) {
     std::wstring upper = value;
     for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
     if (upper == kNewMenuHandler) continue;
-    Report(ctx, kMachine, handlers + L"\\" + h, 8, L"无效的菜单", h);
+    Report(ctx, kMachine, handlers + L"\\" + h, kImageMenu, L"无效的菜单", h);
   }
 }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
@@ -10,6 +11,8 @@
 #include "sys/Views.h"
 
 namespace registry_scan {
+
+using namespace catalogue::images;
 
 using namespace detail;
 
@@ -132,8 +135,8 @@ void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std
 
   std::wstring product = productKey.empty() ? std::wstring() : prefix + productKey;
   if (!IsUninstallEntryValid(ctx, uninstall, display, icon, products)) {
-    Report(ctx, kMachine, productKey.empty() ? prefix + name : prefix + productKey, 11,
-           kDescription, display);
+    Report(ctx, kMachine, productKey.empty() ? prefix + name : prefix + productKey,
+           kImageApplications, kDescription, display);
     for (size_t i = products.size(); i-- > 0;) {
       if (products[i]->ProductName.empty() || products[i]->ProductName != display) continue;
       if (product.empty()) product = products[i]->ProductKey;
@@ -146,11 +149,11 @@ void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std
   if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return;
   const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product;
   if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, registration))
-    Report(ctx, kMachine, registration, 11, kDescription, display);
+    Report(ctx, kMachine, registration, kImageApplications, kDescription, display);
   for (const std::wstring& sid : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey)) {
     const std::wstring perUser = ProductsOfUser(sid) + product;
     if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, perUser))
-      Report(ctx, kMachine, perUser, 11, kDescription, display);
+      Report(ctx, kMachine, perUser, kImageApplications, kDescription, display);
   }
 }
 

@@ -7,18 +7,21 @@
 #include <unordered_set>
 #include <vector>
 
-#include "sys/Folders.h"
+#include "catalogue/Images.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
-#include "sys/Views.h"
 #include "sys/FileUtils.h"
+#include "sys/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
+#include "sys/Views.h"
 #include "sys/XmlDocument.h"
 
 namespace scan {
+
+using namespace catalogue::images;
 
 namespace {
 
@@ -32,13 +35,15 @@ void ShowProgress(ScanContext& ctx, const std::wstring& what) {
 bool Stopped(const ScanContext& ctx) { return ctx.stopped && ctx.stopped(); }
 
 // A top-level item of a file-edited application trace with its one "说明" line.
-void AddAppItem(ScanContext& ctx, const std::wstring& text, int image, const std::wstring& kind,
+void AddAppItem(ScanContext& ctx, const std::wstring& text, int image, catalogue::ResultKind kind,
                 const std::wstring& detail, const std::wstring& location,
                 const std::wstring& description) {
   ui::TreeModel* tree = &ctx.results.Tree();
   ui::TreeNode* item =
       ctx.results.AddResultNode(tree, text, nullptr, image, kind, detail, location);
-  if (item) ctx.results.AddResultNode(tree, L"说明", item, image, L"", L"", description);
+  if (item)
+    ctx.results.AddResultNode(tree, L"说明", item, image, catalogue::ResultKind::None, L"",
+                              description);
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -80,7 +85,8 @@ void ScanUltraEditIni(ScanContext& ctx, const std::wstring& ini,
     for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
       std::wstring value = file.ReadString(section, *key);
       if (value.empty()) continue;
-      AddAppItem(ctx, FileNamePart(value), 25, L"other", std::wstring(section) + L"|" + *key, ini,
+      AddAppItem(ctx, FileNamePart(value), catalogue::kImageUltraEdit,
+                 catalogue::ResultKind::IniValue, std::wstring(section) + L"|" + *key, ini,
                  L"UltraEdit编辑软件");
     }
   }
@@ -92,13 +98,15 @@ void ScanMaxthonData(ScanContext& ctx, const std::wstring& data) {
   if (sys::FileExists(last)) {
     size_t sections = sys::ProfileIni(last).Sections().size();
     if (sections > 0)
-      AddAppItem(ctx, L"LastSession.ini", 32, L"", L"", data,
-                 sys::Format(L"傲游(Maxthon)撤销的%d个记录", int(sections)));
+      AddAppItem(ctx, L"LastSession.ini", catalogue::kImageMaxthon, catalogue::ResultKind::None,
+                 L"", data, sys::Format(L"傲游(Maxthon)撤销的%d个记录", int(sections)));
   }
   if (sys::FileExists(data + L"Session.ini"))
-    AddAppItem(ctx, L"Session.ini", 32, L"", L"", data, L"傲游(Maxthon)最后关闭的的网页");
+    AddAppItem(ctx, L"Session.ini", catalogue::kImageMaxthon, catalogue::ResultKind::None, L"",
+               data, L"傲游(Maxthon)最后关闭的的网页");
   if (sys::FileExists(data + L"Dynamic.ini"))
-    AddAppItem(ctx, L"Dynamic.ini", 32, L"", L"", data, L"傲游2搜索栏及RSS历史记录");
+    AddAppItem(ctx, L"Dynamic.ini", catalogue::kImageMaxthon, catalogue::ResultKind::None, L"",
+               data, L"傲游2搜索栏及RSS历史记录");
 }
 
 }  // namespace
@@ -117,15 +125,19 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
     if (s.IsDirectory()) {
       // The executor empties a "目录" item: never one reached through a link.
       if (!includeFolders || name[0] == L'.' || s.IsReparsePoint()) continue;
-      ui::TreeNode* item = ctx.results.AddResultNode(tree, name, nullptr, 3, L"目录", L"", folder);
-      if (item) ctx.results.AddResultNode(tree, L"说明", item, 20, L"", L"", L"目录");
+      ui::TreeNode* item = ctx.results.AddResultNode(tree, name, nullptr, kImageFolder,
+                                                     catalogue::ResultKind::Folder, L"", folder);
+      if (item)
+        ctx.results.AddResultNode(tree, L"说明", item, kImageDetail, catalogue::ResultKind::None,
+                                  L"", L"目录");
       continue;
     }
     const std::wstring path = folder + L"\\" + name;
     ShowProgress(ctx, path);
     ui::TreeNode* item = nullptr;
     if (allFiles) {
-      item = ctx.results.AddResultNode(tree, name, nullptr, image, L"文件", L"", folder);
+      item = ctx.results.AddResultNode(tree, name, nullptr, image, catalogue::ResultKind::File, L"",
+                                       folder);
     } else {
       // The shell would read another shortcut under a name it rewrites.
       if (!sys::IsPlainWin32Path(path)) continue;
@@ -145,11 +157,12 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
       }
       if (!take) continue;
       int icon = ctx.results.Images().AppendFileIcon(path);
-      item = ctx.results.AddResultNode(tree, name, nullptr, icon, L"LnkFile", L"", folder);
+      item = ctx.results.AddResultNode(tree, name, nullptr, icon, catalogue::ResultKind::Shortcut,
+                                       L"", folder);
     }
     if (item && s.Size() > 0) {
       ctx.results.AddSize(s.Size());
-      ctx.results.AddResultNode(tree, L"大小", item, 20, L"", L"",
+      ctx.results.AddResultNode(tree, L"大小", item, kImageDetail, catalogue::ResultKind::None, L"",
                                 std::to_wstring(s.Size()) + L" Byte");
     }
   }
@@ -201,7 +214,8 @@ void ScanFileExts(ScanContext& ctx) {
       if (!def.empty() || !list.ValueNames().empty()) continue;
     }
     if (registered.count(sys::LowerCase(name))) continue;
-    ctx.results.AddKeyedResult(L"HKEY_CURRENT_USER", path, 7, L"文件扩展名历史记录", name, L"");
+    ctx.results.AddKeyedResult(L"HKEY_CURRENT_USER", path, kImageDefaultFile, L"文件扩展名历史记录",
+                               name, L"");
   }
 }
 
@@ -214,8 +228,8 @@ void ScanUserAssist(ScanContext& ctx, const std::wstring& key) {
     ShowProgress(ctx, name);
     std::wstring program;
     if (!UserAssistProgram(name, program)) continue;
-    ctx.results.AddKeyedResult(L"HKEY_CURRENT_USER", key, 2, L"最近打开的程序历史记录", program,
-                               name);
+    ctx.results.AddKeyedResult(L"HKEY_CURRENT_USER", key, kImageProgramsRun,
+                               L"最近打开的程序历史记录", program, name);
   }
 }
 
@@ -260,8 +274,8 @@ void ScanStorm(ScanContext& ctx) {
     count = xml.DocumentElement().LastChildNamed(L"localplayhist").ChildCount();
   }
   if (count > 0)
-    AddAppItem(ctx, L"暴风影音", 30, L"other", L"Storm", file,
-               sys::Format(L"暴风影音播放历史，共%ld条记录", count));
+    AddAppItem(ctx, L"暴风影音", catalogue::kImageStorm, catalogue::ResultKind::Configuration,
+               L"Storm", file, sys::Format(L"暴风影音播放历史，共%ld条记录", count));
 }
 
 void ScanMyIE2(ScanContext& ctx) {
@@ -281,8 +295,8 @@ void ScanMyIE2(ScanContext& ctx) {
   for (int i = 0; i < 16; ++i)
     if (!ini.ReadString(L"UndoUrl", L"Title" + std::to_wstring(i)).empty()) ++count;
   if (count > 0)
-    AddAppItem(ctx, L"MyIE2浏览器", 29, L"other", L"MyIE2", file,
-               sys::Format(L"MyIE2搜索记录及打开过的网页，共%d条记录", count));
+    AddAppItem(ctx, L"MyIE2浏览器", catalogue::kImageMyIE2, catalogue::ResultKind::Configuration,
+               L"MyIE2", file, sys::Format(L"MyIE2搜索记录及打开过的网页，共%d条记录", count));
 }
 
 void ScanKuGooFolder(ScanContext& ctx, const std::wstring& folder) {
@@ -295,7 +309,8 @@ void ScanKuGooFolder(ScanContext& ctx, const std::wstring& folder) {
     int count = sys::ProfileIni(ini).ReadInteger(L"SearchItems", L"Count", 1);
     // Count holds one more than the saved searches: 1 (or less) means none.
     if (count <= 1) continue;
-    AddAppItem(ctx, L"酷狗", 31, L"other", L"kugoo2007", ini,
+    AddAppItem(ctx, L"酷狗", catalogue::kImageKuGoo, catalogue::ResultKind::Configuration,
+               L"kugoo2007", ini,
                sys::Format(L"酷狗：用户%ls搜索记录，共有%d条记录", name.c_str(), count - 1));
   }
 }
@@ -311,7 +326,8 @@ void ScanMaxthon1(ScanContext& ctx, const std::wstring& folder) {
   if (folder.empty()) return;
   const std::wstring config = sys::WithBackslash(folder) + L"Config\\";
   if (sys::FileExists(config + L"Dynamic.ini"))
-    AddAppItem(ctx, L"Dynamic.ini", 32, L"", L"", config, L"傲游最近浏览的历史记录");
+    AddAppItem(ctx, L"Dynamic.ini", catalogue::kImageMaxthon, catalogue::ResultKind::None, L"",
+               config, L"傲游最近浏览的历史记录");
 }
 
 std::wstring ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name) {

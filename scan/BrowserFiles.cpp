@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "catalogue/Images.h"
 #include "sys/SqliteDb.h"
 #include "sys/Text.h"
 
@@ -32,7 +33,7 @@ bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring
 }
 
 ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
-                      const std::wstring& kind, const std::wstring& detail,
+                      catalogue::ResultKind kind, const std::wstring& detail,
                       const std::wstring& location) {
   return ctx.results.AddResultNode(&ctx.results.Tree(), text, nullptr, image, kind, detail,
                                    location);
@@ -40,13 +41,15 @@ ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
 
 void AddLine(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image) {
-  if (item) ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, L"", L"", value);
+  if (item)
+    ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, catalogue::ResultKind::None,
+                              L"", value);
 }
 
 std::wstring SizeText(std::int64_t size) { return std::to_wstring(size) + L" Byte"; }
 
 void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
-                  const std::wstring& table, const std::wstring& note, const wchar_t* kind,
+                  const std::wstring& table, const std::wstring& note, catalogue::ResultKind kind,
                   int image) {
   std::wstring name;
   long long rows = 0;
@@ -57,7 +60,7 @@ void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstri
 
 void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
                   std::int64_t size, const std::wstring& note, int image) {
-  ui::TreeNode* item = AddItem(ctx, file, image, L"", L"", folder);
+  ui::TreeNode* item = AddItem(ctx, file, image, catalogue::ResultKind::None, L"", folder);
   if (!item) return;
   if (size > 0) AddLine(ctx, item, L"大小", SizeText(size));
   AddLine(ctx, item, note, kOfflineAdvice);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/Images.h"
 #include "catalogue/ScanContext.h"
 
 namespace scan {
@@ -14,7 +15,7 @@ namespace browser {
 using catalogue::ScanContext;
 
 extern const wchar_t kOfflineAdvice[];  // "若未使用浏览器的脱机浏览功能，建议删除"
-const int kLineImage = 20;
+const int kLineImage = catalogue::kImageDetail;
 
 // A directory the browser walks enter: attributes exactly FILE_ATTRIBUTE_DIRECTORY, or from
 // Vista on also with FILE_ATTRIBUTE_NOT_CONTENT_INDEXED. Links never pass (their reparse
@@ -30,7 +31,7 @@ bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring
 // A table with rows becomes an item: Text the database file name, Location its folder
 // with a trailing backslash, Detail the table, and the line "说明" with the count.
 void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
-                  const std::wstring& table, const std::wstring& note, const wchar_t* kind,
+                  const std::wstring& table, const std::wstring& note, catalogue::ResultKind kind,
                   int image);
 
 // A cache or index file: Location the folder without a trailing backslash, "大小" when
@@ -40,7 +41,7 @@ void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstri
 
 // A top-level item and a detail line below it (nothing once a clean has finished).
 ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
-                      const std::wstring& kind, const std::wstring& detail,
+                      catalogue::ResultKind kind, const std::wstring& detail,
                       const std::wstring& location);
 void AddLine(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image = kLineImage);

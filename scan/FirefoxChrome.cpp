@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "catalogue/Images.h"
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
@@ -16,8 +17,8 @@ namespace {
 
 using namespace browser;
 
-const int kFirefoxImage = 34;
-const int kChromeImage = 38;
+const int kFirefoxImage = catalogue::kImageFirefoxData;
+const int kChromeImage = catalogue::kImageChrome;
 
 // One Firefox option: its database and table, the flat file older versions kept instead,
 // and the note of its items.
@@ -95,9 +96,11 @@ void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& folder,
       WalkFirefoxDatabases(ctx, path, source);
     } else if (!s.IsDirectory()) {
       if (SameName(name, source.database)) {
-        AddTableItem(ctx, folder, name, source.table, source.note, L"FireFox", kFirefoxImage);
+        AddTableItem(ctx, folder, name, source.table, source.note,
+                     catalogue::ResultKind::FirefoxDatabase, kFirefoxImage);
       } else if (SameName(name, source.flatFile)) {
-        ui::TreeNode* item = AddItem(ctx, name, kFirefoxImage, L"", L"", folder + L"\\");
+        ui::TreeNode* item =
+            AddItem(ctx, name, kFirefoxImage, catalogue::ResultKind::None, L"", folder + L"\\");
         AddLine(ctx, item, L"大小", SizeText(s.Size()));
         AddLine(ctx, item, L"说明", source.note);
       }
@@ -171,7 +174,8 @@ void CheckChromeDatabase(ScanContext& ctx, const std::wstring& folder, const wch
     if (Hidden(name)) continue;
     Status(ctx, folder + L"\\" + name);
     if (!s.IsDirectory() && SameName(name, database))
-      AddTableItem(ctx, folder, name, table, note, L"Google Chrome", kChromeImage);
+      AddTableItem(ctx, folder, name, table, note, catalogue::ResultKind::ChromeDatabase,
+                   kChromeImage);
     if (Stopped(ctx)) return;
     Pump(ctx);
   }

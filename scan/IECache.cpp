@@ -4,12 +4,15 @@
 
 #include <vector>
 
+#include "catalogue/Images.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 
 namespace scan {
+
+using namespace catalogue::images;
 
 namespace {
 
@@ -56,14 +59,16 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
   ctx.status(L"分析: " + name);
   std::int64_t size = (std::int64_t(e.dwSizeHigh) << 32) | e.dwSizeLow;
   ui::TreeModel* tree = &ctx.results.Tree();
-  ui::TreeNode* item =
-      ctx.results.AddResultNode(tree, ItemText(name), nullptr,
-                                sys::ImageIndexForExtension(name, 10), L"IECache", L"", name);
+  ui::TreeNode* item = ctx.results.AddResultNode(
+      tree, ItemText(name), nullptr,
+      catalogue::ImageForExtension(name, catalogue::kImageWebPage,
+                                   catalogue::ExtensionIcons::CacheEntries),
+      catalogue::ResultKind::IECache, L"", name);
   if (item) {
     if (size > 0)
-      ctx.results.AddResultNode(tree, L"大小", item, 20, L"", L"",
+      ctx.results.AddResultNode(tree, L"大小", item, kImageDetail, catalogue::ResultKind::None, L"",
                                 sys::Format(L"%lld", static_cast<long long>(size)) + L" Byte");
-    ctx.results.AddResultNode(tree, L"IE缓存", item, 20, L"", L"",
+    ctx.results.AddResultNode(tree, L"IE缓存", item, kImageDetail, catalogue::ResultKind::None, L"",
                               L"若未使用浏览器的脱机浏览功能，建议删除");
     ctx.results.AddSize(size);
   }
@@ -144,7 +149,7 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
   for (ui::TreeNode* n = ctx.results.Tree().FirstTopLevel(); n;) {
     ui::TreeNode* next = n->NextSibling();
     const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
-    if (r && !r->IsRegistryItem() && r->Kind == L"IECache") ctx.results.Remove(n);
+    if (r && r->Kind == catalogue::ResultKind::IECache) ctx.results.Remove(n);
     n = next;
   }
 }

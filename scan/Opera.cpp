@@ -2,6 +2,7 @@
 // trace files found below them.
 #include <vector>
 
+#include "catalogue/Images.h"
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
@@ -17,7 +18,7 @@ namespace {
 
 using namespace browser;
 
-const int kOperaImage = 36;
+const int kOperaImage = catalogue::kImageOperaData;
 
 enum WalkKind { kCache = 1, kHistory = 2, kDownloads = 3, kCookies = 4 };
 
@@ -62,14 +63,15 @@ void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& 
   if (kind == kHistory && lower == kSessionFile) {
     const std::wstring path = folder + L"\\" + name;
     if (SessionHasMoreWindows(path)) {
-      ui::TreeNode* item = AddItem(ctx, name, kOperaImage, L"other", L"OperaINI", path);
+      ui::TreeNode* item =
+          AddItem(ctx, name, kOperaImage, catalogue::ResultKind::Configuration, L"OperaINI", path);
       AddLine(ctx, item, L"说明", L"Opera 最后打开的网页地址", kOperaImage);
     }
     return;
   }
   for (const OperaFile& f : kOperaFiles) {
     if (f.kind != kind || (f.name && lower != f.name)) continue;
-    ui::TreeNode* item = AddItem(ctx, name, kOperaImage, L"", L"", folder);
+    ui::TreeNode* item = AddItem(ctx, name, kOperaImage, catalogue::ResultKind::None, L"", folder);
     AddLine(ctx, item, L"大小", SizeText(size));
     AddLine(ctx, item, f.label, f.text);
     return;

@@ -18,20 +18,7 @@ namespace scan {
 const wchar_t kScanCaption[] = L"扫描";
 const wchar_t kStopCaption[] = L"停止";
 
-namespace {
-// Catalogue rows the dispatcher knows by number.
-enum Row {
-  kBrowserGroup = 1, kIESubgroup = 2, kIECache = 3, kTypedUrls = 7,
-  kFirefoxSubgroup = 10, kFirefoxFirst = 11, kOperaSubgroup = 16, kOperaFirst = 17,
-  kChromeSubgroup = 21, kChromeFirst = 22,
-  kSystemGroup = 27, kTempFiles = 28, kLogFiles = 29, kThumbnails = 30, kErrorReports = 31,
-  kShortcuts = 32, kSystemHistoryFirst = 33, kSystemHistoryLast = 42,
-  kApplicationGroup = 44, kApplicationFirst = 45, kApplicationLast = 65, kAcrobat = 65,
-  kSymantec = 66,
-  kRegistryGroup = 67, kSharedDlls = 68, kSoftware = 69, kInstallers = 70, kUninstall = 71,
-  kHelp = 72, kMenus = 73, kClasses = 74,
-};
-}  // namespace
+using catalogue::OptionId;
 
 ScanDispatcher::ScanDispatcher(ScanState& state, catalogue::ResultModel& results,
                                const ui::TreeModel& options, const sys::Folders& folders,
@@ -58,16 +45,9 @@ catalogue::ScanContext ScanDispatcher::Context() {
 bool ScanDispatcher::Running() const { return window_.buttonCaption() == kStopCaption; }
 
 // Absent rows (a condition on the system failed) count as unchecked.
-bool ScanDispatcher::Checked(int row) const {
-  const catalogue::CatalogueRow* r = catalogue::CatalogueRowOf(row);
-  const ui::TreeNode* n = r ? catalogue::FindOption(options_, r->caption) : nullptr;
-  return n && ui::IsChecked(n->CheckState());
-}
+bool ScanDispatcher::Checked(OptionId id) const { return catalogue::OptionChecked(options_, id); }
 
-bool ScanDispatcher::On(int row) const {
-  const catalogue::CatalogueRow* r = catalogue::CatalogueRowOf(row);
-  return r && catalogue::OptionOn(catalogue::FindOption(options_, r->caption));
-}
+bool ScanDispatcher::On(OptionId id) const { return catalogue::OptionOn(options_, id); }
 
 void ScanDispatcher::Report(int stage, int count, double kilobytes) {
   if (state_.oneKey && window_.oneKeyStep) window_.oneKeyStep(stage, count, kilobytes);
@@ -114,7 +94,27 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   if (Busy() || state_.cleaning) return;
   DepthScope depth(depth_);
   abandoned_ = false;
-  // 1.-2.
+  BeginScan(oneKey);
+  // The browser group runs to its end even when stopped meanwhile.
+  if (On(OptionId::BrowserGroup)) BrowserGroup();
+  Report(1);
+  junk::TFindInvalidFiles* finder = FinderIfWanted();
+  Report(2);
+  if (On(OptionId::SystemGroup) && Running()) SystemGroup(finder);
+  if (finder) StartFinder(finder);
+  Report(3);
+  if (On(OptionId::ApplicationGroup) && Running()) ApplicationGroup();
+  Report(4);
+  if (On(OptionId::RegistryGroup) && Running()) RegistryGroup();
+  Report(5);
+  state_.scanning = false;
+  // A finder still at work makes the summary when it ends.
+  if (state_.finderRunning || abandoned_) return;
+  Summary();
+  Trim();
+}
+
+void ScanDispatcher::BeginScan(bool oneKey) {
   window_.setButtonCaption(kStopCaption);
   state_.scanning = true;
   window_.enableClean(false);
@@ -127,34 +127,22 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   state_.tempFilesRequested = false;
   window_.setStatus(0, L"");
   window_.setStatus(1, L"");
-  // 3.-4. The browser group runs to its end even when stopped meanwhile.
-  if (On(kBrowserGroup)) BrowserGroup();
-  Report(1);
-  // 5.-6.
-  junk::TFindInvalidFiles* finder = nullptr;
-  if (Running() && (On(kSystemGroup) || Checked(kSymantec) || Checked(kAcrobat)))
-    finder = PrepareFinder();
-  Report(2);
-  // 7.-9.
-  if (On(kSystemGroup) && Running()) SystemGroup(finder);
-  if (finder) {
-    if (onFinderReady) onFinderReady(*finder);
-    finder_ = finder;
-    state_.finderRunning = true;
-    finder->Resume();
-    if (window_.buttonCaption() == kScanCaption) finder->Terminate();
-  }
-  Report(3);
-  // 10.-13.
-  if (On(kApplicationGroup) && Running()) ApplicationGroup();
-  Report(4);
-  if (On(kRegistryGroup) && Running()) RegistryGroup();
-  Report(5);
-  state_.scanning = false;
-  // 14. A finder still at work makes the summary when it ends.
-  if (state_.finderRunning || abandoned_) return;
-  Summary();
-  Trim();
+}
+
+junk::TFindInvalidFiles* ScanDispatcher::FinderIfWanted() {
+  if (!Running()) return nullptr;
+  if (!On(OptionId::SystemGroup) && !Checked(OptionId::SymantecAntiVirus) &&
+      !Checked(OptionId::AcrobatReader))
+    return nullptr;
+  return PrepareFinder();
+}
+
+void ScanDispatcher::StartFinder(junk::TFindInvalidFiles* finder) {
+  if (onFinderReady) onFinderReady(*finder);
+  finder_ = finder;
+  state_.finderRunning = true;
+  finder->Resume();
+  if (window_.buttonCaption() == kScanCaption) finder->Terminate();
 }
 
 bool ScanDispatcher::BrowserMayBeScanned(const wchar_t* process, const wchar_t* message) {
@@ -166,36 +154,39 @@ bool ScanDispatcher::BrowserMayBeScanned(const wchar_t* process, const wchar_t* 
 
 void ScanDispatcher::BrowserGroup() {
   catalogue::ScanContext ctx = Context();
-  if (On(kIESubgroup)) {
-    if (Checked(kIECache)) {
+  if (On(OptionId::IESubgroup)) {
+    if (Checked(OptionId::IECache)) {
       int radio = catalogue::CheckedIEMode(options_);
       state_.ieCleanMode = radio == 0 ? 0 : radio == 1 ? 1 : 2;
       ScanIECache(ctx, state_.ieCleanMode, false);
     }
-    if (Checked(kTypedUrls)) ScanHistorySource(ctx, kTypedUrls);
+    if (Checked(OptionId::IETypedUrls)) ScanHistorySource(ctx, OptionId::IETypedUrls);
   }
-  if (On(kFirefoxSubgroup) &&
+  if (On(OptionId::FirefoxSubgroup) &&
       BrowserMayBeScanned(L"firefox.exe",
                           L"说明：Firefox浏览器正在运行中，无法进行Firefox相关的清理，"
                           L"请关闭Firefox后点击“确定”。")) {
-    bool f[5];
-    for (int i = 0; i < 5; ++i) f[i] = Checked(kFirefoxFirst + i);
+    const bool f[] = {Checked(OptionId::FirefoxHistory), Checked(OptionId::FirefoxDownloads),
+                      Checked(OptionId::FirefoxFormHistory), Checked(OptionId::FirefoxCache),
+                      Checked(OptionId::FirefoxCookies)};
     window_.processMessages();
     // A 64-bit Firefox registers in the registry view a 32-bit program does not see.
     if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox"))
       ScanFirefox(ctx, f[0], f[1], f[2], f[3], f[4]);
   }
-  if (On(kOperaSubgroup)) {
-    bool f[4];
-    for (int i = 0; i < 4; ++i) f[i] = Checked(kOperaFirst + i);
+  if (On(OptionId::OperaSubgroup)) {
+    const bool f[] = {Checked(OptionId::OperaCache), Checked(OptionId::OperaHistory),
+                      Checked(OptionId::OperaDownloads), Checked(OptionId::OperaCookies)};
     window_.processMessages();
     ScanOpera(ctx, f[0], f[1], f[2], f[3]);
   }
-  if (On(kChromeSubgroup) &&
-      BrowserMayBeScanned(L"chrome.exe",
-                          L"Chrome浏览器正在运行中，无法进行相关的清理，请关闭Chrome后点击“确定”。")) {
-    bool f[5];
-    for (int i = 0; i < 5; ++i) f[i] = Checked(kChromeFirst + i);
+  if (On(OptionId::ChromeSubgroup) &&
+      BrowserMayBeScanned(
+          L"chrome.exe",
+          L"Chrome浏览器正在运行中，无法进行相关的清理，请关闭Chrome后点击“确定”。")) {
+    const bool f[] = {Checked(OptionId::ChromeHistory), Checked(OptionId::ChromeDownloads),
+                      Checked(OptionId::ChromeCache), Checked(OptionId::ChromeCookies),
+                      Checked(OptionId::ChromePasswords)};
     window_.processMessages();
     ScanChrome(ctx, f[0], f[1], f[2], f[3], f[4]);
   }
@@ -218,8 +209,8 @@ junk::TFindInvalidFiles* ScanDispatcher::PrepareFinder() {
   exclude(folders_.Special(CSIDL_INTERNET_CACHE));
   exclude(folders_.Special(CSIDL_COOKIES));
   exclude(folders_.temp);
-  finder->CleanSymantecLogs = Checked(kSymantec);
-  finder->CleanAcrobatCache = Checked(kAcrobat);
+  finder->CleanSymantecLogs = Checked(OptionId::SymantecAntiVirus);
+  finder->CleanAcrobatCache = Checked(OptionId::AcrobatReader);
   finder->FindEmptyFolders = true;
   finder->SkipLockedFiles = true;
   finder->IncludeReadOnly = true;
@@ -231,16 +222,16 @@ junk::TFindInvalidFiles* ScanDispatcher::PrepareFinder() {
 
 void ScanDispatcher::SystemGroup(junk::TFindInvalidFiles* finder) {
   catalogue::ScanContext ctx = Context();
-  auto wanted = [this](int row) { return Checked(row) && Running(); };
-  if (wanted(kTempFiles)) {
+  auto wanted = [this](OptionId id) { return Checked(id) && Running(); };
+  if (wanted(OptionId::TempFiles)) {
     if (finder) finder->CleanTempFiles = true;
     state_.tempFilesRequested = true;
-    ScanHistorySource(ctx, kTempFiles);
+    ScanHistorySource(ctx, OptionId::TempFiles);
   }
-  if (wanted(kLogFiles) && finder) finder->CleanLogFiles = true;
-  if (wanted(kThumbnails) && finder) finder->CleanThumbnailCache = true;
-  if (wanted(kErrorReports) && finder) finder->CleanErrorReports = true;
-  if (wanted(kShortcuts) && finder) {
+  if (wanted(OptionId::LogFiles) && finder) finder->CleanLogFiles = true;
+  if (wanted(OptionId::ThumbnailCache) && finder) finder->CleanThumbnailCache = true;
+  if (wanted(OptionId::ErrorReports) && finder) finder->CleanErrorReports = true;
+  if (wanted(OptionId::InvalidShortcuts) && finder) {
     std::wstring programs = folders_.Special(CSIDL_COMMON_PROGRAMS);
     finder->RootFolders.reset(new std::vector<std::wstring>{programs});
     std::vector<std::wstring> below;
@@ -251,30 +242,30 @@ void ScanDispatcher::SystemGroup(junk::TFindInvalidFiles* finder) {
     }
     finder->CheckShortcuts = true;
   }
-  for (int row = kSystemHistoryFirst; row <= kSystemHistoryLast; ++row)
-    if (wanted(row)) ScanHistorySource(ctx, row);
+  for (OptionId id : catalogue::OptionsFromTo(OptionId::RunHistory, OptionId::EventLogs))
+    if (wanted(id)) ScanHistorySource(ctx, id);
 }
 
 void ScanDispatcher::ApplicationGroup() {
   catalogue::ScanContext ctx = Context();
-  for (int row = kApplicationFirst; row <= kApplicationLast; ++row)
-    if (Checked(row) && Running()) ScanHistorySource(ctx, row);
+  for (OptionId id : catalogue::OptionsFromTo(OptionId::Paint, OptionId::AcrobatReader))
+    if (Checked(id) && Running()) ScanHistorySource(ctx, id);
 }
 
 void ScanDispatcher::RegistryGroup() {
   catalogue::ScanContext ctx = Context();
-  auto wanted = [this](int row) { return Checked(row) && Running(); };
-  if (wanted(kSharedDlls)) registry_scan::ScanSharedDlls(ctx);
-  if (wanted(kSoftware)) registry_scan::ScanSoftwareKeys(ctx);
-  if (wanted(kInstallers)) registry_scan::ScanInstallerFolders(ctx);
-  if (wanted(kUninstall)) registry_scan::ScanUninstallEntries(ctx);
-  if (wanted(kHelp)) registry_scan::ScanHelpFiles(ctx);
-  if (wanted(kMenus)) {
+  auto wanted = [this](OptionId id) { return Checked(id) && Running(); };
+  if (wanted(OptionId::SharedDlls)) registry_scan::ScanSharedDlls(ctx);
+  if (wanted(OptionId::InvalidSoftware)) registry_scan::ScanSoftwareKeys(ctx);
+  if (wanted(OptionId::InvalidInstallers)) registry_scan::ScanInstallerFolders(ctx);
+  if (wanted(OptionId::InvalidUninstallers)) registry_scan::ScanUninstallEntries(ctx);
+  if (wanted(OptionId::InvalidHelp)) registry_scan::ScanHelpFiles(ctx);
+  if (wanted(OptionId::InvalidMenus)) {
     registry_scan::ScanStartMenuOrder(ctx);
     for (const wchar_t* cls : {L"*", L"Directory", L"Folder", L"Drive"})
       if (Running()) registry_scan::ScanContextMenuHandlers(ctx, cls);
   }
-  if (wanted(kClasses)) registry_scan::ScanFileClasses(ctx);
+  if (wanted(OptionId::ActiveXAndClasses)) registry_scan::ScanFileClasses(ctx);
 }
 
 void ScanDispatcher::FinderTerminated(junk::TFindInvalidFiles* sender) {

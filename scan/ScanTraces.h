@@ -13,6 +13,9 @@
 #include "sys/TarnGetOSInfo.h"
 #include "ui/TreeModel.h"
 
+namespace catalogue {
+enum class OptionId;
+}
 namespace junk {
 class TFindInvalidFiles;
 }
@@ -80,8 +83,11 @@ class ScanDispatcher {
   void WaitForFinder();
   void Report(int stage, int count = 0, double kilobytes = 0);
   bool Running() const;
-  bool Checked(int row) const;
-  bool On(int row) const;
+  bool Checked(catalogue::OptionId id) const;
+  bool On(catalogue::OptionId id) const;
+  void BeginScan(bool oneKey);
+  junk::TFindInvalidFiles* FinderIfWanted();
+  void StartFinder(junk::TFindInvalidFiles* finder);
   bool BrowserMayBeScanned(const wchar_t* process, const wchar_t* message);
   void BrowserGroup();
   junk::TFindInvalidFiles* PrepareFinder();

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "catalogue/Images.h"
+#include "catalogue/TraceOption.h"
 #include "scan/ApplicationTraces.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -16,10 +18,12 @@
 
 namespace scan {
 
+using namespace catalogue::images;
+
 namespace {
 
 const wchar_t kHkcu[] = L"HKEY_CURRENT_USER";
-const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
+using catalogue::kDefaultValueMarker;
 const wchar_t kRecentDocs[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs";
 const wchar_t kOpenSaveMru[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\OpenSaveMRU";
@@ -32,7 +36,8 @@ std::wstring FolderPart(const std::wstring& fileName) {
 
 ui::TreeNode* AddRow(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label, int image,
                      const std::wstring& value) {
-  return ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, L"", L"", value);
+  return ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image,
+                                   catalogue::ResultKind::None, L"", value);
 }
 
 // Binary values whose data is never read: the value itself is the item.
@@ -57,7 +62,8 @@ void ScanTrayIcons(ScanContext& ctx) {
           ? L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\TrayNotify"
           : L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\"
             L"TrayNotify";
-  AddPresentValues(ctx, key, {L"IconStreams", L"PastIconsStream"}, 8, L"通知区域图标历史记录");
+  AddPresentValues(ctx, key, {L"IconStreams", L"PastIconsStream"}, kImageMenu,
+                   L"通知区域图标历史记录");
 }
 
 void ScanEventLogs(ScanContext& ctx) {
@@ -70,29 +76,30 @@ void ScanEventLogs(ScanContext& ctx) {
     const int count = logs.RecordCountOf(name);
     // A log that holds next to nothing is not worth a finding.
     if (count <= 2) continue;
-    ui::TreeNode* item = results.AddResultNode(&results.Tree(), display, nullptr, 27, L"EventLog",
-                                               name, sys::Format(L"共有%d条日志记录", count));
+    ui::TreeNode* item = results.AddResultNode(&results.Tree(), display, nullptr, kImageEventLog,
+                                               catalogue::ResultKind::EventLog, name,
+                                               sys::Format(L"共有%d条日志记录", count));
     if (!item) continue;
     const std::int64_t size = logs.FileSizeOf(name);
     if (size > 0) {
       results.AddSize(size);
-      AddRow(ctx, item, L"大小", 20, std::to_wstring(size) + L" Byte");
+      AddRow(ctx, item, L"大小", kImageDetail, std::to_wstring(size) + L" Byte");
     }
-    AddRow(ctx, item, L"日志名", 20, name);
-    AddRow(ctx, item, L"说明", 27, L"Windows系统记录的日志信息");
+    AddRow(ctx, item, L"日志名", kImageDetail, name);
+    AddRow(ctx, item, L"说明", kImageEventLog, L"Windows系统记录的日志信息");
   }
 }
 
 void ScanRealPlayerClips(ScanContext& ctx) {
   ScanMarkedSubKeys(ctx, HKEY_CURRENT_USER, L"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences",
-                    22, L"RealPlayer播放器", L"MostRecentClips");
+                    kImageRealPlayer, L"RealPlayer播放器", L"MostRecentClips");
 }
 
 void ScanWordSettings(ScanContext& ctx) {
   for (const wchar_t* version : {L"9.0", L"10.0", L"11.0", L"12.0"})
     AddPresentValues(ctx,
                      std::wstring(L"Software\\Microsoft\\Office\\") + version + L"\\Word\\Data",
-                     {L"Settings"}, 21, L"Microsoft Word");
+                     {L"Settings"}, kImageWord, L"Microsoft Word");
 }
 
 void ScanFlashSharedObjects(ScanContext& ctx) {
@@ -102,7 +109,7 @@ void ScanFlashSharedObjects(ScanContext& ctx) {
   sys::ListSubfolders(appData + L"\\Macromedia\\Flash Player\\#SharedObjects", folders);
   for (const std::wstring& folder : folders) {
     if (ctx.stopped()) break;
-    ListFolderTraces(ctx, folder, L"*.*", 53, true);
+    ListFolderTraces(ctx, folder, L"*.*", kImageFlash, true);
   }
 }
 
@@ -122,9 +129,10 @@ void ScanKMPlayer(ScanContext& ctx) {
   const std::wstring folder = FolderPart(
       ReadRegString(HKEY_CURRENT_USER, L"Software\\KMPlayer\\KMP2.0\\OptionArea", L"InstallPath"));
   if (folder.empty() || !sys::FileExists(folder + L"plugins\\ml\\recent.dat")) return;
-  ui::TreeNode* item = ctx.results.AddResultNode(&ctx.results.Tree(), L"recent.dat", nullptr, 33,
-                                                 L"", L"", folder + L"plugins\\ml");
-  if (item) AddRow(ctx, item, L"说明", 33, L"KMPlayer播放器");
+  ui::TreeNode* item =
+      ctx.results.AddResultNode(&ctx.results.Tree(), L"recent.dat", nullptr, kImageKMPlayer,
+                                catalogue::ResultKind::None, L"", folder + L"plugins\\ml");
+  if (item) AddRow(ctx, item, L"说明", kImageKMPlayer, L"KMPlayer播放器");
 }
 
 void ScanAcrobatRecentFiles(ScanContext& ctx) {
@@ -134,8 +142,8 @@ void ScanAcrobatRecentFiles(ScanContext& ctx) {
     const std::wstring list = base + L"\\" + version + L"\\AVGeneral\\cRecentFiles";
     for (const std::wstring& file : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, list))
       if (!file.empty())
-        ctx.results.AddKeyedResult(kHkcu, list + L"\\" + file, 50, L"Acrobat Reader阅读器", L"",
-                                   L"");
+        ctx.results.AddKeyedResult(kHkcu, list + L"\\" + file, kImageAcrobat,
+                                   L"Acrobat Reader阅读器", L"", L"");
   }
 }
 
@@ -184,114 +192,129 @@ void ScanRegistryMru(ScanContext& ctx, HKEY root, const std::wstring& path, int 
 }
 
 const std::vector<HistorySource>& HistorySources() {
+  using I = catalogue::OptionId;
   static const std::vector<HistorySource> sources = {
-      {7,
+      {I::IETypedUrls,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs",
-       {Mru(L"Software\\Microsoft\\Internet Explorer\\TypedURLs", 9)}},
-      {28,
+       {Mru(L"Software\\Microsoft\\Internet Explorer\\TypedURLs", kImageInternetExplorer)}},
+      {I::TempFiles,
        nullptr,
-       {Folder(CSIDL_LOCAL_APPDATA, L"\\Microsoft\\Terminal Server Client\\Cache", L"*.*", 7)}},
-      {33,
+       {Folder(CSIDL_LOCAL_APPDATA, L"\\Microsoft\\Terminal Server Client\\Cache", L"*.*",
+               kImageDefaultFile)}},
+      {I::RunHistory,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU",
-       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU", 1)}},
-      {34,
+       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU", kImageRunBox)}},
+      {I::RecentPrograms,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\"
        L"LastVisitedMRU",
        {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\LastVisitedMRU",
-            2)}},
-      {35,
+            kImageProgramsRun)}},
+      {I::OpenSaveHistory,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32\\"
        L"OpenSaveMRU",
-       {Mru(kOpenSaveMru, 3)}},
-      {36,
+       {Mru(kOpenSaveMru, kImageFolder)}},
+      {I::WindowPositions,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StreamMRU",
-       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StreamMRU", 4)}},
-      {37,
+       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StreamMRU", kImageWindows)}},
+      {I::ComputerSearch,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
        L"FindComputerMRU",
-       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindComputerMRU", 5)}},
-      {38,
+       {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FindComputerMRU",
+            kImageFindComputer)}},
+      {I::RecentDocuments,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs",
-       {Mru(kRecentDocs, 6), Folder(CSIDL_PROFILE, L"\\Recent", L"*", 7),
-        Folder(CSIDL_RECENT, L"", L"*", 7)}},
-      {39, nullptr, {Code(ScanFileExts)}},
-      {40, nullptr, {Code(ScanUserAssistKeys)}},
-      {41, nullptr, {Code(ScanTrayIcons)}},
-      {42, nullptr, {Code(ScanEventLogs)}},
-      {45,
+       {Mru(kRecentDocs, kImageTextFile),
+        Folder(CSIDL_PROFILE, L"\\Recent", L"*", kImageDefaultFile),
+        Folder(CSIDL_RECENT, L"", L"*", kImageDefaultFile)}},
+      {I::ExtensionHistory, nullptr, {Code(ScanFileExts)}},
+      {I::RecentlyOpenedPrograms, nullptr, {Code(ScanUserAssistKeys)}},
+      {I::TrayIcons, nullptr, {Code(ScanTrayIcons)}},
+      {I::EventLogs, nullptr, {Code(ScanEventLogs)}},
+      {I::Paint,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\"
        L"Recent File List",
        {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List",
-            12)}},
-      {46,
+            kImagePaint)}},
+      {I::WordPad,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Wordpad\\"
        L"Recent File List",
        {Mru(L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Wordpad\\Recent File List",
-            13)}},
-      {47,
+            kImageWordPad)}},
+      {I::Defender,
        nullptr,
        {Folder(CSIDL_COMMON_APPDATA,
-               L"\\Microsoft\\Windows Defender\\Scans\\History\\Results\\Resource", L"*.*", 52)}},
-      {48, nullptr, {Code(ScanUltraEditProgram), Code(ScanUltraEditProfile)}},
-      {49,
+               L"\\Microsoft\\Windows Defender\\Scans\\History\\Results\\Resource", L"*.*",
+               kImageDefender)}},
+      {I::UltraEdit, nullptr, {Code(ScanUltraEditProgram), Code(ScanUltraEditProfile)}},
+      {I::EditPlus,
        L"HKEY_CURRENT_USER\\Software\\ES-Computing\\EditPlus 2\\Recent File List",
-       {Mru(L"Software\\ES-Computing\\EditPlus 2\\Recent File List", 24)}},
-      {50,
+       {Mru(L"Software\\ES-Computing\\EditPlus 2\\Recent File List", kImageEditPlus)}},
+      {I::MediaPlayer,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList",
-       {Mru(L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList", 14)}},
-      {51,
+       {Mru(L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList", kImageMediaPlayer)}},
+      {I::RealPlayer,
        L"HKEY_CURRENT_USER\\Software\\RealNetworks\\RealPlayer",
-       {Code(ScanRealPlayerClips), Folder(CSIDL_APPDATA, L"\\Real\\RealPlayer\\History", L"*", 7)}},
-      {52,
+       {Code(ScanRealPlayerClips),
+        Folder(CSIDL_APPDATA, L"\\Real\\RealPlayer\\History", L"*", kImageDefaultFile)}},
+      {I::Storm,
        L"HKEY_CURRENT_USER\\Software\\Gabest\\Media Player Classic\\Recent File List",
-       {Mru(L"Software\\Gabest\\Media Player Classic\\Recent File List", 23), Code(ScanStorm)}},
-      {53, nullptr, {Folder(CSIDL_APPDATA, L"\\Microsoft\\Office\\Recent", L"*.*", 7)}},
-      {54,
+       {Mru(L"Software\\Gabest\\Media Player Classic\\Recent File List", kImageVideoList),
+        Code(ScanStorm)}},
+      {I::Office,
+       nullptr,
+       {Folder(CSIDL_APPDATA, L"\\Microsoft\\Office\\Recent", L"*.*", kImageDefaultFile)}},
+      {I::Word,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\...\\Word",
-       {Code(ScanWordSettings), Mru(L"Software\\Microsoft\\Office\\12.0\\Word\\File MRU", 21)}},
-      {55,
+       {Code(ScanWordSettings),
+        Mru(L"Software\\Microsoft\\Office\\12.0\\Word\\File MRU", kImageWord)}},
+      {I::FrontPage,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\FrontPage\\",
-       {Mru(L"Software\\Microsoft\\FrontPage\\Editor\\Insert Hyperlink\\Recently Used URLs", 15),
-        Mru(L"Software\\Microsoft\\FrontPage\\Editor\\Insert Image\\Recently Used URLs", 15),
-        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent File List", 15),
-        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent Page List", 15),
-        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent Web List", 15)}},
-      {56,
+       {Mru(L"Software\\Microsoft\\FrontPage\\Editor\\Insert Hyperlink\\Recently Used URLs",
+            kImageFrontPage),
+        Mru(L"Software\\Microsoft\\FrontPage\\Editor\\Insert Image\\Recently Used URLs",
+            kImageFrontPage),
+        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent File List",
+            kImageFrontPage),
+        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent Page List",
+            kImageFrontPage),
+        Mru(L"Software\\Microsoft\\FrontPage\\Explorer\\FrontPage Explorer\\Recent Web List",
+            kImageFrontPage)}},
+      {I::PowerPoint,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\...\\PowerPoint",
-       {Mru(L"Software\\Microsoft\\Office\\10.0\\PowerPoint\\Recent File List", 16),
-        Mru(L"Software\\Microsoft\\Office\\11.0\\PowerPoint\\Recent File List", 16),
-        Mru(L"Software\\Microsoft\\Office\\12.0\\PowerPoint\\File MRU", 16)}},
-      {57,
+       {Mru(L"Software\\Microsoft\\Office\\10.0\\PowerPoint\\Recent File List", kImagePowerPoint),
+        Mru(L"Software\\Microsoft\\Office\\11.0\\PowerPoint\\Recent File List", kImagePowerPoint),
+        Mru(L"Software\\Microsoft\\Office\\12.0\\PowerPoint\\File MRU", kImagePowerPoint)}},
+      {I::Excel,
        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\...\\Excel",
-       {Mru(L"Software\\Microsoft\\Office\\10.0\\Excel\\Recent File List", 17),
-        Mru(L"Software\\Microsoft\\Office\\11.0\\Excel\\Recent Files", 17),
-        Mru(L"Software\\Microsoft\\Office\\12.0\\Excel\\File MRU", 17)}},
-      {58,
+       {Mru(L"Software\\Microsoft\\Office\\10.0\\Excel\\Recent File List", kImageExcel),
+        Mru(L"Software\\Microsoft\\Office\\11.0\\Excel\\Recent Files", kImageExcel),
+        Mru(L"Software\\Microsoft\\Office\\12.0\\Excel\\File MRU", kImageExcel)}},
+      {I::FlashPlayer,
        nullptr,
        {Code(ScanFlashSharedObjects),
         Folder(CSIDL_APPDATA,
-               L"\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys", L"*.*", 53,
-               true)}},
-      {59,
+               L"\\Macromedia\\Flash Player\\macromedia.com\\support\\flashplayer\\sys", L"*.*",
+               kImageFlash, true)}},
+      {I::WinZip,
        L"HKEY_CURRENT_USER\\Software\\Nico Mak Computing\\WinZip\\filemenu",
-       {Mru(L"Software\\Nico Mak Computing\\WinZip\\filemenu", 26)}},
-      {60,
+       {Mru(L"Software\\Nico Mak Computing\\WinZip\\filemenu", kImageZip)}},
+      {I::WinRAR,
        L"HKEY_CURRENT_USER\\Software\\WinRAR",
-       {Mru(L"Software\\WinRAR\\ArcHistory", 18),
-        Mru(L"Software\\WinRAR\\DialogEditHistory\\ArcName", 18),
-        Mru(L"Software\\WinRAR\\DialogEditHistory\\ExtrPath", 18)}},
-      {61, L"MyIE2", {Code(ScanMyIE2)}},
-      {62, L"酷狗", {Code(ScanKuGoo)}},
-      {63, L"傲游(Maxthon)浏览器", {Code(ScanMaxthon)}},
-      {64, L"KMPlayer播放器", {Code(ScanKMPlayer)}},
-      {65, L"Acrobat Reader阅读器", {Code(ScanAcrobatRecentFiles)}},
+       {Mru(L"Software\\WinRAR\\ArcHistory", kImageArchive),
+        Mru(L"Software\\WinRAR\\DialogEditHistory\\ArcName", kImageArchive),
+        Mru(L"Software\\WinRAR\\DialogEditHistory\\ExtrPath", kImageArchive)}},
+      {I::MyIE2, L"MyIE2", {Code(ScanMyIE2)}},
+      {I::KuGoo, L"酷狗", {Code(ScanKuGoo)}},
+      {I::Maxthon, L"傲游(Maxthon)浏览器", {Code(ScanMaxthon)}},
+      {I::KMPlayer, L"KMPlayer播放器", {Code(ScanKMPlayer)}},
+      {I::AcrobatReader, L"Acrobat Reader阅读器", {Code(ScanAcrobatRecentFiles)}},
   };
   return sources;
 }
 
-void ScanHistorySource(ScanContext& ctx, int row) {
+void ScanHistorySource(ScanContext& ctx, catalogue::OptionId option) {
   for (const HistorySource& source : HistorySources()) {
-    if (source.row != row) continue;
+    if (source.option != option) continue;
     if (source.status) {
       ctx.status(std::wstring(L"分析: ") + source.status);
       ctx.processMessages();

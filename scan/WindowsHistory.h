@@ -8,6 +8,10 @@
 
 #include "catalogue/ScanContext.h"
 
+namespace catalogue {
+enum class OptionId;
+}
+
 namespace scan {
 
 using catalogue::ScanContext;
@@ -16,11 +20,12 @@ using catalogue::ScanContext;
 // OpenSaveMRU only.
 void ScanRegistryMru(ScanContext& ctx, HKEY root, const std::wstring& path, int image);
 
-// Runs the history source of one catalogue row (system group: "临时文件" (its folder part)
-// and rows 33-42; application group: rows 45-65; browser group: row 7). The caller has
-// checked that the option exists, is checked and that the scan still runs. Rows without a
-// source here do nothing.
-void ScanHistorySource(ScanContext& ctx, int row);
+// Runs the history source of one option (system group: "临时文件" (its folder part) and
+// the history options from "运行(开始菜单中)" to "Windows系统日志"; application group: from
+// "Windows画图" to "Acrobat Reader阅读器"; browser group: the typed addresses). The caller has
+// checked that the option exists, is checked and that the scan still runs. Options without
+// a source here do nothing.
+void ScanHistorySource(ScanContext& ctx, catalogue::OptionId option);
 
 // One step of a history source, run in table order.
 struct HistoryStep {
@@ -36,12 +41,12 @@ struct HistoryStep {
 };
 
 struct HistorySource {
-  int row;                // catalogue row of the option
+  catalogue::OptionId option;
   const wchar_t* status;  // shown after "分析: " before the steps; null for none
   std::vector<HistoryStep> steps;
 };
 
-// Every history source, by catalogue row.
+// Every history source, by option.
 const std::vector<HistorySource>& HistorySources();
 
 // Where KuGoo keeps its users' settings: next to the program named by "AppFileName", or

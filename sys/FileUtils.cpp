@@ -189,29 +189,6 @@ std::wstring ExtensionOf(const std::wstring& name) {
   return LowerCase(name.substr(dot));
 }
 
-int ImageIndexForExtension(const std::wstring& name, int def) {
-  struct Row {
-    int image;
-    const wchar_t* exts[13];
-  };
-  static const Row kTable[] = {
-      {6, {L".txt", L".log"}},
-      {40, {L".jpg", L".jpeg", L".bmp", L".gif", L".icl", L".ico", L".pic", L".pcx", L".png",
-            L".psd", L".emf", L".raw"}},
-      {44, {L".js", L".jse"}},
-      {45, {L".css", L".ini", L".inf"}},
-      {18, {L".rar", L".cab", L".7z", L".gz", L".iso"}},
-      {26, {L".zip"}},
-      {54, {L".hlp", L".chm"}},
-  };
-  std::wstring ext = ExtensionOf(name);
-  if (ext.empty()) return def;
-  for (const Row& row : kTable)
-    for (const wchar_t* e : row.exts)
-      if (e && ext == e) return row.image;
-  return def;
-}
-
 StartupFont& AppStartupFont() {
   static StartupFont font;
   return font;

@@ -53,9 +53,6 @@ bool HasSubfolders(const std::wstring& folder);
 // Expands 8.3 short names; empty on failure.
 std::wstring GetLongPath(const std::wstring& path);
 
-// Result image for a file name by its extension (the IE cache list's table).
-int ImageIndexForExtension(const std::wstring& name, int def);
-
 // The lower-cased extension including its dot, empty when none.
 std::wstring ExtensionOf(const std::wstring& name);
 

@@ -36,8 +36,8 @@ class SafeCleanTest : public testsupport::FormTest {
     for (int i = 0; i < count; ++i) {
       std::wstring name = L"f" + std::to_wstring(i) + L".tmp";
       sandbox.file(L"Temp\\many\\" + name, "x");
-      form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7, L"文件", L"",
-                                  sandbox / L"Temp\\many");
+      form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7,
+                                  catalogue::ResultKind::File, L"", sandbox / L"Temp\\many");
     }
   }
   // Everyone may read the key, nobody may write it; false when the registry ignores it.

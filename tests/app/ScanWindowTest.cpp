@@ -93,8 +93,8 @@ TEST_F(ScanWindowTest, ClosingDuringACleanEndsItAfterTheCurrentItem) {
   std::wstring first = sandbox.file(L"Temp\\one.tmp");
   std::wstring second = sandbox.file(L"Temp\\two.tmp");
   for (const wchar_t* name : {L"one.tmp", L"two.tmp"})
-    form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7, L"文件", L"",
-                                sandbox / L"Temp");
+    form->results.AddResultNode(&form->results.Tree(), name, nullptr, 7,
+                                catalogue::ResultKind::File, L"", sandbox / L"Temp");
   okCancelAnswer = IDOK;  // yes, clean
   PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
   Click(app::idButtonDelAllTrace, L"ButtonDelAllTrace");

@@ -58,7 +58,7 @@ TEST(ResultModelTest, KeyedResultsGetTheirDetailRows) {
     EXPECT_EQ(c.root, r->Text);
     EXPECT_EQ(c.key, r->Location);
     EXPECT_EQ(c.name, r->Detail);
-    EXPECT_EQ(c.data, r->Kind);
+    EXPECT_EQ(c.data, r->ValueData);
     EXPECT_EQ(33, r->ImageIndex);
     EXPECT_TRUE(r->IsRegistryItem());
     std::vector<Row> rows = DetailRows(item);
@@ -83,9 +83,10 @@ TEST(ResultModelTest, TopLevelItemsAreCheckedFocusedAndCounted) {
   ResultModel model;
   std::vector<std::wstring> reports;
   model.OnCountText = [&](const std::wstring& t) { reports.push_back(t); };
-  ui::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7, L"", L"",
-                                        L"C:\\Temp");
-  ui::TreeNode* size = model.AddResultNode(&model.Tree(), L"大小", a, 7, L"", L"", L"5 Byte");
+  ui::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7,
+                                        catalogue::ResultKind::None, L"", L"C:\\Temp");
+  ui::TreeNode* size = model.AddResultNode(&model.Tree(), L"大小", a, 7,
+                                           catalogue::ResultKind::None, L"", L"5 Byte");
   ui::TreeNode* b = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"x", L"n");
   EXPECT_EQ(2, model.ItemCount());
   EXPECT_EQ(b, model.Tree().Focused());
@@ -98,17 +99,44 @@ TEST(ResultModelTest, TopLevelItemsAreCheckedFocusedAndCounted) {
   EXPECT_EQ(L" 已扫描到: 1个清理项", reports[1]);
   EXPECT_EQ(L" 已扫描到: 2个清理项", reports.back());
   // Without a tree nothing is added.
-  EXPECT_EQ(nullptr, model.AddResultNode(nullptr, L"x", nullptr, 1, L"", L"", L""));
+  EXPECT_EQ(nullptr,
+            model.AddResultNode(nullptr, L"x", nullptr, 1, catalogue::ResultKind::None, L"", L""));
   model.Clear();
   EXPECT_EQ(0, model.ItemCount());
   EXPECT_EQ(L" 已扫描到: 0个清理项", reports.back());
 }
 
+// The kind is the item's own; its text is what listings have always shown.
+TEST(ResultModelTest, KindsKeepTheirTextAndACopiedItemKeepsEverything) {
+  using K = catalogue::ResultKind;
+  struct Case {
+    K kind;
+    const wchar_t* text;
+  } cases[] = {{K::None, L""},           {K::File, L"文件"},
+               {K::Folder, L"目录"},     {K::Shortcut, L"LnkFile"},
+               {K::IECache, L"IECache"}, {K::ChromeDatabase, L"Google Chrome"},
+               {K::IniValue, L"other"},  {K::Configuration, L"other"}};
+  for (const Case& c : cases) EXPECT_EQ(std::wstring(c.text), catalogue::KindText(c.kind));
+  ResultModel model;
+  ui::TreeNode* key = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"data", L"n");
+  ui::TreeNode* copy = model.AddResultItem(&model.Tree(), nullptr, *key->DataAs<ResultItem>());
+  ASSERT_NE(nullptr, copy);
+  const ResultItem* r = copy->DataAs<ResultItem>();
+  EXPECT_TRUE(r->IsRegistryItem());
+  EXPECT_EQ(L"data", r->ValueData);
+  EXPECT_EQ(L"n", r->Detail);
+  // A file whose name reads like a registry root is still a file.
+  ui::TreeNode* file = model.AddResultNode(&model.Tree(), L"HKEY_CLASSES_ROOT.txt", nullptr, 6,
+                                           K::File, L"", L"C:\\Temp");
+  EXPECT_FALSE(file->DataAs<ResultItem>()->IsRegistryItem());
+}
+
 TEST(ResultModelTest, NothingIsAddedOnceCleaned) {
   ResultModel model;
-  model.AddResultNode(&model.Tree(), L"a", nullptr, 1, L"", L"", L"");
+  model.AddResultNode(&model.Tree(), L"a", nullptr, 1, catalogue::ResultKind::None, L"", L"");
   model.SetCleaned();
-  EXPECT_EQ(nullptr, model.AddResultNode(&model.Tree(), L"b", nullptr, 1, L"", L"", L""));
+  EXPECT_EQ(nullptr, model.AddResultNode(&model.Tree(), L"b", nullptr, 1,
+                                         catalogue::ResultKind::None, L"", L""));
   EXPECT_EQ(nullptr, model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 1, L"d", L"x", L"n"));
   EXPECT_EQ(1, model.ItemCount());
   EXPECT_TRUE(model.Cleaned());

@@ -2,6 +2,8 @@
 // and what is written back.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "catalogue/TraceOption.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
@@ -21,6 +23,45 @@ ui::CheckState StateOf(const ui::TreeModel& t, const wchar_t* caption) {
 }  // namespace
 
 class TraceOptionTest : public testsupport::SandboxTest {};
+
+// Every id names its own row and node; the captions stay the keys of the settings file.
+TEST_F(TraceOptionTest, EachOptionIdIsOneRowAndOneNode) {
+  ASSERT_EQ(74u, Catalogue().size());
+  std::set<std::wstring> captions;
+  for (size_t i = 0; i < Catalogue().size(); ++i) {
+    const CatalogueRow& r = Catalogue()[i];
+    EXPECT_EQ(OptionId(i), r.id) << r.caption;
+    EXPECT_EQ(&r, &CatalogueRowOf(r.id));
+    captions.insert(r.caption);
+  }
+  EXPECT_EQ(74u, captions.size());
+  struct Key {
+    OptionId id;
+    const wchar_t* caption;
+  } keys[] = {{OptionId::BrowserGroup, L"网络临时文件"},
+              {OptionId::IECache, L"IE缓存"},
+              {OptionId::IEPasswordAutoComplete, L"清除密码自动完成历史记录"},
+              {OptionId::ChromePasswords, L"Chrome 已保存的用户名和密码"},
+              {OptionId::RecycleBin, L"清空回收站(清理时生效)"},
+              {OptionId::SymantecAntiVirus, L"Symantec AntiVirus"},
+              {OptionId::ActiveXAndClasses, L"ActiveX和类错误"}};
+  ui::TreeModel tree;
+  BuildOptionTree(tree, System(6, 1), nullptr);
+  for (const Key& k : keys) {
+    EXPECT_EQ(std::wstring(k.caption), CatalogueRowOf(k.id).caption);
+    EXPECT_EQ(FindOption(tree, k.caption), FindOption(tree, k.id)) << k.caption;
+    ASSERT_NE(nullptr, FindOption(tree, k.id)) << k.caption;
+    EXPECT_EQ(k.id, FindOption(tree, k.id)->DataAs<TraceOption>()->Id);
+  }
+  // An option absent on this system has no node, and counts as unchecked.
+  BuildOptionTree(tree, System(5, 0), nullptr);
+  EXPECT_EQ(nullptr, FindOption(tree, OptionId::ThumbnailCache));
+  EXPECT_FALSE(OptionChecked(tree, OptionId::ThumbnailCache));
+  EXPECT_FALSE(OptionOn(tree, OptionId::TrayIcons));
+  EXPECT_TRUE(OptionChecked(tree, OptionId::TempFiles));
+  EXPECT_EQ(10u, OptionsFromTo(OptionId::RunHistory, OptionId::EventLogs).size());
+  EXPECT_EQ(21u, OptionsFromTo(OptionId::Paint, OptionId::AcrobatReader).size());
+}
 
 TEST_F(TraceOptionTest, RowsDependOnTheSystem) {
   struct Case {
@@ -112,9 +153,9 @@ TEST_F(TraceOptionTest, SelectAllThenSaveWritesEveryOptionAndKeepsTheRadio) {
   SaveOptionStates(tree, ini, -1);
   for (const CatalogueRow& r : Catalogue()) {
     if (r.level == OptionLevel::Radio) {
-      EXPECT_FALSE(ini.KeyExists(L"TraceScanOption", r.caption)) << r.row;
+      EXPECT_FALSE(ini.KeyExists(L"TraceScanOption", r.caption)) << r.caption;
     } else if (RowExists(r, xp)) {
-      EXPECT_EQ(L"1", ini.ReadString(L"TraceScanOption", r.caption)) << r.row;
+      EXPECT_EQ(L"1", ini.ReadString(L"TraceScanOption", r.caption)) << r.caption;
     }
   }
   // Rows absent on this system keep what the file had; no mode was held, none written.

@@ -25,6 +25,7 @@
 #include "tests/support/Sandbox.h"
 
 using namespace testsupport;
+using K = catalogue::ResultKind;
 
 namespace {
 
@@ -53,8 +54,7 @@ class CleanTracesTest : public SandboxTest {
   }
 
   ui::TreeNode* Item(const std::wstring& text, const std::wstring& location,
-                     const std::wstring& kind, const std::wstring& detail = L"",
-                     int image = 7) {
+                     catalogue::ResultKind kind, const std::wstring& detail = L"", int image = 7) {
     return results.AddResultNode(&results.Tree(), text, nullptr, image, kind, detail, location);
   }
   bool Said(const std::wstring& status) const {
@@ -85,7 +85,7 @@ TEST_F(CleanTracesTest, EmptyListOrCancelChangesNothing) {
   EXPECT_FALSE(results.Cleaned());
 
   std::wstring file = sandbox.file(L"Temp\\keep.tmp");
-  Item(L"keep.tmp", sandbox / L"Temp", L"文件");
+  Item(L"keep.tmp", sandbox / L"Temp", K::File);
   answer = IDCANCEL;
   executor->Run(true);
   ASSERT_EQ(1u, boxes.size());
@@ -153,16 +153,21 @@ TEST_F(CleanTracesTest, FilesAndFoldersAndWhatStays) {
   sandbox.file(L"Temp\\Full\\a.txt");
   sandbox.dir(L"Temp\\Full\\Inner");
   sandbox.file(L"Temp\\Empty\\b.txt");
-  Item(L"readonly.log", sandbox / L"Temp", L"文件");
-  Item(L"plain.tmp", sandbox / L"Temp", L"");
-  results.Tree().SetCheckState(Item(L"unticked.tmp", sandbox / L"Temp", L"文件"),
+  Item(L"readonly.log", sandbox / L"Temp", K::File);
+  Item(L"plain.tmp", sandbox / L"Temp", K::None);
+  results.Tree().SetCheckState(Item(L"unticked.tmp", sandbox / L"Temp", K::File),
                                ui::CheckState::Unchecked);
   // Folder items keep the parent's trailing backslash.
-  Item(L"Full", sandbox / L"Temp\\", L"目录");
-  Item(L"Empty", sandbox / L"Temp\\", L"目录");
+  Item(L"Full", sandbox / L"Temp\\", K::Folder);
+  Item(L"Empty", sandbox / L"Temp\\", K::Folder);
+  // A file is a file whatever its name says.
+  std::wstring named = sandbox.file(L"Temp\\HKEY_CURRENT_USER.tmp");
+  Item(L"HKEY_CURRENT_USER.tmp", sandbox / L"Temp", K::File);
   executor->Run(true);
   EXPECT_FALSE(sys::FileExists(ro));
   EXPECT_FALSE(sys::FileExists(plain));
+  EXPECT_FALSE(sys::FileExists(named));
+  EXPECT_TRUE(Said(L"删除: HKEY_CURRENT_USER.tmp"));
   EXPECT_TRUE(sys::FileExists(kept));
   EXPECT_FALSE(sys::FileExists(sandbox / L"Temp\\Full\\a.txt"));
   EXPECT_TRUE(sys::DirectoryExists(sandbox / L"Temp\\Full\\Inner"));
@@ -176,7 +181,7 @@ TEST_F(CleanTracesTest, FilesAndFoldersAndWhatStays) {
 TEST_F(CleanTracesTest, AFolderLinkLosesNothingBehindIt) {
   std::wstring doc = sandbox.file(L"Documents\\report.doc");
   ASSERT_TRUE(MakeFolderLink(sandbox / L"Temp\\link", sandbox / L"Documents"));
-  Item(L"link", sandbox / L"Temp\\", L"目录");
+  Item(L"link", sandbox / L"Temp\\", K::Folder);
   executor->Run(false);
   EXPECT_TRUE(sys::FileExists(doc));
 }
@@ -207,11 +212,11 @@ TEST_F(CleanTracesTest, ConfigurationFilesAreEditedByTheirTag) {
       L"config.xml",
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><config><localplayhist><i n=\"1\"/><i n=\"2\"/>"
       "</localplayhist><keep/></config>");
-  Item(L"MyIE2浏览器", myie, L"other", L"MyIE2", 29);
-  Item(L"b.txt", uedit, L"other", L"Recent File List|File2", 25);
-  Item(L"Opera", opera, L"other", L"operaini", 37);
-  Item(L"酷狗", kugoo, L"other", L"kugoo2007", 31);
-  Item(L"暴风影音", storm, L"other", L"Storm", 30);
+  Item(L"MyIE2浏览器", myie, K::Configuration, L"MyIE2", 29);
+  Item(L"b.txt", uedit, K::IniValue, L"Recent File List|File2", 25);
+  Item(L"Opera", opera, K::Configuration, L"operaini", 37);
+  Item(L"酷狗", kugoo, K::Configuration, L"kugoo2007", 31);
+  Item(L"暴风影音", storm, K::Configuration, L"Storm", 30);
   executor->Run(false);
 
   sys::ProfileIni m(myie), u(uedit), o(opera), k(kugoo);
@@ -248,7 +253,7 @@ TEST_F(CleanTracesTest, OperaWindowCountOfOneErasesNothingButIsWritten) {
   std::wstring opera = sandbox / L"opera6.ini";
   WritePrivateProfileStringW(L"session", L"window count", L"0", opera.c_str());
   WritePrivateProfileStringW(L"2", L"k", L"v", opera.c_str());
-  Item(L"Opera", opera, L"other", L"OperaINI", 37);
+  Item(L"Opera", opera, K::Configuration, L"OperaINI", 37);
   executor->Run(false);
   sys::ProfileIni o(opera);
   EXPECT_EQ(1, o.ReadInteger(L"session", L"window count", 0));
@@ -264,9 +269,9 @@ TEST_F(CleanTracesTest, BrowserDatabaseTablesAreEmptied) {
                "create table kept(x); insert into kept values(1);",
                nullptr, nullptr, nullptr);
   sqlite3_close(raw);
-  Item(L"places.sqlite", sandbox.path() + L"\\", L"FireFox", L" moz_places ");
-  Item(L"places.sqlite", sandbox.path() + L"\\", L"Google Chrome", L"no_such_table");
-  Item(L"missing.sqlite", sandbox.path() + L"\\", L"FireFox", L"t");
+  Item(L"places.sqlite", sandbox.path() + L"\\", K::FirefoxDatabase, L" moz_places ");
+  Item(L"places.sqlite", sandbox.path() + L"\\", K::ChromeDatabase, L"no_such_table");
+  Item(L"missing.sqlite", sandbox.path() + L"\\", K::FirefoxDatabase, L"t");
   executor->Run(false);
   ASSERT_EQ(SQLITE_OK, sqlite3_open(sys::ToUtf8(db).c_str(), &raw));
   auto count = [&](const char* sql) {
@@ -296,7 +301,7 @@ TEST_F(CleanTracesTest, EventLogsAreClearedThroughTheirName) {
     return TRUE;
   };
   sys::EventLogApi().close = [](HANDLE) { return TRUE; };
-  Item(L"应用程序", L"共有5条日志记录", L"EventLog", L"Application", 27);
+  Item(L"应用程序", L"共有5条日志记录", K::EventLog, L"Application", 27);
   executor->Run(false);
   EXPECT_EQ(std::vector<std::wstring>{L"Application"}, opened);
   EXPECT_EQ(1, cleared);
@@ -305,7 +310,7 @@ TEST_F(CleanTracesTest, EventLogsAreClearedThroughTheirName) {
 
 // Unticked it is left alone (FilesAndFoldersAndWhatStays).
 TEST_F(CleanTracesTest, RecycleBinWhenItsOptionIsTicked) {
-  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  Item(L"x.tmp", sandbox / L"Temp", K::File);
   options.SetCheckState(catalogue::FindOption(options, L"清空回收站(清理时生效)"),
                         ui::CheckState::Checked);
   executor->Run(false);
@@ -317,7 +322,7 @@ TEST_F(CleanTracesTest, RescanSweepsTheTemporaryFolderUpToThreeTimes) {
   sandbox.dir(L"Temp\\a\\b\\c\\d\\e");
   std::wstring hidden = sandbox.file(L"Temp\\x\\hidden.dat");
   SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  Item(L"unrelated.tmp", sandbox / L"Temp", L"文件");
+  Item(L"unrelated.tmp", sandbox / L"Temp", K::File);
   state.tempFilesRequested = true;
   executor->Run(false);
   EXPECT_EQ(3, executor->RescanPasses());
@@ -332,7 +337,7 @@ TEST_F(CleanTracesTest, RescanSweepsTheTemporaryFolderUpToThreeTimes) {
 
 TEST_F(CleanTracesTest, OneKeyModeAsksNothingAndReportsItsSteps) {
   state.oneKey = true;
-  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  Item(L"x.tmp", sandbox / L"Temp", K::File);
   executor->Run(true);
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ((std::vector<int>{7, 8, 9, 10, 11}), steps);
@@ -353,9 +358,9 @@ TEST_F(CleanTracesTest, OneKeyModeAsksNothingAndReportsItsSteps) {
 TEST_F(CleanTracesTest, SeveralCacheItemsMakeOneCachePass) {
   UrlCacheLock cache;  // the pass clears the prefix's cache by mode
   state.ieCleanMode = 2;
-  Item(L"a.css", L"c:\\cache\\a.css", L"IECache", L"", 45);
-  Item(L"b.gif", L"c:\\cache\\b.gif", L"IECache", L"", 40);
-  Item(L"c.tmp", sandbox / L"Temp", L"文件");
+  Item(L"a.css", L"c:\\cache\\a.css", K::IECache, L"", 45);
+  Item(L"b.gif", L"c:\\cache\\b.gif", K::IECache, L"", 40);
+  Item(L"c.tmp", sandbox / L"Temp", K::File);
   executor->Run(false);
   EXPECT_EQ(1, std::count(statuses.begin(), statuses.end(), L"正在清理IE缓存，请稍候..."));
   EXPECT_TRUE(Said(L"IE缓存清理完毕"));
@@ -367,8 +372,8 @@ TEST_F(CleanTracesTest, AFileThatStaysIsReportedAsNotDeleted) {
   std::wstring locked = sandbox.file(L"Temp\\locked.tmp");
   HANDLE h = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
-  Item(L"locked.tmp", sandbox / L"Temp", L"文件");
-  Item(L"already-gone.tmp", sandbox / L"Temp", L"文件");
+  Item(L"locked.tmp", sandbox / L"Temp", K::File);
+  Item(L"already-gone.tmp", sandbox / L"Temp", K::File);
   executor->Run(false);
   CloseHandle(h);
   EXPECT_TRUE(sys::FileExists(locked));
@@ -379,7 +384,7 @@ TEST_F(CleanTracesTest, AFileThatStaysIsReportedAsNotDeleted) {
 
 TEST_F(CleanTracesTest, ARescanThatFindsNothingStopsAfterOnePass) {
   state.tempFilesRequested = true;
-  Item(L"x.tmp", sandbox / L"Temp", L"文件");
+  Item(L"x.tmp", sandbox / L"Temp", K::File);
   executor->Run(false);
   EXPECT_EQ(1, executor->RescanPasses());
 }
@@ -388,8 +393,8 @@ TEST_F(CleanTracesTest, ARescanThatFindsNothingStopsAfterOnePass) {
 TEST_F(CleanTracesTest, AbandonEndsAfterTheCurrentItem) {
   std::wstring first = sandbox.file(L"Temp\\first.tmp");
   std::wstring second = sandbox.file(L"Temp\\second.tmp");
-  Item(L"first.tmp", sandbox / L"Temp", L"文件");
-  Item(L"second.tmp", sandbox / L"Temp", L"文件");
+  Item(L"first.tmp", sandbox / L"Temp", K::File);
+  Item(L"second.tmp", sandbox / L"Temp", K::File);
   clean::CleanWindow w;
   w.setStatus = [](int, const std::wstring&) {};
   w.processMessages = [this] { abandonNow(); };
@@ -460,8 +465,10 @@ TEST_F(CleanTracesTest, ADatabaseLockedSinceTheScanIsReportedAndTheCleanGoesOn) 
     for (const auto& i : {std::make_pair(L"places.sqlite", L"moz_historyvisits"),
                           std::make_pair(L"gone.sqlite", L"moz_cookies"),
                           std::make_pair(L"cookies.sqlite", L"moz_cookies")})
-      own.AddResultNode(&own.Tree(), i.first, nullptr, 34, L"FireFox", i.second, folder);
-    own.AddResultNode(&own.Tree(), L"after.txt", nullptr, 7, L"文件", L"", sandbox.path());
+      own.AddResultNode(&own.Tree(), i.first, nullptr, 34, catalogue::ResultKind::FirefoxDatabase,
+                        i.second, folder);
+    own.AddResultNode(&own.Tree(), L"after.txt", nullptr, 7, catalogue::ResultKind::File, L"",
+                      sandbox.path());
     std::function<void()> release = c.lock();
     cleaner.Run(false);
     release();

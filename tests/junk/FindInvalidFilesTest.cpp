@@ -70,7 +70,8 @@ class JunkFinderTest : public ::testing::Test {
     std::vector<Finding> out;
     for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const auto* item = n->DataAs<catalogue::ResultItem>();
-      Finding f{item->Text, item->Location, item->Kind, item->ImageIndex, {}, {}};
+      Finding f{item->Text, item->Location, catalogue::KindText(item->Kind), item->ImageIndex, {},
+                {}};
       for (const ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
         const auto* row = c->DataAs<catalogue::ResultItem>();
         f.rows[row->Text] = row->Location;

@@ -11,6 +11,7 @@
 #include "catalogue/ScanContext.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "tests/support/FakeSystem.h"
+#include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
 
 namespace testsupport {
@@ -38,7 +39,8 @@ class RegistryScanTest : public SandboxTest {
     std::vector<std::wstring> lines;
     for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
-      lines.push_back(Finding(r->Text, r->Location, r->Detail, r->Kind, r->ImageIndex));
+      lines.push_back(
+          Finding(r->Text, r->Location, r->Detail, testsupport::KindField(*r), r->ImageIndex));
     }
     return lines;
   }

@@ -184,8 +184,9 @@ TEST_F(FolderTraceTest, ShortcutsByTargetAndBrokenOnesOnlyInRecent) {
       const ResultItem* r = n->DataAs<ResultItem>();
       images.push_back(r->ImageIndex);
       const ResultItem* size = n->FirstChild()->DataAs<ResultItem>();
-      got.push_back(r->Text + L"|" + r->Location + L"|" + r->Detail + L"|" + r->Kind + L" / " +
-                    size->Text + L"=" + size->Location + L"@" + std::to_wstring(size->ImageIndex));
+      got.push_back(r->Text + L"|" + r->Location + L"|" + r->Detail + L"|" + KindField(*r) +
+                    L" / " + size->Text + L"=" + size->Location + L"@" +
+                    std::to_wstring(size->ImageIndex));
     }
     EXPECT_EQ(Sorted(expected), Sorted(got));
     EXPECT_EQ(total, h.results.SizeTotal());

@@ -123,7 +123,7 @@ TEST_F(IECacheTest, ModesTakeTheirEntriesAndOnlyTodaysHistory) {
       std::wstring location = ItemLocation(u);
       for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
         const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
-        EXPECT_EQ(L"IECache", r->Kind);
+        EXPECT_EQ(catalogue::ResultKind::IECache, r->Kind);
         if (r->Location == location) listed.push_back(u);
       }
     }
@@ -196,8 +196,10 @@ TEST_F(IECacheTest, DeleteModeRemovesTakenEntriesAndEveryCacheItem) {
     Seed();
     results.Clear();
     // Items of every kind in the list; only the cache items go.
-    results.AddResultNode(&results.Tree(), L"a.css", nullptr, 45, L"IECache", L"", L"x");
-    results.AddResultNode(&results.Tree(), L"b.tmp", nullptr, 7, L"文件", L"", L"c:\\t");
+    results.AddResultNode(&results.Tree(), L"a.css", nullptr, 45, catalogue::ResultKind::IECache,
+                          L"", L"x");
+    results.AddResultNode(&results.Tree(), L"b.tmp", nullptr, 7, catalogue::ResultKind::File, L"",
+                          L"c:\\t");
     results.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\IECache", 1, L"d", L"", L"v");
     catalogue::ScanContext ctx = Context();
     scan::ScanIECache(ctx, c.mode, true);
@@ -207,7 +209,8 @@ TEST_F(IECacheTest, DeleteModeRemovesTakenEntriesAndEveryCacheItem) {
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(expected, kept) << c.mode;
     ASSERT_EQ(2, results.ItemCount()) << c.mode;
-    EXPECT_EQ(L"文件", results.Tree().FirstTopLevel()->DataAs<catalogue::ResultItem>()->Kind);
+    EXPECT_EQ(catalogue::ResultKind::File,
+              results.Tree().FirstTopLevel()->DataAs<catalogue::ResultItem>()->Kind);
     bool sawDeleteStatus = false;
     for (const std::wstring& s : statuses)
       if (s == L"正在删除IE缓存：" + page) sawDeleteStatus = true;

@@ -8,11 +8,13 @@
 #include <map>
 #include <set>
 
+#include "catalogue/TraceOption.h"
 #include "scan/WindowsHistory.h"
 #include "sys/Registry.h"
 #include "sys/ShellLink.h"
 #include "sys/SysEvent.h"
 #include "tests/support/FakeSystem.h"
+#include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
 
 using namespace testsupport;
@@ -24,8 +26,12 @@ namespace {
 const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 const std::wstring kMruText = L"用户运行或操作历史记录";
 
+// Options by their place in the catalogue, counted from 1 (0 and 75 stand for no option).
+catalogue::OptionId OptionOfRow(int row) { return static_cast<catalogue::OptionId>(row - 1); }
+int RowOf(catalogue::OptionId option) { return int(option) + 1; }
+
 std::wstring Line(const ResultItem& r) {
-  return r.Text + L"|" + r.Location + L"|" + r.Detail + L"|" + r.Kind + L"|" +
+  return r.Text + L"|" + r.Location + L"|" + r.Detail + L"|" + KindField(r) + L"|" +
          std::to_wstring(r.ImageIndex);
 }
 std::wstring RowLine(const std::wstring& label, const std::wstring& value, int image) {
@@ -149,7 +155,7 @@ TEST_F(WindowsHistoryTest, RunMruGivesOneItemPerValueAndSkipsItsSubKeys) {
   for (const auto& v : values) SetRegString(HKEY_CURRENT_USER, run, v.first, v.second);
   SetRegString(HKEY_CURRENT_USER, run + L"\\Sub", L"x", L"hidden");
 
-  scan::ScanHistorySource(ctx, 33);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::RunHistory);
 
   sys::RegKey key;
   ASSERT_EQ(ERROR_SUCCESS, key.OpenRead(HKEY_CURRENT_USER, run));
@@ -191,7 +197,7 @@ TEST_F(WindowsHistoryTest, RecentDocsAndOpenSaveMruGoExactlyOneLevelDown) {
     SetRegString(HKEY_CURRENT_USER, c.path + L"\\.doc", L"a", L"file.doc");
     SetRegString(HKEY_CURRENT_USER, c.path + L"\\.txt\\Deeper", L"v", L"not visited");
 
-    scan::ScanHistorySource(ctx, c.row);
+    scan::ScanHistorySource(ctx, OptionOfRow(c.row));
 
     // The key's own values first, then each sub-key's, in the order the registry gives.
     std::vector<std::wstring> expected;
@@ -248,8 +254,8 @@ TEST_F(WindowsHistoryTest, MruReadsOnlyStringDataAndNamesTheRoot) {
     for (const Found& f : items) {
       EXPECT_EQ(r.text, f.item.Text);
       EXPECT_EQ(key, f.item.Location);
-      EXPECT_EQ(shown.at(f.item.Detail), f.item.Kind) << f.item.Detail;
-      EXPECT_EQ(KeyedRows(f.item.Detail, f.item.Kind, 42, kMruText), f.rows);
+      EXPECT_EQ(shown.at(f.item.Detail), f.item.ValueData) << f.item.Detail;
+      EXPECT_EQ(KeyedRows(f.item.Detail, f.item.ValueData, 42, kMruText), f.rows);
     }
     EXPECT_EQ(int(shown.size()), pumps);
     EXPECT_TRUE(statuses.empty());
@@ -262,7 +268,8 @@ TEST_F(WindowsHistoryTest, MruReadsOnlyStringDataAndNamesTheRoot) {
 
 TEST_F(WindowsHistoryTest, EverySourceInTheTableIsFoundByItsRow) {
   std::set<int> rows;
-  for (const scan::HistorySource& source : scan::HistorySources()) rows.insert(source.row);
+  for (const scan::HistorySource& source : scan::HistorySources())
+    rows.insert(RowOf(source.option));
   std::set<int> expectedRows{7, 28};
   for (int r = 33; r <= 42; ++r) expectedRows.insert(r);
   for (int r = 45; r <= 65; ++r) expectedRows.insert(r);
@@ -291,7 +298,7 @@ TEST_F(WindowsHistoryTest, EverySourceInTheTableIsFoundByItsRow) {
         }
       }
     }
-    scan::ScanHistorySource(ctx, source.row);
+    scan::ScanHistorySource(ctx, source.option);
     std::vector<std::wstring> got;
     for (const Found& f : Items()) {
       got.push_back(f.item.Location + L"|" + f.item.Text + L"|" +
@@ -299,9 +306,10 @@ TEST_F(WindowsHistoryTest, EverySourceInTheTableIsFoundByItsRow) {
       got.push_back(f.item.Location + L"|" + f.item.Text);  // shortcuts carry their own icon
     }
     for (const std::wstring& w : wanted)
-      EXPECT_NE(got.end(), std::find(got.begin(), got.end(), w)) << source.row << " " << w;
+      EXPECT_NE(got.end(), std::find(got.begin(), got.end(), w))
+          << RowOf(source.option) << " " << w;
     if (source.status) {
-      ASSERT_FALSE(statuses.empty()) << source.row;
+      ASSERT_FALSE(statuses.empty()) << RowOf(source.option);
       EXPECT_EQ(std::wstring(L"分析: ") + source.status, statuses.front());
     }
   }
@@ -335,7 +343,7 @@ TEST_F(WindowsHistoryTest, EventLogsWithMoreThanTwoRecordsBecomeItems) {
        {L"安全|共有3条日志记录|Security|EventLog|27", RowLine(L"日志名", L"Security", 20),
         RowLine(L"说明", L"Windows系统记录的日志信息", 27)}}};
 
-  scan::ScanHistorySource(ctx, 42);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::EventLogs);
 
   std::vector<std::wstring> wantStatuses;
   std::vector<std::vector<std::wstring>> want;
@@ -356,7 +364,7 @@ TEST_F(WindowsHistoryTest, EventLogsWithMoreThanTwoRecordsBecomeItems) {
   // After a clean nothing is added, so nothing is counted either.
   Reset();
   results.SetCleaned();
-  scan::ScanHistorySource(ctx, 42);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::EventLogs);
   EXPECT_TRUE(Items().empty());
   EXPECT_EQ(0, results.SizeTotal());
 }
@@ -378,7 +386,7 @@ TEST_F(WindowsHistoryTest, TrayIconKeyDependsOnTheMajorVersion) {
   for (const Case& c : cases) {
     Reset();
     os.MajorVersion = c.major;
-    scan::ScanHistorySource(ctx, 41);
+    scan::ScanHistorySource(ctx, catalogue::OptionId::TrayIcons);
     std::vector<Found> items = Items();
     ASSERT_EQ(2u, items.size()) << c.major;
     const wchar_t* names[] = {L"IconStreams", L"PastIconsStream"};
@@ -393,7 +401,7 @@ TEST_F(WindowsHistoryTest, TrayIconKeyDependsOnTheMajorVersion) {
   sys::RegKey k;
   ASSERT_EQ(ERROR_SUCCESS, k.OpenWrite(HKEY_CURRENT_USER, oldKey));
   k.DeleteValue(L"IconStreams");
-  scan::ScanHistorySource(ctx, 41);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::TrayIcons);
   EXPECT_EQ(std::vector<std::wstring>{L"HKEY_CURRENT_USER|" + oldKey + L"|PastIconsStream||8"},
             Lines());
 }
@@ -439,7 +447,7 @@ TEST_F(WindowsHistoryTest, KuGooFolderByVersionAndBitness) {
                    "[SearchItems]\r\nCount=5\r\n");
   sandbox.file(L"KuGoo\\456\\Option.ini", "[SearchItems]\r\nCount=3\r\n");
   Reset();
-  scan::ScanHistorySource(ctx, 62);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::KuGoo);
   std::vector<Found> items = Items();
   ASSERT_EQ(1u, items.size());
   EXPECT_EQ(L"酷狗", items[0].item.Text);
@@ -457,7 +465,7 @@ TEST_F(WindowsHistoryTest, AcrobatRecentFilesAreKeyItemsWithOnlyTheirDescription
   CreateRegKey(HKEY_CURRENT_USER, base + L"9.0\\AVGeneral\\cRecentFiles\\c1");
   CreateRegKey(HKEY_CURRENT_USER, base + L"10.0\\Other");
 
-  scan::ScanHistorySource(ctx, 65);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::AcrobatReader);
 
   std::vector<std::wstring> want;
   for (const std::wstring& v : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, base)) {
@@ -479,7 +487,7 @@ TEST_F(WindowsHistoryTest, WordSettingsValuesThenItsFileMru) {
   SetRegBinary(HKEY_CURRENT_USER, office + L"11.0\\Word\\Data", L"Settings", "\x01");
   SetRegString(HKEY_CURRENT_USER, office + L"12.0\\Word\\File MRU", L"Item 1", L"*C:\\a.doc");
 
-  scan::ScanHistorySource(ctx, 54);
+  scan::ScanHistorySource(ctx, catalogue::OptionId::Word);
 
   std::vector<Found> items = Items();
   ASSERT_EQ(3u, items.size());
@@ -506,7 +514,7 @@ TEST_F(WindowsHistoryTest, KMPlayerRecentFile) {
     if (c.value)
       SetRegString(HKEY_CURRENT_USER, key, L"InstallPath", sandbox / L"KMP\\KMPlayer.exe");
     if (c.file) sandbox.file(L"KMP\\plugins\\ml\\recent.dat");
-    scan::ScanHistorySource(ctx, 64);
+    scan::ScanHistorySource(ctx, catalogue::OptionId::KMPlayer);
     std::vector<Found> items = Items();
     if (c.value && c.file) {
       ASSERT_EQ(1u, items.size());
@@ -542,7 +550,7 @@ TEST_F(WindowsHistoryTest, SourcesThatForwardReachTheirScanners) {
   };
   for (const Case& c : cases) {
     Reset();
-    scan::ScanHistorySource(ctx, c.row);
+    scan::ScanHistorySource(ctx, OptionOfRow(c.row));
     std::vector<std::wstring> got;
     for (const Found& f : Items()) got.push_back(f.item.Location);
     EXPECT_EQ(c.locations, got) << c.row;
@@ -564,7 +572,7 @@ TEST_F(WindowsHistoryTest, FlashSharedObjectsStopWithTheScanButNotItsSettingsFol
   for (const Case& c : cases) {
     Reset();
     stop = c.stopped;
-    scan::ScanHistorySource(ctx, 58);
+    scan::ScanHistorySource(ctx, catalogue::OptionId::FlashPlayer);
     std::set<std::wstring> texts;
     for (const Found& f : Items()) texts.insert(f.item.Text);
     EXPECT_EQ(c.texts, texts) << c.stopped;
@@ -576,7 +584,7 @@ TEST_F(WindowsHistoryTest, RecentFolderIsListedOnceWhenTheProfileHoldsIt) {
   const std::wstring recent = sandbox.dir(L"Profile\\Recent");
   ASSERT_TRUE(SUCCEEDED(sys::CreateShortcut(recent + L"\\a.lnk", sandbox.file(L"a.txt"))));
   folders.special[CSIDL_RECENT] = sandbox / L"PROFILE\\Recent\\";  // as the shell may spell it
-  scan::ScanHistorySource(ctx, 38);
+  scan::ScanHistorySource(ctx, OptionOfRow(38));
   std::vector<Found> items = Items();
   ASSERT_EQ(1u, items.size());
   EXPECT_EQ(L"a.lnk", items[0].item.Text);
@@ -584,7 +592,8 @@ TEST_F(WindowsHistoryTest, RecentFolderIsListedOnceWhenTheProfileHoldsIt) {
 
 TEST_F(WindowsHistoryTest, RowsWithoutASourceDoNothing) {
   SetRegString(HKEY_CURRENT_USER, kExplorer + L"RunMRU", L"a", L"cmd");
-  for (int row : {0, 1, 3, 8, 29, 32, 43, 44, 66, 74, 75}) scan::ScanHistorySource(ctx, row);
+  for (int row : {0, 1, 3, 8, 29, 32, 43, 44, 66, 74, 75})
+    scan::ScanHistorySource(ctx, OptionOfRow(row));
   EXPECT_TRUE(Items().empty());
   EXPECT_TRUE(statuses.empty());
   EXPECT_EQ(0, pumps);

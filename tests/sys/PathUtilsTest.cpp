@@ -74,20 +74,6 @@ TEST(SizeTextTest, ByteAndKilobyteBoundaries) {
   for (const K& k : kilos) EXPECT_EQ(k.text, FormatKilobyteSize(k.k)) << k.k;
 }
 
-TEST(ImageIndexForExtensionTest, MapsKnownExtensionsCaseInsensitively) {
-  struct Case {
-    const wchar_t* name;
-    int image;
-  } cases[] = {
-      {L"a.txt", 6},      {L"B.LOG", 6},       {L"p.JPeg", 40},  {L"x.raw", 40},
-      {L"s.js", 44},      {L"s.jse", 44},      {L"c.ini", 45},   {L"c.INF", 45},
-      {L"a.7z", 18},      {L"a.iso", 18},      {L"a.zip", 26},   {L"h.chm", 54},
-      {L"a.exe", 10},     {L"noext", 10},      {L"dir.txt\\file", 10},
-      {L"http://x/y.gif", 40}, {L"arch.tar.gz", 18},
-  };
-  for (const Case& c : cases) EXPECT_EQ(c.image, ImageIndexForExtension(c.name, 10)) << c.name;
-}
-
 TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
   const wchar_t* profile = L"C:\\Users\\Ann";
   const wchar_t* windows = L"C:\\Windows";

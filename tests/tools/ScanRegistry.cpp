@@ -43,7 +43,7 @@ int wmain() {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
       printf("%s\t%s\\%s\t%s\t%s\n", s.first, sys::ToUtf8(r->Text).c_str(),
              sys::ToUtf8(r->Location).c_str(), sys::ToUtf8(r->Detail).c_str(),
-             sys::ToUtf8(r->Kind).c_str());
+             sys::ToUtf8(r->ValueData).c_str());
     }
     printf("# %s: %d\n", s.first, count);
   }
