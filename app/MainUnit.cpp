@@ -528,6 +528,17 @@ void TFormSorvex::Label3Click() {
   if (os_) catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, nullptr);
 }
 
+// The status bar paints itself at once for every text it gets, and a scan's hand-over gives
+// it several: it is painted at the next pump instead, once.
+static void SetStatusText(HWND stat, int panel, const std::wstring& text) {
+  bool shown = (GetWindowLongPtrW(stat, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (shown) SendMessageW(stat, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
+  if (!shown) return;
+  SendMessageW(stat, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(stat, nullptr, FALSE);
+}
+
 // VTTraceResult: "项目" and "值", the icon of an item in column 0, of a detail row in 1.
 void TFormSorvex::SetupResultTree() {
   results.Images().Reset(imageList1_);
@@ -547,9 +558,7 @@ void TFormSorvex::SetupResultTree() {
     return r && column == iconColumn ? r->ImageIndex : -1;
   };
   HWND stat = Component(L"stat1");
-  results.OnCountText = [stat](const std::wstring& text) {
-    SendMessageW(stat, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
-  };
+  results.OnCountText = [stat](const std::wstring& text) { SetStatusText(stat, 1, text); };
 }
 
 bool TFormSorvex::FillCleanSummary(bool thisTime) {
@@ -667,9 +676,7 @@ void TFormSorvex::SetupDispatcher() {
     SetWindowTextW(scanButton, text.c_str());
   };
   w.enableClean = [cleanButton](bool on) { EnableWindow(cleanButton, on); };
-  w.setStatus = [stat](int panel, const std::wstring& text) {
-    SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
-  };
+  w.setStatus = [stat](int panel, const std::wstring& text) { SetStatusText(stat, panel, text); };
   w.processMessages = [] { sys::ProcessMessages(); };
   w.resetResultImages = [this] {
     results.Images().Reset(imageList1_);

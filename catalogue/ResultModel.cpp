@@ -72,7 +72,22 @@ std::wstring ResultModel::CountText(int count) {
 }
 
 void ResultModel::ReportCount() {
+  if (countBatches_ > 0) {
+    countPending_ = batchReported_;
+    if (batchReported_) return;
+    batchReported_ = true;
+  }
   if (OnCountText) OnCountText(CountText(ItemCount()));
+}
+
+ResultModel::CountBatch::CountBatch(ResultModel& model) : model_(model) {
+  if (model_.countBatches_++ == 0) model_.batchReported_ = model_.countPending_ = false;
+}
+
+ResultModel::CountBatch::~CountBatch() {
+  if (--model_.countBatches_ > 0 || !model_.countPending_) return;
+  model_.countPending_ = false;
+  model_.ReportCount();
 }
 
 ui::TreeNode* ResultModel::AddResultNode(ui::TreeModel* tree, const std::wstring& text,

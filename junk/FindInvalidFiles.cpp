@@ -257,7 +257,7 @@ void TFindInvalidFiles::Report(FindResult* r, bool withStatus) {
 }
 
 void TFindInvalidFiles::HandOverWhenDue() {
-  if (batch_.size() >= kBatchSize || GetTickCount() - lastHandOver_ >= kBatchMillis) HandOver();
+  if (batch_.size() >= kBatchSize || GetTickCount() - lastHandOver_ >= BatchMillis) HandOver();
 }
 
 void TFindInvalidFiles::HandOver() {
@@ -271,6 +271,7 @@ void TFindInvalidFiles::PostBatch() {
   // A stop hands over nothing more, not even what the walk found just before it.
   if (Terminated()) return;
   if (statusPending_) ShowStatus();
+  catalogue::ResultModel::CountBatch counting(results_);
   struct Clear {
     FindResult*& p;
     ~Clear() { p = nullptr; }

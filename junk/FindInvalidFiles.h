@@ -71,6 +71,8 @@ class TFindInvalidFiles : public sys::Thread {
   // time has passed, and always before a walk entry point returns.
   static constexpr size_t kBatchSize = 256;
   static constexpr DWORD kBatchMillis = 30;
+  // Tests lengthen it, so that only the count cuts batches.
+  DWORD BatchMillis = kBatchMillis;
 
   // The walk (worker thread; public so that tests can drive single steps).
   void ScanFolder(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);

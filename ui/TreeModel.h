@@ -138,6 +138,8 @@ class TreeModel {
   TreeNode* VisibleRow(std::size_t i) const;
   // Row of a visible node, -1 for a hidden or null one.
   std::ptrdiff_t RowOf(const TreeNode* node) const;
+  // Whether RowOf and VisibleRow answer without rebuilding the row index.
+  bool RowsIndexed() const { return rowsValid_; }
 
   // --- check boxes ---
   void SetCheckType(TreeNode* node, ui::CheckType type);

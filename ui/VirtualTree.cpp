@@ -15,6 +15,10 @@ const wchar_t VirtualTree::kClassName[] = L"VelmoraVirtualTree";
 namespace {
 
 constexpr UINT kRefreshMsg = WM_APP + 0x3A1;
+constexpr UINT_PTR kScrollBarTimer = 0x3A1;
+// Setting the scroll bar repaints it at once, which under Wine costs as much as painting
+// the rows: while rows keep coming off screen it is set at most this often.
+constexpr DWORD kScrollBarEvery = 200;  // ms
 constexpr int kButtonSize = 9;
 constexpr int kCheckSize = 13;
 constexpr int kCheckSlot = 17;
@@ -125,6 +129,7 @@ void VirtualTree::SetModel(TreeModel* model) {
   model_ = next;
   listenerId_ = model_->Subscribe([this](const TreeChange& c) { OnModelChange(c); });
   pressedCheck_ = pressedRow_ = nullptr;
+  shownFocus_ = model_->Focused();
   topRow_ = 0;
   ScheduleRefresh();
 }
@@ -261,13 +266,29 @@ void VirtualTree::OnModelChange(const TreeChange& change) {
     case TreeChangeKind::Deleting:
       if (IsDescendantOrSelf(pressedCheck_, change.node)) pressedCheck_ = nullptr;
       if (IsDescendantOrSelf(pressedRow_, change.node)) pressedRow_ = nullptr;
+      if (IsDescendantOrSelf(shownFocus_, change.node)) shownFocus_ = nullptr;
       break;
     case TreeChangeKind::Cleared:
-      pressedCheck_ = pressedRow_ = nullptr;
+      pressedCheck_ = pressedRow_ = shownFocus_ = nullptr;
       topRow_ = 0;
       break;
-    case TreeChangeKind::Focused:
+    case TreeChangeKind::Focused: {
       if (OnFocusChanged) OnFocusChanged(change.node);
+      TreeNode* old = shownFocus_;
+      shownFocus_ = change.node;
+      if (!OnScreen(old) && !OnScreen(change.node)) return;
+      break;
+    }
+    // A scan appends its findings below the last row on screen: then only the scroll bar
+    // changes, and the window is not painted again for every hand-over.
+    case TreeChangeKind::Added:
+      if (!AppendShows(change.node)) {
+        ScheduleRefresh(false);
+        return;
+      }
+      break;
+    case TreeChangeKind::Checked:
+      if (!OnScreen(change.node)) return;
       break;
     default:
       break;
@@ -275,12 +296,34 @@ void VirtualTree::OnModelChange(const TreeChange& change) {
   ScheduleRefresh();
 }
 
+bool VirtualTree::OnScreen(const TreeNode* node) const {
+  if (!node) return false;
+  if (!model_->RowsIndexed()) return true;
+  std::ptrdiff_t row = model_->RowOf(node);
+  return row >= topRow_ && row >= 0 && row <= topRow_ + PageRows();
+}
+
+bool VirtualTree::AppendShows(const TreeNode* node) const {
+  if (!hwnd_) return false;
+  if (!model_->RowsIndexed()) return true;
+  const TreeNode* parent = node->Parent();
+  if (parent && parent->ChildCount() == 1 && OnScreen(parent)) return true;  // its button
+  if (model_->RowOf(node) < 0) return false;  // under a collapsed node
+  // The previous sibling's line reaches down to the new row.
+  const TreeNode* from = node->PrevSibling() ? node->PrevSibling() : node;
+  return model_->RowOf(from) <= topRow_ + PageRows();
+}
+
 // Changes come in bursts (a scan appends thousands of nodes between two pumps), so the
 // window is invalidated once and the scroll bar set once per burst.
-void VirtualTree::ScheduleRefresh() {
-  if (!hwnd_ || changePending_) return;
+void VirtualTree::ScheduleRefresh(bool repaint) {
+  if (!hwnd_) return;
+  if (repaint && !repaintPending_) {
+    repaintPending_ = true;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+  }
+  if (changePending_) return;
   changePending_ = true;
-  InvalidateRect(hwnd_, nullptr, FALSE);
   PostMessageW(hwnd_, kRefreshMsg, 0, 0);
 }
 
@@ -291,10 +334,21 @@ int VirtualTree::PageRows() const {
   return std::max(1, static_cast<int>(rc.bottom - HeaderHeight()) / rowHeight_);
 }
 
+void VirtualTree::ScrollBarWhenDue() {
+  DWORD since = GetTickCount() - lastScrollBar_;
+  if (since < kScrollBarEvery &&
+      SetTimer(hwnd_, kScrollBarTimer, kScrollBarEvery - since, nullptr))
+    return;
+  UpdateScrollBar();
+  changePending_ = false;
+}
+
 void VirtualTree::UpdateScrollBar() {
   if (!hwnd_) return;
+  lastScrollBar_ = GetTickCount();
   int rows = static_cast<int>(model_->VisibleRowCount());
   int page = PageRows();
+  int top = topRow_;
   topRow_ = std::max(0, std::min(topRow_, rows - page));
   SCROLLINFO si{sizeof(si),
                 SIF_RANGE | SIF_PAGE | SIF_POS,
@@ -312,6 +366,7 @@ void VirtualTree::UpdateScrollBar() {
     si.nPos = topRow_;
     SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
   }
+  if (topRow_ != top) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void VirtualTree::SetTopRow(int row) {
@@ -805,6 +860,12 @@ LRESULT VirtualTree::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
       Layout();
       return 0;
     case kRefreshMsg:
+      repaintPending_ = false;
+      if (changePending_) ScrollBarWhenDue();
+      return 0;
+    case WM_TIMER:
+      if (wp != kScrollBarTimer) break;
+      KillTimer(hwnd_, kScrollBarTimer);
       if (changePending_) UpdateScrollBar();
       changePending_ = false;
       return 0;
@@ -813,6 +874,7 @@ LRESULT VirtualTree::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
       if (changePending_) UpdateScrollBar();
       changePending_ = false;
+      repaintPending_ = false;
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd_, &ps);
       RECT rc;

@@ -129,8 +129,16 @@ class VirtualTree {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   void OnModelChange(const TreeChange& change);
-  void ScheduleRefresh();
+  // Whether a node's row is on screen (the partly shown last row counts); true when that
+  // is not known at once.
+  bool OnScreen(const TreeNode* node) const;
+  // Whether an appended node changes anything on screen.
+  bool AppendShows(const TreeNode* node) const;
+  // The scroll bar is set once the burst of changes ends; repaint invalidates the window.
+  void ScheduleRefresh(bool repaint = true);
   void UpdateScrollBar();
+  // At once, or on a timer when the bar was set a moment ago.
+  void ScrollBarWhenDue();
   void Layout();
   void SyncHeader();
   void CreateHeader();
@@ -174,6 +182,9 @@ class VirtualTree {
   int topRow_ = 0;
   int wheelDelta_ = 0;
   bool changePending_ = false;
+  bool repaintPending_ = false;
+  DWORD lastScrollBar_ = 0;
+  TreeNode* shownFocus_ = nullptr;  // the focused node as last painted
 
   HFONT font_ = nullptr;                                   // not owned
   mutable std::vector<std::pair<LOGFONTW, HFONT>> fonts_;  // owned
