@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTree.h"
 #include "catalogue/ResultModel.h"
 #include "catalogue/TraceOption.h"
 #include "clean/CleanTraces.h"
@@ -22,21 +23,9 @@ namespace {
 constexpr int kFiles = 20000;
 constexpr int kFolders = 100;
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(freq.QuadPart);
-}
+using bench::Now;
 
-std::wstring ExeFolder() {
-  std::wstring exe = sys::ModuleFileName();
-  return exe.substr(0, exe.find_last_of(L'\\'));
-}
+using bench::ExeFolder;
 
 std::wstring FolderOf(const std::wstring& root, int i) {
   return root + L"\\d" + std::to_wstring(i % kFolders);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchTree.h"
 #include "catalogue/ResultModel.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "sys/Folders.h"
@@ -17,16 +18,7 @@
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+using bench::Now;
 
 void Set(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
   HKEY k;

@@ -16,44 +16,14 @@
 #include "tests/support/FakeSystem.h"
 #include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/ScanHarness.h"
 
 using catalogue::ResultItem;
 using namespace testsupport;
 
 namespace {
 
-// One system record for every test (its constructor is slow); each test changes a copy.
-const sys::TTarnOSInfo& PrototypeOS() {
-  static const sys::TTarnOSInfo os = FakeSystem(6, 1);
-  return os;
-}
-
-// What a scanner is handed, with the window replaced by counters.
-struct Harness {
-  catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os = PrototypeOS();
-  bool stop = false;
-  int pumps = 0;
-  std::function<void()> onPump;
-  std::vector<std::wstring> statuses;
-  catalogue::ScanContext ctx{results,
-                             folders,
-                             os,
-                             [this] { return stop; },
-                             [this] {
-                               ++pumps;
-                               if (onPump) onPump();
-                             },
-                             [this](const std::wstring& s) { statuses.push_back(s); }};
-
-  std::vector<std::wstring> Items() const { return ResultLines(results); }
-  std::vector<std::wstring> SortedItems() const {
-    std::vector<std::wstring> v = Items();
-    std::sort(v.begin(), v.end());
-    return v;
-  }
-};
+using Harness = ScanHarness;
 
 // COM look-ups of the shell link and MSXML objects want the real classes registry, so the
 // folder-only scanners run without the registry sandbox.

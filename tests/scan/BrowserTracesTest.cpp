@@ -20,16 +20,12 @@
 #include "tests/support/FakeSystem.h"
 #include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/ScanHarness.h"
 
 using catalogue::ResultItem;
 using namespace testsupport;
 
 namespace {
-
-const sys::TTarnOSInfo& PrototypeOS() {
-  static const sys::TTarnOSInfo os = FakeSystem(6, 1);
-  return os;
-}
 
 const std::wstring kAdvice = L"若未使用浏览器的脱机浏览功能，建议删除";
 const wchar_t kFirefoxPart[] = L"\\Application Data\\Mozilla\\Firefox\\Profiles";
@@ -37,7 +33,7 @@ const wchar_t kFirefoxCachePart[] =
     L"\\Local Settings\\Application Data\\Mozilla\\Firefox\\Profiles";
 const wchar_t kChromePart[] = L"\\Google\\Chrome\\User Data\\Default";
 
-class BrowserTracesTest : public SandboxTest {
+class BrowserTracesTest : public SandboxTest, public ScanHarness {
  protected:
   void SetUp() override {
     folders = SandboxSystemFolders(sandbox);
@@ -51,12 +47,6 @@ class BrowserTracesTest : public SandboxTest {
   std::wstring ChromeProfile() const { return folders.Special(CSIDL_LOCAL_APPDATA) + kChromePart; }
   void UseSystem(int major) { os = FakeSystem(major, 0); }
 
-  std::vector<std::wstring> Items() const { return ResultLines(results); }
-  std::vector<std::wstring> SortedItems() const {
-    std::vector<std::wstring> v = Items();
-    std::sort(v.begin(), v.end());
-    return v;
-  }
   void Reset() {
     results.Clear();
     results.ResetSize();
@@ -67,22 +57,6 @@ class BrowserTracesTest : public SandboxTest {
 
   ScopedEnvironment profile{L"USERPROFILE"};
   ScopedEnvironment appData{L"APPDATA"};
-  catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os = PrototypeOS();
-  bool stop = false;
-  int pumps = 0;
-  std::function<void()> onPump;
-  std::vector<std::wstring> statuses;
-  catalogue::ScanContext ctx{results,
-                             folders,
-                             os,
-                             [this] { return stop; },
-                             [this] {
-                               ++pumps;
-                               if (onPump) onPump();
-                             },
-                             [this](const std::wstring& s) { statuses.push_back(s); }};
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
