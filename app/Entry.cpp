@@ -3,9 +3,10 @@
 #include <memory>
 
 #include "sys/FileUtils.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
+#include "machine/StartupFont.h"
 
 namespace app {
 
@@ -15,7 +16,7 @@ const wchar_t kWebHost[] = L"velmora.example";
 
 std::wstring ApplicationTitle() { return std::wstring(L"Velmora一键清理_") + kWebHost; }
 
-std::wstring StartupRefusal(const sys::TTarnOSInfo& os, bool administrator) {
+std::wstring StartupRefusal(const machine::TTarnOSInfo& os, bool administrator) {
   if (os.OSName == L"Invalidated")
     return L"说明：无法检测当前电脑的操作系统，Velmora一键清理不能正常运行。";
   if (os.MajorVersion <= 4)
@@ -32,10 +33,10 @@ int RunEntry(const EntryHooks& hooks) {
   bool another = GetLastError() == ERROR_ALREADY_EXISTS;
   if (!another) {
     SetThreadLocale(2052);
-    sys::AppStartupFont().height = -12;
-    sys::AppStartupFont().charset = GB2312_CHARSET;
-    std::unique_ptr<sys::TTarnOSInfo> os(new sys::TTarnOSInfo());
-    std::wstring refusal = StartupRefusal(*os, sys::Seams().isAdministrator());
+    machine::AppStartupFont().height = -12;
+    machine::AppStartupFont().charset = GB2312_CHARSET;
+    std::unique_ptr<machine::TTarnOSInfo> os(new machine::TTarnOSInfo());
+    std::wstring refusal = StartupRefusal(*os, machine::Seams().isAdministrator());
     if (!refusal.empty()) {
       hooks.messageBox(refusal, kMessageCaption, MB_OK | MB_ICONERROR);
     } else {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace sys {
+namespace machine {
 class TTarnOSInfo;
 }
 
@@ -25,7 +25,7 @@ struct EntryHooks {
       messageBox;
   // Creates the main window and runs the message loop until it closes. Owns `os` from
   // then on (the window frees it when it is destroyed).
-  std::function<void(sys::TTarnOSInfo* os)> runMainWindow;
+  std::function<void(machine::TTarnOSInfo* os)> runMainWindow;
 };
 EntryHooks DefaultEntryHooks();
 
@@ -44,7 +44,7 @@ class Application {
 };
 
 // The refusal text for a system, or empty when the program may run.
-std::wstring StartupRefusal(const sys::TTarnOSInfo& os, bool administrator);
+std::wstring StartupRefusal(const machine::TTarnOSInfo& os, bool administrator);
 
 // Returns the process exit code: 0 on every path.
 int RunEntry(const EntryHooks& hooks);

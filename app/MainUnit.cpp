@@ -11,10 +11,11 @@
 #include "sys/ProcessList.h"
 #include "sys/ProfileIni.h"
 #include "sys/TrackLibrary.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
 #include "ui/Widgets.h"
+#include "machine/StartupFont.h"
 
 namespace app {
 
@@ -27,13 +28,13 @@ static const COLORREF kSummaryColor = RGB(0, 51, 0);
 static const COLORREF kBannerColor = RGB(26, 122, 82);
 static const COLORREF kStatusColor = RGB(234, 245, 232);
 
-TFormSorvex::TFormSorvex(sys::TTarnOSInfo* os) : settingsFile(SettingsFilePath()), os_(os) {
+TFormSorvex::TFormSorvex(machine::TTarnOSInfo* os) : settingsFile(SettingsFilePath()), os_(os) {
   messageBox = [this](const std::wstring& text, UINT type) {
     return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, type);
   };
   isProcessRunning = [](const std::wstring& exe) { return sys::IsProcessRunning(exe); };
   emptyRecycleBin = [this] { clean::EmptyRecycleBin(hwnd_); };
-  shutdownComputer = [this] { sys::ShutdownComputer(false, os_ ? os_->MajorVersion : 0); };
+  shutdownComputer = [this] { machine::ShutdownComputer(false, os_ ? os_->MajorVersion : 0); };
 }
 
 TFormSorvex::~TFormSorvex() {
@@ -394,7 +395,7 @@ void TFormSorvex::AllocateFolderBuffers() {
     GetWindowsDirectoryW(windowsDir_.get(), 261);
     GetSystemDirectoryW(systemDir_.get(), 261);
     GetTempPathW(261, tempDir_.get());
-    sys::Folders& folders = sys::AppFolders();
+    machine::Folders& folders = machine::AppFolders();
     folders.windows = windowsDir_.get();
     folders.system = systemDir_.get();
     folders.temp = tempDir_.get();
@@ -412,7 +413,7 @@ void TFormSorvex::AllocateFolderBuffers() {
 void TFormSorvex::ApplyFontsAndTexts() {
   int major = os_ ? os_->MajorVersion : 0;
   baseFont_ = {};
-  sys::ApplyUIFont(baseFont_, major);
+  machine::ApplyUIFont(baseFont_, major);
   HFONT formFont = MakeFont(0, false);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
   for (const wchar_t* n : {L"Label1", L"Label2", L"Label3", L"Label13", L"Label6", L"Label5",
@@ -454,12 +455,12 @@ void TFormSorvex::ApplyFontsAndTexts() {
 void TFormSorvex::ReadSpecialFolders() {
   try {
     HWND desktop = GetDesktopWindow();
-    sys::Folders& folders = sys::AppFolders();
+    machine::Folders& folders = machine::AppFolders();
     for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROFILE}) {
-      std::wstring p = sys::GetSpecialFolder(desktop, csidl);
+      std::wstring p = machine::GetSpecialFolder(desktop, csidl);
       if (!p.empty()) folders.special[csidl] = p;
     }
-    sys::Folders all = sys::Folders::FromSystem(desktop);
+    machine::Folders all = machine::Folders::FromSystem(desktop);
     for (const auto& kv : all.special) folders.special.insert(kv);
   } catch (...) {
   }
@@ -479,12 +480,12 @@ void TFormSorvex::SetupOptionTree() {
   vtTraceOption.SetImages(imageList1_);
   vtTraceOption.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
   vtTraceOption.SetAutoSizeColumn(1);
-  vtTraceOption.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+  vtTraceOption.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
     const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
     if (!o) return {};
     return column == 0 ? o->Caption : column == 1 ? o->Advice : std::wstring();
   };
-  vtTraceOption.OnGetImageIndex = [](ui::TreeNode* node, int column) {
+  vtTraceOption.OnGetImageIndex = [](model::TreeNode* node, int column) {
     const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
     return o && column == 0 ? o->ImageIndex : -1;
   };
@@ -547,12 +548,12 @@ void TFormSorvex::SetupResultTree() {
   vtTraceResult.SetHeaderVisible(true);
   vtTraceResult.SetFullRowSelect(true);
   vtTraceResult.SetImages(results.Images().Handle());
-  vtTraceResult.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+  vtTraceResult.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
     const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
     if (!r) return {};
     return column == 0 ? r->Text : column == 1 ? r->Location : std::wstring();
   };
-  vtTraceResult.OnGetImageIndex = [](ui::TreeNode* node, int column) {
+  vtTraceResult.OnGetImageIndex = [](model::TreeNode* node, int column) {
     const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
     int iconColumn = node->Parent() ? 1 : 0;
     return r && column == iconColumn ? r->ImageIndex : -1;
@@ -699,7 +700,7 @@ void TFormSorvex::SetupDispatcher() {
   c.setStatus = w.setStatus;
   c.processMessages = w.processMessages;
   dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
-                                             sys::AppFolders(), *os_, std::move(w)));
+                                             machine::AppFolders(), *os_, std::move(w)));
   c.oneKeyStep = [this](int step) { OneKeyStep(step, 0, 0); };
   c.messageBox = [this](const std::wstring& text, UINT type) { return messageBox(text, type); };
   c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };
@@ -712,7 +713,7 @@ void TFormSorvex::SetupDispatcher() {
     EnableWindow(cleanButton, !running && results.ItemCount() > 0);
   };
   executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
-                                           sys::AppFolders(), *os_, std::move(c)));
+                                           machine::AppFolders(), *os_, std::move(c)));
 }
 
 void TFormSorvex::ButtonDelAllTraceClick() {

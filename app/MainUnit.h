@@ -13,11 +13,13 @@
 #include "catalogue/ResultModel.h"
 #include "clean/CleanTraces.h"
 #include "scan/ScanTraces.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "ui/VirtualTree.h"
 
 namespace sys {
 class ProfileWriteError;
+}
+namespace machine {
 class TTarnOSInfo;
 }
 
@@ -50,7 +52,7 @@ struct CleanResultRow {
 class TFormSorvex {
  public:
   // Takes ownership of `os`; it is freed by FormDestroy.
-  explicit TFormSorvex(sys::TTarnOSInfo* os);
+  explicit TFormSorvex(machine::TTarnOSInfo* os);
   ~TFormSorvex();
   TFormSorvex(const TFormSorvex&) = delete;
   TFormSorvex& operator=(const TFormSorvex&) = delete;
@@ -88,8 +90,8 @@ class TFormSorvex {
   // The one-key progress, steps 0 to 12 (count and kilobytes for step 6).
   void OneKeyStep(int step, int count, double kilobytes);
   // Rewrites the row when given, else adds it below `parent`; returns it.
-  ui::TreeNode* SetCleanResultRow(ui::TreeNode* row, const std::wstring& title,
-                                  ui::TreeNode* parent, int image, const std::wstring& state);
+  model::TreeNode* SetCleanResultRow(model::TreeNode* row, const std::wstring& title,
+                                  model::TreeNode* parent, int image, const std::wstring& state);
   // The power-off after a one-key clean; tests never switch anything off.
   std::function<void()> shutdownComputer;
   // The recycle bin; tests stand in for it so that no real one is emptied.
@@ -128,12 +130,12 @@ class TFormSorvex {
   void SettingsNotWritten(const sys::ProfileWriteError& error);
 
   // State read by other parts.
-  scan::ScanState scanState;
+  catalogue::ScanState scanState;
   bool cancelled = false;
   int pendingCleanCount = 0;
   float pendingCleanSize = 0;
   // The rows of VTCleanResult: root, browsers, system, applications, registry.
-  ui::TreeNode* cleanRows[5] = {};
+  model::TreeNode* cleanRows[5] = {};
   bool firstActivated = false;
   bool foldersReleased = false;
   int activePage = 0;
@@ -179,7 +181,7 @@ class TFormSorvex {
   bool closePending_ = false;
   std::exception_ptr fatal_;
   std::wstring settingsFailure_;  // held back until the one-key clean has ended
-  std::unique_ptr<sys::TTarnOSInfo> os_;
+  std::unique_ptr<machine::TTarnOSInfo> os_;
   LOGFONTW baseFont_{};
   std::vector<HFONT> fonts_;  // owned
   HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;

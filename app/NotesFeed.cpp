@@ -7,8 +7,8 @@
 #include "app/Statistics.h"
 #include "stand-ins/Halvane0.h"
 #include "sys/FileSearch.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 
 namespace app {
@@ -47,7 +47,7 @@ std::wstring LinkOrNothing(std::wstring link) {
   return link;
 }
 
-bool IsLogHeader(const ui::TreeNode* node) {
+bool IsLogHeader(const model::TreeNode* node) {
   const LogEntry* e = node ? node->DataAs<LogEntry>() : nullptr;
   return e && !node->Parent() && e->Title == kLogHeader;
 }
@@ -116,11 +116,11 @@ bool IsWebAddress(const std::wstring& address) {
 
 void OpenUrl(const std::wstring& address) {
   if (!IsWebAddress(address)) return;
-  sys::SystemSeams& seams = sys::Seams();
+  machine::SystemSeams& seams = machine::Seams();
   try {
     if (seams.shellOpen && seams.shellOpen(address) > 32) return;
-    if (!sys::InternetExplorerPath.empty() && seams.shellOpenWith)
-      seams.shellOpenWith(sys::InternetExplorerPath, address);
+    if (!machine::InternetExplorerPath.empty() && seams.shellOpenWith)
+      seams.shellOpenWith(machine::InternetExplorerPath, address);
   } catch (...) {
   }
 }
@@ -129,12 +129,12 @@ void OpenUrl(const std::wstring& address) {
 
 void TFormSorvex::SetupLogTree() {
   vtLog.SetColumns({{L"", 190, DT_LEFT, false}});
-  vtLog.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+  vtLog.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
     const LogEntry* e = node->DataAs<LogEntry>();
     if (!e) return {};
     return column == 0 ? e->Title : column == 1 ? e->Link : std::wstring();
   };
-  vtLog.OnPaintText = [](ui::TreeNode* node, int column, LOGFONTW& font, COLORREF& color) {
+  vtLog.OnPaintText = [](model::TreeNode* node, int column, LOGFONTW& font, COLORREF& color) {
     const LogEntry* e = node->DataAs<LogEntry>();
     if (!e || column != 0) return;
     if (IsLogHeader(node)) {
@@ -145,7 +145,7 @@ void TFormSorvex::SetupLogTree() {
     font.lfUnderline = TRUE;
     ApplyLogColour(e->Colour, color);
   };
-  vtLog.OnCollapsing = [](ui::TreeNode*) { return false; };
+  vtLog.OnCollapsing = [](model::TreeNode*) { return false; };
   vtLog.OnMouseMove = [this](const ui::TreeHit& hit) { VTLogMouseMove(hit); };
   vtLog.OnMouseDown = [this](ui::MouseButton, const ui::TreeHit& hit) { VTLogMouseDown(hit); };
   vtLog.OnGetCursor = [this](const ui::TreeHit& hit) {
@@ -167,13 +167,13 @@ void TFormSorvex::VTLogMouseDown(const ui::TreeHit& hit) {
 }
 
 void TFormSorvex::LoadNotesFeed() {
-  ui::TreeModel& tree = vtLog.Model();
+  model::TreeModel& tree = vtLog.Model();
   tree.Clear();
   HWND memo = Component(L"NoteMemo");
   SetWindowTextW(memo, L"");
   NotesFeed feed = ReadNotesFeed(notesFeedFile, getMemIniFile);
   if (!feed.entries.empty()) {
-    ui::TreeNode* header = tree.Append(nullptr, LogEntry{kLogHeader, L"", L""});
+    model::TreeNode* header = tree.Append(nullptr, LogEntry{kLogHeader, L"", L""});
     for (LogEntry& e : feed.entries) tree.Append(header, std::move(e));
     tree.SetExpanded(header, true);
   }

@@ -31,32 +31,32 @@ const wchar_t kCleanedText[] = L"清理完成";
 
 void TFormSorvex::SetupCleanResultTree() {
   vtCleanResult.SetColumns({{L"", 300, DT_LEFT, false}, {L"", 203, DT_RIGHT, false}});
-  vtCleanResult.OnGetText = [](ui::TreeNode* node, int column) -> std::wstring {
+  vtCleanResult.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
     const CleanResultRow* r = node->DataAs<CleanResultRow>();
     if (!r) return {};
     return column == 0 ? r->Title : column == 1 ? r->State : std::wstring();
   };
-  vtCleanResult.OnGetImageIndex = [](ui::TreeNode* node, int column) {
+  vtCleanResult.OnGetImageIndex = [](model::TreeNode* node, int column) {
     const CleanResultRow* r = node->DataAs<CleanResultRow>();
     return r && column == 0 ? r->ImageIndex : -1;
   };
-  vtCleanResult.OnPaintText = [](ui::TreeNode* node, int column, LOGFONTW& font,
+  vtCleanResult.OnPaintText = [](model::TreeNode* node, int column, LOGFONTW& font,
                                  COLORREF& color) {
     if (column == 0 && !node->Parent()) {
       color = RGB(0, 0, 128);
       font.lfWeight = FW_BOLD;
     }
   };
-  vtCleanResult.OnCollapsing = [this](ui::TreeNode*) {
+  vtCleanResult.OnCollapsing = [this](model::TreeNode*) {
     SetFocus(Component(L"Panel5"));
     return true;
   };
 }
 
-ui::TreeNode* TFormSorvex::SetCleanResultRow(ui::TreeNode* row, const std::wstring& title,
-                                             ui::TreeNode* parent, int image,
+model::TreeNode* TFormSorvex::SetCleanResultRow(model::TreeNode* row, const std::wstring& title,
+                                             model::TreeNode* parent, int image,
                                              const std::wstring& state) {
-  ui::TreeModel& tree = vtCleanResult.Model();
+  model::TreeModel& tree = vtCleanResult.Model();
   CleanResultRow record{title, state, image};
   if (row) tree.SetData(row, record);
   else row = tree.Append(parent, record);
@@ -90,7 +90,7 @@ void TFormSorvex::ShowOneKeyRunning() {
     ShowWindow(Component(n), SW_HIDE);
   ShowWindow(Component(L"chkAutoShutdown"), SW_SHOW);
   vtCleanResult.Model().Clear();
-  for (ui::TreeNode*& r : cleanRows) r = nullptr;
+  for (model::TreeNode*& r : cleanRows) r = nullptr;
   cancelled = false;
   pendingCleanCount = 0;
   pendingCleanSize = 0;
@@ -103,7 +103,7 @@ void TFormSorvex::ShowOneKeyRunning() {
 
 void TFormSorvex::OneKeyStep(int step, int count, double kilobytes) {
   auto set = [this](int row, const wchar_t* state) {
-    ui::TreeNode* parent = row == kRoot ? nullptr : cleanRows[kRoot];
+    model::TreeNode* parent = row == kRoot ? nullptr : cleanRows[kRoot];
     cleanRows[row] = SetCleanResultRow(cleanRows[row], kRows[row].title, parent,
                                        kRows[row].image, state);
   };

@@ -4,10 +4,11 @@
 #include <climits>
 #include <cmath>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/SizeText.h"
 #include "sys/Text.h"
+#include "sys/FileUtils.h"
 
 namespace app {
 

@@ -5,7 +5,7 @@
 
 #include "app/Entry.h"
 #include "app/MainUnit.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -14,7 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   CoInitialize(nullptr);
   sys::InitMainThread();
   app::EntryHooks hooks = app::DefaultEntryHooks();
-  hooks.runMainWindow = [show](sys::TTarnOSInfo* os) {
+  hooks.runMainWindow = [show](machine::TTarnOSInfo* os) {
     app::Application application;
     app::TFormSorvex form(os);
     if (!form.Create(application.Handle())) return;

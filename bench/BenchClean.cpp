@@ -14,8 +14,8 @@
 #include "catalogue/ResultModel.h"
 #include "catalogue/TraceOption.h"
 #include "clean/CleanTraces.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Thread.h"
 
 namespace {
@@ -75,13 +75,13 @@ int wmain() {
   std::printf("bare DeleteFileW loop: %d files in %.3f s\n", bare, bareTime);
 
   MakeFiles(root);
-  sys::TTarnOSInfo os;
-  sys::Folders folders;
-  ui::TreeModel options;
+  machine::TTarnOSInfo os;
+  machine::Folders folders;
+  model::TreeModel options;
   catalogue::ResultModel results;
-  scan::ScanState state;
+  catalogue::ScanState state;
   for (int i = 0; i < kFiles; ++i) {
-    ui::TreeNode* n = results.AddResultNode(&results.Tree(), NameOf(i), nullptr, 7,
+    model::TreeNode* n = results.AddResultNode(&results.Tree(), NameOf(i), nullptr, 7,
                                             catalogue::ResultKind::File, L"", FolderOf(root, i));
     results.AddResultNode(&results.Tree(), L"大小", n, 20, catalogue::ResultKind::None, L"",
                           L"10 Byte");

@@ -18,7 +18,7 @@
 #include "junk/FindInvalidFiles.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Thread.h"
 
 namespace {
@@ -34,7 +34,7 @@ int LockTestWalk(const std::wstring& folder) {
       subfolders.push_back(s.Name());
       continue;
     }
-    sys::IsFileLocked(folder + L"\\" + s.Name());
+    sys::IsFileLocked(folder + L"\\" + s.Name(), machine::AppFolders().temp);
     ++files;
   }
   for (const std::wstring& name : subfolders) files += LockTestWalk(folder + L"\\" + name);
@@ -134,7 +134,7 @@ SizeResult RunSize(const std::wstring& root, int groups) {
   int bareFiles = bench::BareWalk(temp);
   const double bare = Now() - t0;
 
-  sys::Folders folders;
+  machine::Folders folders;
   folders.windows = root + L"\\Windows";
   folders.system = root + L"\\Windows\\System32";
   folders.temp = temp + L"\\";

@@ -13,8 +13,9 @@
 #include "bench/BenchTree.h"
 #include "catalogue/ResultModel.h"
 #include "registry_scan/FindInvalidRegistry.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
+#include "sys/FileUtils.h"
 
 namespace {
 
@@ -133,10 +134,10 @@ int main() {
   Build(present);
   std::printf("registry built in %.1f s\n", Now() - t0);
 
-  sys::Folders folders;
+  machine::Folders folders;
   folders.windows = L"C:\\windows";
   folders.system = L"C:\\windows\\system32";
-  sys::TTarnOSInfo os;
+  machine::TTarnOSInfo os;
   catalogue::ResultModel results;
   int statuses = 0;
   catalogue::ScanContext ctx{results, folders, os, [] { return false; }, [] {},

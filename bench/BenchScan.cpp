@@ -17,8 +17,8 @@
 #include "app/MainUnit.h"
 #include "bench/BenchTree.h"
 #include "catalogue/TraceOption.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Thread.h"
 
 namespace {
@@ -108,7 +108,7 @@ ScanRun Scan(app::TFormSorvex& form) {
     ++run.countTexts;
   };
   int listener =
-      form.results.Tree().Subscribe([&](const ui::TreeChange&) { ++run.modelChanges; });
+      form.results.Tree().Subscribe([&](const model::TreeChange&) { ++run.modelChanges; });
   HWND button = form.Component(L"ButtonScanTrace");
   double begin = bench::Now();
   SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(app::idButtonScanTrace, BN_CLICKED),
@@ -171,7 +171,7 @@ int main() {
 
   ScanRun run;
   {
-    app::TFormSorvex form(new sys::TTarnOSInfo());
+    app::TFormSorvex form(new machine::TTarnOSInfo());
     form.settingsFile = root + L"\\Halvane.set";
     form.notesFeedFile = root + L"\\Log.dat";
     if (!form.Create()) {
@@ -181,8 +181,8 @@ int main() {
     form.shutdownComputer = [] {};
     form.emptyRecycleBin = [] {};
     form.isProcessRunning = [](const std::wstring&) { return false; };
-    sys::Folders& folders = sys::AppFolders();
-    folders = sys::Folders{};
+    machine::Folders& folders = machine::AppFolders();
+    folders = machine::Folders{};
     folders.windows = root + L"\\Windows";
     folders.system = root + L"\\Windows\\System32";
     folders.temp = temp + L"\\";
@@ -191,12 +191,12 @@ int main() {
     form.Show(SW_SHOWNORMAL);
     form.BtnOverviewClick();
     catalogue::SetAllOptions(form.vtTraceOption.Model(), false);
-    ui::TreeNode* temps = catalogue::FindOption(form.vtTraceOption.Model(), L"临时文件");
+    model::TreeNode* temps = catalogue::FindOption(form.vtTraceOption.Model(), L"临时文件");
     if (!temps) {
       std::printf("verdict: FAIL (no option 临时文件)\n");
       return 1;
     }
-    form.vtTraceOption.Model().SetCheckState(temps, ui::CheckState::Checked);
+    form.vtTraceOption.Model().SetCheckState(temps, model::CheckState::Checked);
     sys::ProcessMessages();
     Time(form.vtTraceResult.Handle());
     Time(form.Component(L"stat1"));

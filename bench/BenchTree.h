@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
+#include "sys/FileUtils.h"
 
 namespace bench {
 

@@ -61,7 +61,7 @@ void SetUp(ui::VirtualTree& tree, HWND host) {
   tree.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
   tree.SetHeaderVisible(true);
   tree.SetFullRowSelect(true);
-  tree.OnGetText = [](ui::TreeNode* n, int column) {
+  tree.OnGetText = [](model::TreeNode* n, int column) {
     const Record* r = n->DataAs<Record>();
     return column == 0 ? r->text : r->location;
   };
@@ -69,8 +69,8 @@ void SetUp(ui::VirtualTree& tree, HWND host) {
 
 // A tree filled the way the result model fills it: each item focused as it comes.
 double FillTree(ui::VirtualTree& tree, int items) {
-  ui::TreeModel& m = tree.Model();
-  ui::TreeNode* last = nullptr;
+  model::TreeModel& m = tree.Model();
+  model::TreeNode* last = nullptr;
   double t0 = Now();
   Fill(items, [&](void* detail, Record&& r) {
     if (detail) {
@@ -126,7 +126,7 @@ int main() {
   FillTree(small, 1000);
   FillTree(large, kItems);
   for (ui::VirtualTree* t : {&small, &large})
-    for (ui::TreeNode* n = t->Model().FirstTopLevel(); n; n = n->NextSibling())
+    for (model::TreeNode* n = t->Model().FirstTopLevel(); n; n = n->NextSibling())
       t->Model().SetExpanded(n, true);
   Pump();
   PaintNow(large.Handle());  // the row index is rebuilt here, once

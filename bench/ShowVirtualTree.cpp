@@ -46,14 +46,14 @@ HIMAGELIST MakeImages() {
 
 void Wire(ui::VirtualTree& t, HIMAGELIST images) {
   t.SetImages(images);
-  t.OnGetText = [](ui::TreeNode* n, int column) {
+  t.OnGetText = [](model::TreeNode* n, int column) {
     const Row* r = n->DataAs<Row>();
     return column == 0 ? r->c0 : r->c1;
   };
-  t.OnGetImageIndex = [](ui::TreeNode* n, int column) {
+  t.OnGetImageIndex = [](model::TreeNode* n, int column) {
     return column == 0 ? n->DataAs<Row>()->image : -1;
   };
-  t.OnPaintText = [](ui::TreeNode* n, int, LOGFONTW& lf, COLORREF& c) {
+  t.OnPaintText = [](model::TreeNode* n, int, LOGFONTW& lf, COLORREF& c) {
     const Row* r = n->DataAs<Row>();
     if (r->color != CLR_NONE) c = r->color;
     if (r->bold) lf.lfWeight = FW_BOLD;
@@ -61,9 +61,9 @@ void Wire(ui::VirtualTree& t, HIMAGELIST images) {
   };
 }
 
-ui::TreeNode* Add(ui::TreeModel& m, ui::TreeNode* parent, Row row,
-                  ui::CheckType type = ui::CheckType::None) {
-  ui::TreeNode* n = m.Append(parent, std::move(row));
+model::TreeNode* Add(model::TreeModel& m, model::TreeNode* parent, Row row,
+                  model::CheckType type = model::CheckType::None) {
+  model::TreeNode* n = m.Append(parent, std::move(row));
   m.SetCheckType(n, type);
   return n;
 }
@@ -77,8 +77,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
   HIMAGELIST images = MakeImages();
-  using ui::CheckState;
-  using ui::CheckType;
+  using model::CheckState;
+  using model::CheckType;
 
   ui::VirtualTree options;
   options.Create(host, 1, 8, 8, 380, 300);
@@ -86,30 +86,30 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   options.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
   options.SetAutoSizeColumn(1);
   Wire(options, images);
-  ui::TreeModel& m = options.Model();
-  ui::TreeNode* g1 = Add(m, nullptr, {L"网络临时文件", L"", 0}, CheckType::TriStateCheckBox);
-  ui::TreeNode* ie = Add(m, g1, {L"Internet Explorer 清理", L"", 1}, CheckType::TriStateCheckBox);
-  ui::TreeNode* cache = Add(m, ie, {L"IE缓存", L"推荐", 1}, CheckType::CheckBox);
+  model::TreeModel& m = options.Model();
+  model::TreeNode* g1 = Add(m, nullptr, {L"网络临时文件", L"", 0}, CheckType::TriStateCheckBox);
+  model::TreeNode* ie = Add(m, g1, {L"Internet Explorer 清理", L"", 1}, CheckType::TriStateCheckBox);
+  model::TreeNode* cache = Add(m, ie, {L"IE缓存", L"推荐", 1}, CheckType::CheckBox);
   Add(m, cache, {L"全部IE缓存", L"", 1}, CheckType::RadioButton);
-  ui::TreeNode* mode1 = Add(m, cache, {L"IE缓存(不包括IE Cookie)", L"", 1}, CheckType::RadioButton);
+  model::TreeNode* mode1 = Add(m, cache, {L"IE缓存(不包括IE Cookie)", L"", 1}, CheckType::RadioButton);
   Add(m, cache, {L"IE缓存(不包括IE Cookie和IE历史记录)", L"", 1}, CheckType::RadioButton);
   Add(m, ie, {L"IE地址栏中的历史网址记录", L"可选", 1}, CheckType::CheckBox);
   Add(m, ie, {L"清理表单自动完成历史记录", L"单击立即清除", 1}, CheckType::CheckBox);
-  ui::TreeNode* ff = Add(m, g1, {L"FireFox 清理", L"", 2}, CheckType::TriStateCheckBox);
-  ui::TreeNode* ffh = Add(m, ff, {L"FireFox 浏览历史", L"推荐", 2}, CheckType::CheckBox);
+  model::TreeNode* ff = Add(m, g1, {L"FireFox 清理", L"", 2}, CheckType::TriStateCheckBox);
+  model::TreeNode* ffh = Add(m, ff, {L"FireFox 浏览历史", L"推荐", 2}, CheckType::CheckBox);
   Add(m, ff, {L"FireFox Cookies", L"可选", 2}, CheckType::CheckBox);
-  ui::TreeNode* g2 =
+  model::TreeNode* g2 =
       Add(m, nullptr, {L"系统历史痕迹和临时文件", L"", 3}, CheckType::TriStateCheckBox);
-  ui::TreeNode* tmp = Add(m, g2, {L"临时文件", L"推荐", 3}, CheckType::CheckBox);
+  model::TreeNode* tmp = Add(m, g2, {L"临时文件", L"推荐", 3}, CheckType::CheckBox);
   Add(m, g2, {L"通知区域图标历史记录", L"可选(需重启Explorer)", 3}, CheckType::CheckBox);
-  ui::TreeNode* g3 = Add(m, nullptr, {L"注册表", L"", 0}, CheckType::TriStateCheckBox);
+  model::TreeNode* g3 = Add(m, nullptr, {L"注册表", L"", 0}, CheckType::TriStateCheckBox);
   Add(m, g3, {L"冗余动态链接库", L"推荐", 0}, CheckType::CheckBox);
   m.SetCheckState(cache, CheckState::Checked);
   m.SetCheckState(mode1, CheckState::Checked);
   m.SetCheckState(ffh, CheckState::Checked);
   m.SetCheckState(tmp, CheckState::Checked);
   m.SetCheckState(g3, CheckState::Checked);
-  for (ui::TreeNode* n : {g1, ie, cache, ff, g2}) m.SetExpanded(n, true);
+  for (model::TreeNode* n : {g1, ie, cache, ff, g2}) m.SetExpanded(n, true);
   m.SetFocused(tmp);
 
   ui::VirtualTree results;
@@ -119,12 +119,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   results.SetHeaderVisible(true);
   results.SetFullRowSelect(true);
   Wire(results, images);
-  results.OnGetImageIndex = [](ui::TreeNode* n, int column) {
+  results.OnGetImageIndex = [](model::TreeNode* n, int column) {
     return (n->Parent() ? 1 : 0) == column ? n->DataAs<Row>()->image : -1;
   };
-  ui::TreeModel& r = results.Model();
+  model::TreeModel& r = results.Model();
   for (int i = 0; i < 40; ++i) {
-    ui::TreeNode* item =
+    model::TreeNode* item =
         Add(r, nullptr, {L"HKEY_CURRENT_USER", L"Software\\Demo\\Key" + std::to_wstring(i), 0});
     Add(r, item, {L"键名", L"Value" + std::to_wstring(i), 2});
     Add(r, item, {L"键值或分析结果", L"C:\\Missing\\file.dll", 3});
@@ -137,11 +137,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   SendMessageW(clean.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   clean.SetColumns({{L"", 170, DT_LEFT, false}, {L"", 203, DT_RIGHT, false}});
   Wire(clean, images);
-  ui::TreeModel& c = clean.Model();
+  model::TreeModel& c = clean.Model();
   Row head{L"一键清理的项目有：", L""};
   head.color = RGB(0, 0, 128);
   head.bold = true;
-  ui::TreeNode* root = Add(c, nullptr, head);
+  model::TreeNode* root = Add(c, nullptr, head);
   Add(c, root, {L"网络临时文件", L"扫描完成", 0});
   Add(c, root, {L"系统历史痕迹和临时文件", L"正在扫描中...", 3});
   Add(c, root, {L"应用程序历史记录", L"", 1});
@@ -155,8 +155,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   log.OnGetCursor = [](const ui::TreeHit& h) {
     return h.node && h.node->Parent() && h.onText ? LoadCursorW(nullptr, IDC_HAND) : nullptr;
   };
-  ui::TreeModel& l = log.Model();
-  ui::TreeNode* news = Add(l, nullptr, head);
+  model::TreeModel& l = log.Model();
+  model::TreeNode* news = Add(l, nullptr, head);
   l.SetData(news, Row{L"官方日志", L"", -1, RGB(0, 0, 128), true, false});
   const COLORREF colours[] = {RGB(0, 128, 0), RGB(255, 0, 0), RGB(0, 0, 255)};
   for (int i = 0; i < 3; ++i)

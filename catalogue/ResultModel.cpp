@@ -90,8 +90,8 @@ ResultModel::CountBatch::~CountBatch() {
   model_.ReportCount();
 }
 
-ui::TreeNode* ResultModel::AddResultNode(ui::TreeModel* tree, const std::wstring& text,
-                                         ui::TreeNode* parent, int imageIndex, ResultKind kind,
+model::TreeNode* ResultModel::AddResultNode(model::TreeModel* tree, const std::wstring& text,
+                                         model::TreeNode* parent, int imageIndex, ResultKind kind,
                                          const std::wstring& detail, const std::wstring& location) {
   ResultItem item;
   item.Text = text;
@@ -102,21 +102,21 @@ ui::TreeNode* ResultModel::AddResultNode(ui::TreeModel* tree, const std::wstring
   return AddResultItem(tree, parent, item);
 }
 
-ui::TreeNode* ResultModel::AddResultItem(ui::TreeModel* tree, ui::TreeNode* parent,
+model::TreeNode* ResultModel::AddResultItem(model::TreeModel* tree, model::TreeNode* parent,
                                          const ResultItem& item) {
   if (!tree || cleaned_) return nullptr;
-  ui::TreeNode* node = tree->Append(parent, item);
+  model::TreeNode* node = tree->Append(parent, item);
   if (!parent) {
     // The user may leave a finding out before cleaning.
-    tree->SetCheckType(node, ui::CheckType::CheckBox);
-    tree->SetCheckStateOnly(node, ui::CheckState::Checked);
+    tree->SetCheckType(node, model::CheckType::CheckBox);
+    tree->SetCheckStateOnly(node, model::CheckState::Checked);
     tree->SetFocused(node);
   }
   ReportCount();
   return node;
 }
 
-ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
+model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
                                           const std::wstring& keyPath, int imageIndex,
                                           const std::wstring& description,
                                           const std::wstring& valueData,
@@ -129,7 +129,7 @@ ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   record.Kind = ResultKind::Registry;
   record.ValueData = valueData;
   record.ImageIndex = imageIndex;
-  ui::TreeNode* item = AddResultItem(&tree_, nullptr, record);
+  model::TreeNode* item = AddResultItem(&tree_, nullptr, record);
   if (!item) return nullptr;
   const ResultKind row = ResultKind::None;
   if (!valueName.empty()) AddResultNode(&tree_, L"键名", item, kImageRegistry, row, L"", valueName);
@@ -139,7 +139,7 @@ ui::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   return item;
 }
 
-void ResultModel::Remove(ui::TreeNode* node) {
+void ResultModel::Remove(model::TreeNode* node) {
   if (!node) return;
   tree_.Delete(node);
   ReportCount();

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/TreeModel.h"
+#include "model/TreeModel.h"
 
 namespace catalogue {
 
@@ -80,21 +80,21 @@ class ResultModel {
   ResultModel& operator=(const ResultModel&) = delete;
 
   // The result tree (VTTraceResult shows it).
-  ui::TreeModel& Tree() { return tree_; }
-  const ui::TreeModel& Tree() const { return tree_; }
+  model::TreeModel& Tree() { return tree_; }
+  const model::TreeModel& Tree() const { return tree_; }
 
   // Adds a node to `tree` below `parent` (null: a top-level item, which gets a checked
   // check box and the focus). Nothing is added without a tree or once a clean has
   // finished (Cleaned()). Returns the new node or null. Afterwards the count text of
   // the result tree is reported through OnCountText.
-  ui::TreeNode* AddResultNode(ui::TreeModel* tree, const std::wstring& text, ui::TreeNode* parent,
+  model::TreeNode* AddResultNode(model::TreeModel* tree, const std::wstring& text, model::TreeNode* parent,
                               int imageIndex, ResultKind kind, const std::wstring& detail,
                               const std::wstring& location);
   // The same with the whole record (a registry item keeps its value data).
-  ui::TreeNode* AddResultItem(ui::TreeModel* tree, ui::TreeNode* parent, const ResultItem& item);
+  model::TreeNode* AddResultItem(model::TreeModel* tree, model::TreeNode* parent, const ResultItem& item);
   // A registry finding with its rows "键名", "键值或分析结果" and "说明"; nothing when the
   // root name or the key path is empty.
-  ui::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,
+  model::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,
                                int imageIndex, const std::wstring& description,
                                const std::wstring& valueData, const std::wstring& valueName);
 
@@ -113,7 +113,7 @@ class ResultModel {
   // checks this did not change before it uses the node again.
   unsigned Clears() const { return clears_; }
   // Removes one node with its rows (the count text is reported again).
-  void Remove(ui::TreeNode* node);
+  void Remove(model::TreeNode* node);
 
   ResultImages& Images() { return images_; }
 
@@ -140,7 +140,7 @@ class ResultModel {
   int countBatches_ = 0;
   bool batchReported_ = false;
   bool countPending_ = false;
-  ui::TreeModel tree_;
+  model::TreeModel tree_;
   ResultImages images_;
   std::int64_t sizeTotal_ = 0;
   bool cleaned_ = false;

@@ -5,15 +5,15 @@
 #include <string>
 
 #include "catalogue/ResultModel.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace catalogue {
 
 struct ScanContext {
   ResultModel& results;
-  const sys::Folders& folders;
-  const sys::TTarnOSInfo& os;
+  const machine::Folders& folders;
+  const machine::TTarnOSInfo& os;
   std::function<bool()> stopped;                    // the scan button reads "扫描"
   std::function<void()> processMessages;            // pump, and serve Synchronize
   std::function<void(const std::wstring&)> status;  // status panel 0

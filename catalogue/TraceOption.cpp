@@ -124,7 +124,7 @@ std::vector<OptionId> OptionsFromTo(OptionId first, OptionId last) {
   return ids;
 }
 
-bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os) {
+bool RowExists(const CatalogueRow& row, const machine::TTarnOSInfo& os) {
   switch (row.condition) {
     case OptionCondition::Always: return true;
     case OptionCondition::MajorAbove5: return os.MajorVersion > 5;
@@ -134,30 +134,30 @@ bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os) {
   return false;
 }
 
-ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent) {
+model::TreeNode* AddOptionNode(model::TreeModel& tree, const CatalogueRow& row, model::TreeNode* parent) {
   return tree.Append(parent, TraceOption{row.id, row.caption, row.advice, row.image});
 }
 
-ui::TreeNode* AddOption(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent,
+model::TreeNode* AddOption(model::TreeModel& tree, const CatalogueRow& row, model::TreeNode* parent,
                         const sys::ProfileIni* saved) {
-  ui::TreeNode* node = AddOptionNode(tree, row, parent);
-  tree.SetCheckType(node, ui::CheckType::CheckBox);
+  model::TreeNode* node = AddOptionNode(tree, row, parent);
+  tree.SetCheckType(node, model::CheckType::CheckBox);
   bool on = std::wstring(row.advice) == kRecommended;
   if (saved) on = saved->ReadBool(kSettingsSection, row.caption, on);
-  tree.SetCheckStateOnly(node, on ? ui::CheckState::Checked : ui::CheckState::Unchecked);
+  tree.SetCheckStateOnly(node, on ? model::CheckState::Checked : model::CheckState::Unchecked);
   if (parent) {
     tree.DeriveCheckState(parent);
-    if (ui::TreeNode* grand = parent->Parent()) tree.DeriveCheckState(grand);
+    if (model::TreeNode* grand = parent->Parent()) tree.DeriveCheckState(grand);
   }
   return node;
 }
 
-void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
+void BuildOptionTree(model::TreeModel& tree, const machine::TTarnOSInfo& os,
                      const sys::ProfileIni* saved) {
   tree.Clear();
-  ui::TreeNode* group = nullptr;
-  ui::TreeNode* subgroup = nullptr;
-  ui::TreeNode* ieCache = nullptr;
+  model::TreeNode* group = nullptr;
+  model::TreeNode* subgroup = nullptr;
+  model::TreeNode* ieCache = nullptr;
   int mode = saved ? saved->ReadInteger(kSettingsSection, kIEModeKey, 1) : 1;
   int radioMode = 0;
   for (const CatalogueRow& r : Catalogue()) {
@@ -165,63 +165,63 @@ void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
     switch (r.level) {
       case OptionLevel::Group:
         group = AddOption(tree, r, nullptr, saved);
-        tree.SetCheckType(group, ui::CheckType::TriStateCheckBox);
+        tree.SetCheckType(group, model::CheckType::TriStateCheckBox);
         subgroup = nullptr;
         break;
       case OptionLevel::Subgroup:
         subgroup = AddOption(tree, r, group, saved);
-        tree.SetCheckType(subgroup, ui::CheckType::TriStateCheckBox);
+        tree.SetCheckType(subgroup, model::CheckType::TriStateCheckBox);
         break;
       case OptionLevel::Option: {
-        ui::TreeNode* n = AddOption(tree, r, subgroup ? subgroup : group, saved);
+        model::TreeNode* n = AddOption(tree, r, subgroup ? subgroup : group, saved);
         if (r.id == OptionId::IECache) ieCache = n;
         break;
       }
       case OptionLevel::Radio: {
-        ui::TreeNode* n = AddOptionNode(tree, r, ieCache);
-        tree.SetCheckType(n, ui::CheckType::RadioButton);
-        tree.SetCheckStateOnly(n, radioMode == mode ? ui::CheckState::Checked
-                                                    : ui::CheckState::Unchecked);
+        model::TreeNode* n = AddOptionNode(tree, r, ieCache);
+        tree.SetCheckType(n, model::CheckType::RadioButton);
+        tree.SetCheckStateOnly(n, radioMode == mode ? model::CheckState::Checked
+                                                    : model::CheckState::Unchecked);
         ++radioMode;
         break;
       }
     }
   }
-  ui::TreeNode* first = tree.FirstTopLevel();
+  model::TreeNode* first = tree.FirstTopLevel();
   if (first) {
     tree.DeriveCheckState(first);
-    for (ui::TreeNode* g = first->NextSibling(); g; g = g->NextSibling()) tree.SetExpanded(g, true);
+    for (model::TreeNode* g = first->NextSibling(); g; g = g->NextSibling()) tree.SetExpanded(g, true);
     tree.SetExpanded(first, true);
     tree.SetFocused(first);
   }
 }
 
-void SetAllOptions(ui::TreeModel& tree, bool checked) {
+void SetAllOptions(model::TreeModel& tree, bool checked) {
   if (!tree.FirstTopLevel()) return;
-  ui::CheckState s = checked ? ui::CheckState::Checked : ui::CheckState::Unchecked;
-  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n))
+  model::CheckState s = checked ? model::CheckState::Checked : model::CheckState::Unchecked;
+  for (model::TreeNode* n = tree.FirstTopLevel(); n; n = model::TreeModel::NextInTree(n))
     if (n->Depth() <= 2) tree.SetCheckStateOnly(n, s);
 }
 
-void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
+void SaveOptionStates(const model::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
                       const std::function<void(const sys::ProfileWriteError&)>& failed) {
   if (!tree.FirstTopLevel()) return;
   try {
     for (OptionId radio :
          OptionsFromTo(OptionId::IECacheAll, OptionId::IECacheKeepCookiesAndHistory))
       ini.DeleteKey(kSettingsSection, CatalogueRowOf(radio).caption);
-    auto write = [&](const ui::TreeNode* n) {
+    auto write = [&](const model::TreeNode* n) {
       const TraceOption* o = n->DataAs<TraceOption>();
       // Only a fully checked node in its normal variant counts as on.
       if (o)
-        ini.WriteBool(kSettingsSection, o->Caption, n->CheckState() == ui::CheckState::Checked);
+        ini.WriteBool(kSettingsSection, o->Caption, n->CheckState() == model::CheckState::Checked);
     };
-    for (ui::TreeNode* g = tree.FirstTopLevel(); g; g = g->NextSibling()) {
+    for (model::TreeNode* g = tree.FirstTopLevel(); g; g = g->NextSibling()) {
       if (ieCleanMode >= 0) ini.WriteInteger(kSettingsSection, kIEModeKey, ieCleanMode);
       write(g);
-      for (ui::TreeNode* c = g->FirstChild(); c; c = c->NextSibling()) {
+      for (model::TreeNode* c = g->FirstChild(); c; c = c->NextSibling()) {
         write(c);
-        for (ui::TreeNode* gc = c->FirstChild(); gc; gc = gc->NextSibling()) write(gc);
+        for (model::TreeNode* gc = c->FirstChild(); gc; gc = gc->NextSibling()) write(gc);
       }
     }
   } catch (const sys::ProfileWriteError& e) {
@@ -229,40 +229,40 @@ void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCle
   }
 }
 
-ui::TreeNode* FindOption(const ui::TreeModel& tree, OptionId id) {
-  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n)) {
+model::TreeNode* FindOption(const model::TreeModel& tree, OptionId id) {
+  for (model::TreeNode* n = tree.FirstTopLevel(); n; n = model::TreeModel::NextInTree(n)) {
     const TraceOption* o = n->DataAs<TraceOption>();
     if (o && o->Id == id) return n;
   }
   return nullptr;
 }
 
-ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption) {
-  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n)) {
+model::TreeNode* FindOption(const model::TreeModel& tree, const std::wstring& caption) {
+  for (model::TreeNode* n = tree.FirstTopLevel(); n; n = model::TreeModel::NextInTree(n)) {
     const TraceOption* o = n->DataAs<TraceOption>();
     if (o && o->Caption == caption) return n;
   }
   return nullptr;
 }
 
-bool OptionOn(const ui::TreeNode* node) {
+bool OptionOn(const model::TreeNode* node) {
   if (!node) return false;
-  if (ui::IsChecked(node->CheckState())) return true;
-  return node->CheckType() == ui::CheckType::TriStateCheckBox && ui::IsMixed(node->CheckState());
+  if (model::IsChecked(node->CheckState())) return true;
+  return node->CheckType() == model::CheckType::TriStateCheckBox && model::IsMixed(node->CheckState());
 }
 
-bool OptionChecked(const ui::TreeModel& tree, OptionId id) {
-  const ui::TreeNode* n = FindOption(tree, id);
-  return n && ui::IsChecked(n->CheckState());
+bool OptionChecked(const model::TreeModel& tree, OptionId id) {
+  const model::TreeNode* n = FindOption(tree, id);
+  return n && model::IsChecked(n->CheckState());
 }
 
-bool OptionOn(const ui::TreeModel& tree, OptionId id) { return OptionOn(FindOption(tree, id)); }
+bool OptionOn(const model::TreeModel& tree, OptionId id) { return OptionOn(FindOption(tree, id)); }
 
-int CheckedIEMode(const ui::TreeModel& tree) {
-  ui::TreeNode* ie = FindOption(tree, OptionId::IECache);
+int CheckedIEMode(const model::TreeModel& tree) {
+  model::TreeNode* ie = FindOption(tree, OptionId::IECache);
   int mode = 0;
-  for (ui::TreeNode* r = ie ? ie->FirstChild() : nullptr; r; r = r->NextSibling(), ++mode)
-    if (ui::IsChecked(r->CheckState())) return mode;
+  for (model::TreeNode* r = ie ? ie->FirstChild() : nullptr; r; r = r->NextSibling(), ++mode)
+    if (model::IsChecked(r->CheckState())) return mode;
   return -1;
 }
 

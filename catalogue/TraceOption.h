@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "sys/ProfileIni.h"
-#include "sys/TarnGetOSInfo.h"
-#include "ui/TreeModel.h"
+#include "machine/TarnGetOSInfo.h"
+#include "model/TreeModel.h"
 
 namespace catalogue {
 
@@ -60,35 +60,35 @@ const std::vector<CatalogueRow>& Catalogue();
 const CatalogueRow& CatalogueRowOf(OptionId id);
 // The ids from `first` to `last` in table order, both included.
 std::vector<OptionId> OptionsFromTo(OptionId first, OptionId last);
-bool RowExists(const CatalogueRow& row, const sys::TTarnOSInfo& os);
+bool RowExists(const CatalogueRow& row, const machine::TTarnOSInfo& os);
 
 // A node with its record, no check box.
-ui::TreeNode* AddOptionNode(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent);
+model::TreeNode* AddOptionNode(model::TreeModel& tree, const CatalogueRow& row, model::TreeNode* parent);
 // A node with a check box: the default state (checked exactly when recommended), or the
 // saved one when `saved` is given; then the parent and grandparent are re-derived.
-ui::TreeNode* AddOption(ui::TreeModel& tree, const CatalogueRow& row, ui::TreeNode* parent,
+model::TreeNode* AddOption(model::TreeModel& tree, const CatalogueRow& row, model::TreeNode* parent,
                         const sys::ProfileIni* saved);
 // Clears the tree and adds every row that exists on this system. With `saved` the states
 // and the IE mode come from the settings file (defaults as fallback).
-void BuildOptionTree(ui::TreeModel& tree, const sys::TTarnOSInfo& os,
+void BuildOptionTree(model::TreeModel& tree, const machine::TTarnOSInfo& os,
                      const sys::ProfileIni* saved);
 // "全选" / "全不选": every group, subgroup and option; the radio items keep their state.
-void SetAllOptions(ui::TreeModel& tree, bool checked);
+void SetAllOptions(model::TreeModel& tree, bool checked);
 // Writes the states when the window closes. A refused write ends the saving; it is handed
 // to `failed` when given, and never raised, so the window closes all the same.
-void SaveOptionStates(const ui::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
+void SaveOptionStates(const model::TreeModel& tree, sys::ProfileIni& ini, int ieCleanMode,
                       const std::function<void(const sys::ProfileWriteError&)>& failed = {});
 
 // The node of a catalogue row, or null when absent on this system.
-ui::TreeNode* FindOption(const ui::TreeModel& tree, OptionId id);
+model::TreeNode* FindOption(const model::TreeModel& tree, OptionId id);
 // The same by the caption a user reads (tests and automation name options so).
-ui::TreeNode* FindOption(const ui::TreeModel& tree, const std::wstring& caption);
+model::TreeNode* FindOption(const model::TreeModel& tree, const std::wstring& caption);
 // The node of the row (an absent row counts as unchecked) is checked / on.
-bool OptionChecked(const ui::TreeModel& tree, OptionId id);
-bool OptionOn(const ui::TreeModel& tree, OptionId id);
+bool OptionChecked(const model::TreeModel& tree, OptionId id);
+bool OptionOn(const model::TreeModel& tree, OptionId id);
 // On: checked (normal or pressed); a group is on when checked or mixed.
-bool OptionOn(const ui::TreeNode* node);
+bool OptionOn(const model::TreeNode* node);
 // The IE mode chosen by the radio items below "IE缓存", or -1 when none is checked.
-int CheckedIEMode(const ui::TreeModel& tree);
+int CheckedIEMode(const model::TreeModel& tree);
 
 }  // namespace catalogue

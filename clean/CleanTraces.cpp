@@ -47,8 +47,8 @@ bool DeleteFolder(const std::wstring& path) {
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
 
 // The "大小" row of a file item: "123 Byte".
-std::int64_t SizeOfRows(const ui::TreeNode* node) {
-  for (const ui::TreeNode* c = node->FirstChild(); c; c = c->NextSibling()) {
+std::int64_t SizeOfRows(const model::TreeNode* node) {
+  for (const model::TreeNode* c = node->FirstChild(); c; c = c->NextSibling()) {
     const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>();
     if (row && row->Text == L"大小") return _wtoi64(row->Location.c_str());
   }
@@ -71,7 +71,7 @@ bool IsCacheItem(const catalogue::ResultItem& r) {
   return r.Kind == catalogue::ResultKind::IECache;
 }
 
-bool Unticked(const ui::TreeNode* n) { return ui::IsUnchecked(n->CheckState()); }
+bool Unticked(const model::TreeNode* n) { return model::IsUnchecked(n->CheckState()); }
 
 }  // namespace
 
@@ -102,9 +102,9 @@ void EmptyRecycleBin(HWND owner) {
   FreeLibrary(shell);
 }
 
-CleanExecutor::CleanExecutor(scan::ScanState& state, catalogue::ResultModel& results,
-                             const ui::TreeModel& options, const sys::Folders& folders,
-                             const sys::TTarnOSInfo& os, CleanWindow window)
+CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
+                             const model::TreeModel& options, const machine::Folders& folders,
+                             const machine::TTarnOSInfo& os, CleanWindow window)
     : state_(state),
       results_(results),
       options_(options),
@@ -208,7 +208,7 @@ void CleanExecutor::Run(bool confirm) {
 void CleanExecutor::CleanIECache() {
   bool any = false;
   std::set<std::wstring> keep;
-  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+  for (model::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
     const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
     if (!r || !IsCacheItem(*r)) continue;
     if (Unticked(n)) keep.insert(r->Location);
@@ -231,8 +231,8 @@ void CleanExecutor::CleanItems() {
   const unsigned clears = results_.Clears();
   DWORD lastPump = 0;
   bool first = true;
-  for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
-    ui::TreeNode* next = n->NextSibling();
+  for (model::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
+    model::TreeNode* next = n->NextSibling();
     // An item the user unticked is left alone.
     if (!Unticked(n) && !CleanItem(n)) KeepFailed(n);
     // A pump costs more than deleting a file: the window is served every few
@@ -248,7 +248,7 @@ void CleanExecutor::CleanItems() {
   }
 }
 
-bool CleanExecutor::CleanItem(ui::TreeNode* node) {
+bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return true;
   const catalogue::ResultItem r = *item;  // the node may go below
@@ -289,11 +289,11 @@ bool CleanExecutor::CleanItem(ui::TreeNode* node) {
   return gone;
 }
 
-void CleanExecutor::KeepFailed(const ui::TreeNode* node) {
+void CleanExecutor::KeepFailed(const model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return;
   FailedItem f{*item, {}};
-  for (const ui::TreeNode* c = node->FirstChild(); c; c = c->NextSibling())
+  for (const model::TreeNode* c = node->FirstChild(); c; c = c->NextSibling())
     if (const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>())
       f.rows.push_back(*row);
   failedBytes_ += SizeOfRows(node);
@@ -301,15 +301,15 @@ void CleanExecutor::KeepFailed(const ui::TreeNode* node) {
 }
 
 void CleanExecutor::ShowFailedAgain() {
-  ui::TreeModel* tree = &results_.Tree();
+  model::TreeModel* tree = &results_.Tree();
   for (const FailedItem& f : failed_) {
-    ui::TreeNode* n = results_.AddResultItem(tree, nullptr, f.item);
+    model::TreeNode* n = results_.AddResultItem(tree, nullptr, f.item);
     for (const catalogue::ResultItem& row : f.rows)
       if (n) results_.AddResultItem(tree, n, row);
   }
 }
 
-void CleanExecutor::CleanConfiguration(ui::TreeNode* node, const catalogue::ResultItem& r) {
+void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
   const bool exists = sys::FileExists(r.Location);
   sys::ProfileIni ini(r.Location);
   // A write error of one file must not end the clean of everything else.
@@ -379,7 +379,7 @@ void CleanExecutor::Rescan() {
     finder.Resume();
     finder.WaitFor();
     if (abandoned_ || results_.ItemCount() == 0) break;
-    for (ui::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (model::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);

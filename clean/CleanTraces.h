@@ -10,15 +10,17 @@
 
 #include "catalogue/ResultModel.h"
 #include "clean/RegistryBackup.h"
-#include "scan/ScanTraces.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
-#include "ui/TreeModel.h"
+#include "catalogue/ScanState.h"
+#include "model/TreeModel.h"
 
 namespace junk {
 class TFindInvalidFiles;
 }
 
+namespace machine {
+struct Folders;
+class TTarnOSInfo;
+}
 namespace sys {
 class ProfileWriteError;
 }
@@ -42,9 +44,9 @@ struct CleanWindow {
 
 class CleanExecutor {
  public:
-  CleanExecutor(scan::ScanState& state, catalogue::ResultModel& results,
-                const ui::TreeModel& options, const sys::Folders& folders,
-                const sys::TTarnOSInfo& os, CleanWindow window);
+  CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
+                const model::TreeModel& options, const machine::Folders& folders,
+                const machine::TTarnOSInfo& os, CleanWindow window);
 
   // The longest the clean goes on between two message pumps.
   static constexpr DWORD kPumpMillis = 15;
@@ -73,18 +75,18 @@ class CleanExecutor {
   void CleanIECache();
   void CleanItems();
   // False when the item is still there.
-  bool CleanItem(ui::TreeNode* node);
-  void CleanConfiguration(ui::TreeNode* node, const catalogue::ResultItem& r);
-  void KeepFailed(const ui::TreeNode* node);
+  bool CleanItem(model::TreeNode* node);
+  void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
+  void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();
   void Step(int step);
 
-  scan::ScanState& state_;
+  catalogue::ScanState& state_;
   catalogue::ResultModel& results_;
-  const ui::TreeModel& options_;
-  const sys::Folders& folders_;
-  const sys::TTarnOSInfo& os_;
+  const model::TreeModel& options_;
+  const machine::Folders& folders_;
+  const machine::TTarnOSInfo& os_;
   CleanWindow window_;
   RegistryBackup backup_;  // one file per clean, made at its first registry delete
   bool running_ = false;

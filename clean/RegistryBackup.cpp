@@ -3,9 +3,10 @@
 #include <vector>
 
 #include "catalogue/ResultModel.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
+#include "sys/FileUtils.h"
 
 namespace clean {
 

@@ -10,7 +10,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh")
 
 file(GLOB fixture_srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cpp")
 add_library(testsupport STATIC ${fixture_srcs})
-target_link_libraries(testsupport PUBLIC sys gtest gmock)
+target_link_libraries(testsupport PUBLIC machine sys gtest gmock)
 target_compile_options(testsupport PRIVATE -Wall -Wextra)
 
 # One test program per subsystem folder under tests/. A suite whose name begins with "Long"
@@ -29,6 +29,8 @@ function(velmora_test_program name)
 endfunction()
 
 velmora_test_program(sys)
+velmora_test_program(machine machine)
+velmora_test_program(model model)
 velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)

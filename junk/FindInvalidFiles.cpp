@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "catalogue/Images.h"
+#include "machine/Folders.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -166,7 +167,7 @@ std::wstring NormalizeFolderPath(const std::wstring& path) {
   return s;
 }
 
-TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const sys::Folders& folders,
+TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const machine::Folders& folders,
                                      int majorVersion,
                                      std::function<void(const std::wstring&)> status)
     : DriveType([](const std::wstring& root) { return GetDriveTypeW(root.c_str()); }),
@@ -196,7 +197,7 @@ void TFindInvalidFiles::ShowStatus() {
 void TFindInvalidFiles::PostResult() {
   const FindResult* r = CurrentResult;
   if (!r || Terminated()) return;
-  ui::TreeModel* tree = &results_.Tree();
+  model::TreeModel* tree = &results_.Tree();
   if (r->IsFolder == 1) {
     std::wstring path = r->Path;
     if (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -204,7 +205,7 @@ void TFindInvalidFiles::PostResult() {
     std::wstring name = cut == std::wstring::npos ? path : path.substr(cut + 1);
     std::wstring parent = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
     if (name.empty() || parent.empty()) return;
-    ui::TreeNode* item = results_.AddResultNode(tree, name, nullptr, catalogue::kImageFolder,
+    model::TreeNode* item = results_.AddResultNode(tree, name, nullptr, catalogue::kImageFolder,
                                                 catalogue::ResultKind::Folder, L"", parent);
     // A refused item must not turn its rows into items of their own.
     if (item)
@@ -217,7 +218,7 @@ void TFindInvalidFiles::PostResult() {
   std::wstring folder = cut == std::wstring::npos ? std::wstring() : r->Path.substr(0, cut);
   if (name.empty()) return;
   int image = r->WantsFileIcon ? AddFileIcon(r->Path) : r->ImageIndex;
-  ui::TreeNode* item =
+  model::TreeNode* item =
       results_.AddResultNode(tree, name, nullptr, image, catalogue::ResultKind::File, L"", folder);
   if (!item) return;
   if (r->Size > 0) {
@@ -364,7 +365,7 @@ void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& m
     DWORD a = s.Attributes();
     bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !IncludeReadOnly) continue;
-    if (SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name)) continue;
+    if (SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name, machine::AppFolders().temp)) continue;
     if (!AttributesAllowed(a)) continue;
     Report(MakeFileResult(path, s.Data()));
   }
@@ -405,7 +406,7 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
       std::wstring name = s.Name();
       bool readOnly = (s.Attributes() & FILE_ATTRIBUTE_READONLY) != 0;
       bool wanted = !NameExcluded(sys::LowerCase(name)) &&
-                    !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name));
+                    !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name, machine::AppFolders().temp));
       StatusText = kStatusPrefix + path + name;
       if (wanted)
         Report(MakeFileResult(path, entry), true);
@@ -449,7 +450,7 @@ FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
 }
 
 bool TFindInvalidFiles::TempFolderSafe() const {
-  return sys::IsTempFolderSafe(folders_);
+  return machine::IsTempFolderSafe(folders_);
 }
 
 std::wstring TFindInvalidFiles::PlaceOf(int base, const std::wstring& tail) const {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "catalogue/ResultModel.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Thread.h"
 
 namespace junk {
@@ -33,7 +33,7 @@ class TFindInvalidFiles : public sys::Thread {
  public:
   // Created suspended. `results` receives the findings (through the hand-over only);
   // `folders` is copied; `status` writes status panel 0 and runs on the main thread.
-  TFindInvalidFiles(catalogue::ResultModel& results, const sys::Folders& folders,
+  TFindInvalidFiles(catalogue::ResultModel& results, const machine::Folders& folders,
                     int majorVersion, std::function<void(const std::wstring&)> status);
   ~TFindInvalidFiles() override;
 
@@ -113,7 +113,7 @@ class TFindInvalidFiles : public sys::Thread {
   void FindEmptyFoldersBelowTempAndMenus();
 
   catalogue::ResultModel& results_;
-  sys::Folders folders_;
+  machine::Folders folders_;
   int majorVersion_;
   std::function<void(const std::wstring&)> status_;
   std::function<void()> postBatch_;

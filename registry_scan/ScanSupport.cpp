@@ -1,7 +1,7 @@
 #include "registry_scan/ScanSupport.h"
 
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
 
@@ -100,7 +100,7 @@ bool ProgramExists(const std::wstring& commandOrPath) {
     if (n > 0 && n < MAX_PATH && sys::FileExistsInAnyView(found)) return true;
     // The search runs through the redirected system folder; a program only in the
     // 64-bit one is found there with redirection off.
-    const std::wstring system = sys::AppFolders().system;
+    const std::wstring system = machine::AppFolders().system;
     if (system.empty()) return false;
     const std::wstring inSystem = sys::WithBackslash(system) + program;
     return sys::FileExistsInAnyView(inSystem) ||

@@ -11,7 +11,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/ShellLink.h"
@@ -38,8 +38,8 @@ bool Stopped(const ScanContext& ctx) { return ctx.stopped && ctx.stopped(); }
 void AddAppItem(ScanContext& ctx, const std::wstring& text, int image, catalogue::ResultKind kind,
                 const std::wstring& detail, const std::wstring& location,
                 const std::wstring& description) {
-  ui::TreeModel* tree = &ctx.results.Tree();
-  ui::TreeNode* item =
+  model::TreeModel* tree = &ctx.results.Tree();
+  model::TreeNode* item =
       ctx.results.AddResultNode(tree, text, nullptr, image, kind, detail, location);
   if (item)
     ctx.results.AddResultNode(tree, L"说明", item, image, catalogue::ResultKind::None, L"",
@@ -119,13 +119,13 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
   const std::wstring recent = sys::LowerCase(ctx.folders.Special(CSIDL_RECENT));
   const bool allFiles = mask == L"*.*";
   const std::wstring extension = sys::LowerCase(mask);
-  ui::TreeModel* tree = &ctx.results.Tree();
+  model::TreeModel* tree = &ctx.results.Tree();
   for (sys::FileSearch s(folder + (allFiles ? L"\\*.*" : L"\\*.lnk")); s.Found(); s.Next()) {
     const std::wstring name = s.Name();
     if (s.IsDirectory()) {
       // The executor empties a "目录" item: never one reached through a link.
       if (!includeFolders || name[0] == L'.' || s.IsReparsePoint()) continue;
-      ui::TreeNode* item = ctx.results.AddResultNode(tree, name, nullptr, kImageFolder,
+      model::TreeNode* item = ctx.results.AddResultNode(tree, name, nullptr, kImageFolder,
                                                      catalogue::ResultKind::Folder, L"", folder);
       if (item)
         ctx.results.AddResultNode(tree, L"说明", item, kImageDetail, catalogue::ResultKind::None,
@@ -134,7 +134,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
     }
     const std::wstring path = folder + L"\\" + name;
     ShowProgress(ctx, path);
-    ui::TreeNode* item = nullptr;
+    model::TreeNode* item = nullptr;
     if (allFiles) {
       item = ctx.results.AddResultNode(tree, name, nullptr, image, catalogue::ResultKind::File, L"",
                                        folder);
@@ -343,7 +343,7 @@ std::wstring ReadRegString(HKEY root, const std::wstring& key, const std::wstrin
   return value;
 }
 
-void ExpandLeadingMacro(std::wstring& text, const sys::Folders& folders) {
+void ExpandLeadingMacro(std::wstring& text, const machine::Folders& folders) {
   const struct {
     const wchar_t* macro;
     std::wstring folder;

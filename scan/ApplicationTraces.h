@@ -37,7 +37,7 @@ std::wstring ScannerRootName(HKEY root);
 // The REG_SZ / REG_EXPAND_SZ value, else empty.
 std::wstring ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name);
 // Replaces a leading %programfiles%, %systemroot%, %commonprogramfiles% or %windir%.
-void ExpandLeadingMacro(std::wstring& text, const sys::Folders& folders);
+void ExpandLeadingMacro(std::wstring& text, const machine::Folders& folders);
 // Trimmed text that is not empty and holds only "0"-"9" and ".".
 bool IsDigitsText(const std::wstring& text);
 

@@ -32,14 +32,14 @@ bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring
   return false;
 }
 
-ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
+model::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
                       catalogue::ResultKind kind, const std::wstring& detail,
                       const std::wstring& location) {
   return ctx.results.AddResultNode(&ctx.results.Tree(), text, nullptr, image, kind, detail,
                                    location);
 }
 
-void AddLine(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label,
+void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image) {
   if (item)
     ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, catalogue::ResultKind::None,
@@ -54,13 +54,13 @@ void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstri
   std::wstring name;
   long long rows = 0;
   if (!CountRows(folder + L"\\" + file, table, name, rows) || rows == 0) return;
-  ui::TreeNode* item = AddItem(ctx, file, image, kind, name, folder + L"\\");
+  model::TreeNode* item = AddItem(ctx, file, image, kind, name, folder + L"\\");
   AddLine(ctx, item, L"说明", sys::Format(L"%s共有%lld条记录。", note.c_str(), rows));
 }
 
 void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
                   std::int64_t size, const std::wstring& note, int image) {
-  ui::TreeNode* item = AddItem(ctx, file, image, catalogue::ResultKind::None, L"", folder);
+  model::TreeNode* item = AddItem(ctx, file, image, catalogue::ResultKind::None, L"", folder);
   if (!item) return;
   if (size > 0) AddLine(ctx, item, L"大小", SizeText(size));
   AddLine(ctx, item, note, kOfflineAdvice);

@@ -40,10 +40,10 @@ void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstri
                   std::int64_t size, const std::wstring& note, int image);
 
 // A top-level item and a detail line below it (nothing once a clean has finished).
-ui::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
+model::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
                       catalogue::ResultKind kind, const std::wstring& detail,
                       const std::wstring& location);
-void AddLine(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label,
+void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image = kLineImage);
 std::wstring SizeText(std::int64_t size);  // "0 Byte"
 

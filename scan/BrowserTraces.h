@@ -32,6 +32,6 @@ void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool
 void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies);
 // With a trailing backslash: "Opera" in the program files folder unless the registry names
 // the installation there; empty without a program files folder.
-std::wstring OperaInstallationFolder(const sys::Folders& folders);
+std::wstring OperaInstallationFolder(const machine::Folders& folders);
 
 }  // namespace scan

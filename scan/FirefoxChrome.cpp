@@ -8,8 +8,9 @@
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Text.h"
+#include "sys/FileUtils.h"
 
 namespace scan {
 
@@ -99,7 +100,7 @@ void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& folder,
         AddTableItem(ctx, folder, name, source.table, source.note,
                      catalogue::ResultKind::FirefoxDatabase, kFirefoxImage);
       } else if (SameName(name, source.flatFile)) {
-        ui::TreeNode* item =
+        model::TreeNode* item =
             AddItem(ctx, name, kFirefoxImage, catalogue::ResultKind::None, L"", folder + L"\\");
         AddLine(ctx, item, L"大小", SizeText(s.Size()));
         AddLine(ctx, item, L"说明", source.note);

@@ -58,8 +58,8 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
   std::wstring name = EntryName(e);
   ctx.status(L"分析: " + name);
   std::int64_t size = (std::int64_t(e.dwSizeHigh) << 32) | e.dwSizeLow;
-  ui::TreeModel* tree = &ctx.results.Tree();
-  ui::TreeNode* item = ctx.results.AddResultNode(
+  model::TreeModel* tree = &ctx.results.Tree();
+  model::TreeNode* item = ctx.results.AddResultNode(
       tree, ItemText(name), nullptr,
       catalogue::ImageForExtension(name, catalogue::kImageWebPage,
                                    catalogue::ExtensionIcons::CacheEntries),
@@ -146,8 +146,8 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
     ctx.processMessages();
     DeleteUrlCacheEntryW(url.c_str());
   }
-  for (ui::TreeNode* n = ctx.results.Tree().FirstTopLevel(); n;) {
-    ui::TreeNode* next = n->NextSibling();
+  for (model::TreeNode* n = ctx.results.Tree().FirstTopLevel(); n;) {
+    model::TreeNode* next = n->NextSibling();
     const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
     if (r && r->Kind == catalogue::ResultKind::IECache) ctx.results.Remove(n);
     n = next;

@@ -7,7 +7,7 @@
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
@@ -63,7 +63,7 @@ void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& 
   if (kind == kHistory && lower == kSessionFile) {
     const std::wstring path = folder + L"\\" + name;
     if (SessionHasMoreWindows(path)) {
-      ui::TreeNode* item =
+      model::TreeNode* item =
           AddItem(ctx, name, kOperaImage, catalogue::ResultKind::Configuration, L"OperaINI", path);
       AddLine(ctx, item, L"说明", L"Opera 最后打开的网页地址", kOperaImage);
     }
@@ -71,7 +71,7 @@ void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& 
   }
   for (const OperaFile& f : kOperaFiles) {
     if (f.kind != kind || (f.name && lower != f.name)) continue;
-    ui::TreeNode* item = AddItem(ctx, name, kOperaImage, catalogue::ResultKind::None, L"", folder);
+    model::TreeNode* item = AddItem(ctx, name, kOperaImage, catalogue::ResultKind::None, L"", folder);
     AddLine(ctx, item, L"大小", SizeText(size));
     AddLine(ctx, item, f.label, f.text);
     return;
@@ -97,7 +97,7 @@ void WalkOpera(ScanContext& ctx, const std::wstring& folder, WalkKind kind) {
 // Every file of the cache walk is deleted: never a folder that holds the system, the
 // programs or the user's own files, whatever the settings file says.
 bool CacheFolderSafe(const ScanContext& ctx, const std::wstring& folder) {
-  return sys::IsTempFolderSafe(folder, ctx.folders.Profile(), ctx.folders.windows,
+  return machine::IsTempFolderSafe(folder, ctx.folders.Profile(), ctx.folders.windows,
                                ctx.folders.ProgramFiles());
 }
 
@@ -142,7 +142,7 @@ std::wstring ProgramFolder(std::wstring commandLine) {
 
 }  // namespace
 
-std::wstring OperaInstallationFolder(const sys::Folders& folders) {
+std::wstring OperaInstallationFolder(const machine::Folders& folders) {
   const std::wstring programs = folders.ProgramFiles();
   if (programs.empty()) return {};
   const std::wstring standard = sys::WithBackslash(programs) + L"Opera\\";

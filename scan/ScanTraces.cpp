@@ -20,9 +20,9 @@ const wchar_t kStopCaption[] = L"停止";
 
 using catalogue::OptionId;
 
-ScanDispatcher::ScanDispatcher(ScanState& state, catalogue::ResultModel& results,
-                               const ui::TreeModel& options, const sys::Folders& folders,
-                               const sys::TTarnOSInfo& os, ScanWindow window)
+ScanDispatcher::ScanDispatcher(catalogue::ScanState& state, catalogue::ResultModel& results,
+                               const model::TreeModel& options, const machine::Folders& folders,
+                               const machine::TTarnOSInfo& os, ScanWindow window)
     : state_(state),
       results_(results),
       options_(options),

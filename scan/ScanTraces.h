@@ -9,12 +9,15 @@
 
 #include "catalogue/ResultModel.h"
 #include "catalogue/ScanContext.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
-#include "ui/TreeModel.h"
+#include "catalogue/ScanState.h"
+#include "model/TreeModel.h"
 
 namespace catalogue {
 enum class OptionId;
+}
+namespace machine {
+struct Folders;
+class TTarnOSInfo;
 }
 namespace junk {
 class TFindInvalidFiles;
@@ -24,16 +27,6 @@ namespace scan {
 
 extern const wchar_t kScanCaption[];  // "扫描"
 extern const wchar_t kStopCaption[];  // "停止"
-
-// State of the main window that the dispatcher, the executor and the one-key run share.
-struct ScanState {
-  bool scanning = false;
-  bool finderRunning = false;
-  bool tempFilesRequested = false;
-  bool oneKey = false;
-  bool cleaning = false;  // the executor runs; no scan may start
-  int ieCleanMode = -1;  // 0, 1, 2; -1 when no IE clean is pending
-};
 
 // What the dispatcher needs of the window; the window fills every member.
 struct ScanWindow {
@@ -55,8 +48,8 @@ struct ScanWindow {
 
 class ScanDispatcher {
  public:
-  ScanDispatcher(ScanState& state, catalogue::ResultModel& results, const ui::TreeModel& options,
-                 const sys::Folders& folders, const sys::TTarnOSInfo& os, ScanWindow window);
+  ScanDispatcher(catalogue::ScanState& state, catalogue::ResultModel& results, const model::TreeModel& options,
+                 const machine::Folders& folders, const machine::TTarnOSInfo& os, ScanWindow window);
   // Ends a finder that still runs; its completion then makes no summary.
   ~ScanDispatcher();
   ScanDispatcher(const ScanDispatcher&) = delete;
@@ -97,11 +90,11 @@ class ScanDispatcher {
   void Summary();
   void Trim();
 
-  ScanState& state_;
+  catalogue::ScanState& state_;
   catalogue::ResultModel& results_;
-  const ui::TreeModel& options_;
-  const sys::Folders& folders_;
-  const sys::TTarnOSInfo& os_;
+  const model::TreeModel& options_;
+  const machine::Folders& folders_;
+  const machine::TTarnOSInfo& os_;
   ScanWindow window_;
   junk::TFindInvalidFiles* finder_ = nullptr;  // frees itself when it ends
   bool abandoned_ = false;

@@ -11,7 +11,7 @@
 #include "scan/ApplicationTraces.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Registry.h"
 #include "sys/SysEvent.h"
 #include "sys/Text.h"
@@ -34,7 +34,7 @@ std::wstring FolderPart(const std::wstring& fileName) {
   return slash == std::wstring::npos ? std::wstring() : fileName.substr(0, slash + 1);
 }
 
-ui::TreeNode* AddRow(ScanContext& ctx, ui::TreeNode* item, const std::wstring& label, int image,
+model::TreeNode* AddRow(ScanContext& ctx, model::TreeNode* item, const std::wstring& label, int image,
                      const std::wstring& value) {
   return ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image,
                                    catalogue::ResultKind::None, L"", value);
@@ -76,7 +76,7 @@ void ScanEventLogs(ScanContext& ctx) {
     const int count = logs.RecordCountOf(name);
     // A log that holds next to nothing is not worth a finding.
     if (count <= 2) continue;
-    ui::TreeNode* item = results.AddResultNode(&results.Tree(), display, nullptr, kImageEventLog,
+    model::TreeNode* item = results.AddResultNode(&results.Tree(), display, nullptr, kImageEventLog,
                                                catalogue::ResultKind::EventLog, name,
                                                sys::Format(L"共有%d条日志记录", count));
     if (!item) continue;
@@ -129,7 +129,7 @@ void ScanKMPlayer(ScanContext& ctx) {
   const std::wstring folder = FolderPart(
       ReadRegString(HKEY_CURRENT_USER, L"Software\\KMPlayer\\KMP2.0\\OptionArea", L"InstallPath"));
   if (folder.empty() || !sys::FileExists(folder + L"plugins\\ml\\recent.dat")) return;
-  ui::TreeNode* item =
+  model::TreeNode* item =
       ctx.results.AddResultNode(&ctx.results.Tree(), L"recent.dat", nullptr, kImageKMPlayer,
                                 catalogue::ResultKind::None, L"", folder + L"plugins\\ml");
   if (item) AddRow(ctx, item, L"说明", kImageKMPlayer, L"KMPlayer播放器");

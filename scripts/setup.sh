@@ -25,8 +25,23 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails an index now and then: try again, and go on with
+  # what was fetched when it keeps failing (the install below says if that was not enough).
+  for attempt in 1 2 3; do
+    as_root apt-get update -qq && break
+    echo "setup: apt-get update failed (attempt $attempt)"; sleep $((attempt * 10))
+  done
+  # The 32-bit Wine is wanted, not required: where its packages cannot be installed (an
+  # i386 index the mirror has not finished) the scripts test the 64-bit build instead.
+  base=() i386=()
+  for p in "${missing[@]}"; do
+    case $p in *:i386) i386+=("$p") ;; *) base+=("$p") ;; esac
+  done
+  install() { DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@"; }
+  [ ${#base[@]} -eq 0 ] || install "${base[@]}"
+  if [ ${#i386[@]} -gt 0 ] && ! install "${i386[@]}"; then
+    echo "setup: ${i386[*]} could not be installed; the 64-bit build will be tested"
+  fi
 fi
 
 # Wine needs this locale or it mangles Chinese file names and arguments.

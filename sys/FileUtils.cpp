@@ -3,8 +3,9 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "sys/FileSearch.h"
-#include "sys/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -43,7 +44,7 @@ std::wstring GetFileTypeName(const std::wstring& path) {
   return std::wstring(info.szTypeName);
 }
 
-bool IsFileLocked(const std::wstring& path) {
+bool IsFileLocked(const std::wstring& path, const std::wstring& temp) {
   DWORD attrs = FileAttributes(path);
   if (attrs == INVALID_FILE_ATTRIBUTES) return false;
   HANDLE h = CreateFileW(ExactPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -53,7 +54,6 @@ bool IsFileLocked(const std::wstring& path) {
   // (root under Wine) is not refused, so the attribute is tested as well.
   bool locked = h == INVALID_HANDLE_VALUE || (attrs & FILE_ATTRIBUTE_READONLY);
   if (!locked) return false;
-  const std::wstring& temp = AppFolders().temp;
   // The shell takes no exact path: a name it would read as another is asked nothing.
   if (!temp.empty() && Contains(path, temp) && IsPlainWin32Path(path) &&
       GetFileTypeName(path).empty())
@@ -61,33 +61,6 @@ bool IsFileLocked(const std::wstring& path) {
   return true;
 }
 
-static std::wstring Norm(const std::wstring& p) { return LowerCase(WithBackslash(p)); }
-
-bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known) {
-  std::wstring t = Norm(temp);
-  if (t.size() <= 3) return false;
-  // Walking one of these, or a folder above one, would reach somebody's data.
-  for (const std::wstring& k : known) {
-    if (Trim(k).empty()) continue;
-    if (StartsWith(Norm(k), t)) return false;
-  }
-  return true;
-}
-
-bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
-                      const std::wstring& windows, const std::wstring& programFiles) {
-  return IsTempFolderSafe(temp, std::vector<std::wstring>{profile, windows, programFiles});
-}
-
-bool IsTempFolderSafe(const Folders& f) {
-  std::vector<std::wstring> known = {f.windows, f.system};
-  for (int csidl : {CSIDL_PROFILE, CSIDL_PROGRAM_FILES, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
-                    CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA})
-    known.push_back(f.Special(csidl));
-  return IsTempFolderSafe(f.temp, known);
-}
-
-bool IsTempFolderSafe() { return IsTempFolderSafe(AppFolders()); }
 
 // Trailing backslash, doubled backslashes collapsed (a leading UNC pair is kept).
 static std::wstring NormaliseFolder(const std::wstring& folder) {
@@ -189,42 +162,27 @@ std::wstring ExtensionOf(const std::wstring& name) {
   return LowerCase(name.substr(dot));
 }
 
-StartupFont& AppStartupFont() {
-  static StartupFont font;
-  return font;
+
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetEnvironmentVariableW(name, buf.data(), DWORD(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return std::wstring(buf.data(), n);
+    buf.resize(n);
+  }
 }
 
-static int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-  *reinterpret_cast<bool*>(found) = true;
-  return 0;
-}
-
-bool FontInstalled(const std::wstring& face) {
-  LOGFONTW lf = {};
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-  HDC dc = GetDC(nullptr);
-  bool found = false;
-  EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, dc);
-  return found;
-}
-
-static bool FontSmoothingOn(int majorVersion) {
-  if (majorVersion > 5) return true;
-  BOOL on = FALSE;
-  if (SystemParametersInfoW(SPI_GETFONTSMOOTHING, 0, &on, 0)) return on != FALSE;
-  RegKey k;
-  if (k.OpenRead(HKEY_CURRENT_USER, L"Control Panel\\Desktop") != ERROR_SUCCESS) return false;
-  return k.ReadString(L"FontSmoothing") == L"2";
-}
-
-void ApplyUIFont(LOGFONTW& font, int majorVersion) {
-  const wchar_t* face =
-      FontSmoothingOn(majorVersion) && FontInstalled(L"微软雅黑") ? L"微软雅黑" : L"宋体";
-  lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-  font.lfCharSet = AppStartupFont().charset;
-  font.lfHeight = AppStartupFont().height;
+std::wstring ModuleFileName(HMODULE module) {
+  // The call fills the whole buffer, cut short, when the path does not fit.
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(module, buf.data(), DWORD(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return std::wstring(buf.data(), n);
+    if (buf.size() >= 0x10000) return {};  // longer than any path the system can hold
+    buf.resize(buf.size() * 2);
+  }
 }
 
 }  // namespace sys

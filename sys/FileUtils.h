@@ -12,24 +12,13 @@ namespace sys {
 std::wstring ExtractExePath(const std::wstring& commandLine);
 
 // The file cannot be opened for exclusive read-write access. A missing file is not
-// locked; a locked file inside the temporary folder without a shell type name counts as
-// not locked. Read-only files always fail the test: callers exempt them.
-bool IsFileLocked(const std::wstring& path);
+// locked; a locked file inside `temp` (the temporary folder) without a shell type name
+// counts as not locked. Read-only files always fail the test: callers exempt them.
+bool IsFileLocked(const std::wstring& path, const std::wstring& temp);
 
 // The shell's type name of a file ("文本文档"), empty when none.
 std::wstring GetFileTypeName(const std::wstring& path);
 
-struct Folders;
-
-// The temporary folder may be walked: it is not a bare drive root, and neither one of
-// the known folders nor an ancestor of one. Those are the profile, the Windows and
-// system folders, Program Files, the desktop, the documents, the roaming, local and
-// common application data. The first form reads AppFolders().
-bool IsTempFolderSafe();
-bool IsTempFolderSafe(const Folders& folders);
-bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known);
-bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
-                      const std::wstring& windows, const std::wstring& programFiles);
 
 // Appends every folder below `folder`, each folder's direct sub-folders before their own
 // sub-folders. Names beginning with "." and links (reparse points) are left out.
@@ -56,14 +45,12 @@ std::wstring GetLongPath(const std::wstring& path);
 // The lower-cased extension including its dot, empty when none.
 std::wstring ExtensionOf(const std::wstring& name);
 
-// Sets the face name, character set and height of the program's interface font:
-// "微软雅黑" when font smoothing is on and that font is installed, else "宋体".
-struct StartupFont {
-  LONG height = -12;
-  BYTE charset = GB2312_CHARSET;  // 134
-};
-StartupFont& AppStartupFont();
-void ApplyUIFont(LOGFONTW& font, int majorVersion);
-bool FontInstalled(const std::wstring& face);
+
+// A variable of this process's environment; empty when it is not set.
+std::wstring EnvironmentVariable(const wchar_t* name);
+
+// Full path of a loaded module (null: the running executable), however long; empty when
+// the system gives none. Every module path of the program is read here.
+std::wstring ModuleFileName(HMODULE module = nullptr);
 
 }  // namespace sys

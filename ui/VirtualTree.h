@@ -12,9 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "ui/TreeModel.h"
+#include "model/TreeModel.h"
 
 namespace ui {
+
+// The tree shows a model that knows nothing of windows.
+using model::CheckState;
+using model::CheckType;
+using model::TreeChange;
+using model::TreeChangeKind;
+using model::TreeModel;
+using model::TreeNode;
 
 struct TreeColumn {
   std::wstring title;

@@ -21,14 +21,14 @@ class BrowserCleanTest : public testsupport::FormTest {};
 }  // namespace
 
 TEST_F(BrowserCleanTest, OneKeyCleanEmptiesEverySeededTableAndDeletesTheCaches) {
-  sys::Folders& f = sys::AppFolders();
+  machine::Folders& f = machine::AppFolders();
   f.special[CSIDL_APPDATA] = sandbox.dir(L"Profile\\AppData\\Roaming");
   f.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Profile\\AppData\\Local");
   f.special[CSIDL_PROGRAM_FILES] = sandbox.dir(L"Program Files");
   testsupport::ScopedEnvironment home(L"USERPROFILE", f.Profile());
   testsupport::ScopedEnvironment appData(L"APPDATA", f.special[CSIDL_APPDATA]);
   std::vector<testsupport::DemoTrace> traces;
-  sys::TTarnOSInfo os;
+  machine::TTarnOSInfo os;
   testsupport::DemoBrowsers seeded = testsupport::SeedDemoBrowsers(f, os.MajorVersion, traces);
   ASSERT_GE(seeded.emptied.size(), 15u);
   ASSERT_GE(seeded.files.size(), 20u);

@@ -19,7 +19,7 @@ class DemoScanTest : public testsupport::FormTest {};
 }  // namespace
 
 TEST_F(DemoScanTest, TheBrowserSystemAndApplicationGroupsFindEverySeededTrace) {
-  sys::Folders& f = sys::AppFolders();
+  machine::Folders& f = machine::AppFolders();
   f.special[CSIDL_APPDATA] = sandbox.dir(L"Profile\\Roaming");
   f.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Profile\\Local");
   f.special[CSIDL_RECENT] = sandbox.dir(L"Profile\\Recent");
@@ -27,7 +27,7 @@ TEST_F(DemoScanTest, TheBrowserSystemAndApplicationGroupsFindEverySeededTrace) {
   testsupport::ScopedEnvironment local(L"Localappdata", f.special[CSIDL_LOCAL_APPDATA]);
   testsupport::ScopedEnvironment home(L"USERPROFILE", f.Profile());
   testsupport::ScopedEnvironment appData(L"APPDATA", f.special[CSIDL_APPDATA]);
-  sys::TTarnOSInfo os;
+  machine::TTarnOSInfo os;
   std::vector<testsupport::DemoTrace> traces = testsupport::SeedDemoMachine(
       f, f.special[CSIDL_LOCAL_APPDATA], os.MajorVersion, os.IsWow64);
   ASSERT_GE(traces.size(), 70u);
@@ -46,7 +46,7 @@ TEST_F(DemoScanTest, TheBrowserSystemAndApplicationGroupsFindEverySeededTrace) {
   ASSERT_FALSE(form->scanState.finderRunning);
 
   std::vector<std::wstring> found;
-  for (ui::TreeNode* n = form->results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+  for (model::TreeNode* n = form->results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
     const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
     found.push_back(sys::LowerCase(r->Text + L"|" + r->Location));
   }

@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "app/Entry.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace {
 
-sys::VersionFacts Facts(bool ok, int major, int minor, BYTE productType = 1) {
-  sys::VersionFacts f;
+machine::VersionFacts Facts(bool ok, int major, int minor, BYTE productType = 1) {
+  machine::VersionFacts f;
   f.queryOk = ok;
   f.major = major;
   f.minor = minor;
@@ -27,10 +27,10 @@ struct Outcome {
   int windows = 0;
 };
 
-Outcome RunEntryWith(const sys::VersionFacts& facts, bool admin, const std::wstring& mutexName) {
-  sys::ScopedSeams seams;
-  sys::Seams().readVersionFacts = [facts] { return facts; };
-  sys::Seams().isAdministrator = [admin] { return admin; };
+Outcome RunEntryWith(const machine::VersionFacts& facts, bool admin, const std::wstring& mutexName) {
+  machine::ScopedSeams seams;
+  machine::Seams().readVersionFacts = [facts] { return facts; };
+  machine::Seams().isAdministrator = [admin] { return admin; };
   Outcome out;
   app::EntryHooks hooks;
   hooks.mutexName = mutexName;
@@ -40,8 +40,8 @@ Outcome RunEntryWith(const sys::VersionFacts& facts, bool admin, const std::wstr
     out.caption = c;
     out.flags = f;
   };
-  hooks.runMainWindow = [&](sys::TTarnOSInfo* os) {
-    std::unique_ptr<sys::TTarnOSInfo> owned(os);
+  hooks.runMainWindow = [&](machine::TTarnOSInfo* os) {
+    std::unique_ptr<machine::TTarnOSInfo> owned(os);
     ++out.windows;
   };
   out.exitCode = app::RunEntry(hooks);
@@ -62,7 +62,7 @@ TEST(EntryTest, RefusalsAndTheRunningWindow) {
       L"2008...)中运行。";
   struct Case {
     const char* what;
-    sys::VersionFacts facts;
+    machine::VersionFacts facts;
     bool admin;
     std::wstring message;  // empty: the window runs
   } cases[] = {
@@ -109,14 +109,14 @@ TEST(EntryTest, SecondInstanceEndsSilently) {
 
 TEST(EntryTest, StartupSettingsBeforeTheWindow) {
   SetThreadLocale(1033);
-  sys::ScopedSeams seams;
-  sys::Seams().readVersionFacts = [] { return Facts(true, 6, 1); };
-  sys::Seams().isAdministrator = [] { return true; };
+  machine::ScopedSeams seams;
+  machine::Seams().readVersionFacts = [] { return Facts(true, 6, 1); };
+  machine::Seams().isAdministrator = [] { return true; };
   app::EntryHooks hooks;
   hooks.mutexName = UniqueMutex();
   LCID seen = 0;
-  hooks.runMainWindow = [&](sys::TTarnOSInfo* os) {
-    std::unique_ptr<sys::TTarnOSInfo> owned(os);
+  hooks.runMainWindow = [&](machine::TTarnOSInfo* os) {
+    std::unique_ptr<machine::TTarnOSInfo> owned(os);
     seen = GetThreadLocale();
     EXPECT_EQ(L"7", os->OSName);
   };

@@ -13,8 +13,8 @@
 
 #include "app/MainUnit.h"
 #include "catalogue/TraceOption.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Thread.h"
 #include "tests/support/Sandbox.h"
 
@@ -31,7 +31,7 @@ class FormTest : public SandboxTest {
   void SetUp() override {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
-    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    form.reset(new app::TFormSorvex(new machine::TTarnOSInfo()));
     form->settingsFile = sandbox / L"Halvane.set";
     form->notesFeedFile = sandbox / L"Log.dat";  // none unless a test writes one
     ASSERT_NE(nullptr, form->Create());
@@ -42,7 +42,7 @@ class FormTest : public SandboxTest {
     form->shutdownComputer = [this] { ++shutdowns; };
     form->emptyRecycleBin = [] {};
     // The scan walks the sandbox, never the prefix's own folders.
-    sys::AppFolders() = SandboxSystemFolders(sandbox);
+    machine::AppFolders() = SandboxSystemFolders(sandbox);
     form->Show(SW_SHOWNORMAL);
     catalogue::SetAllOptions(form->vtTraceOption.Model(), false);
   }
@@ -53,9 +53,9 @@ class FormTest : public SandboxTest {
     }
   }
   void Tick(const wchar_t* option) {
-    ui::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), option);
+    model::TreeNode* n = catalogue::FindOption(form->vtTraceOption.Model(), option);
     ASSERT_NE(nullptr, n) << option;
-    form->vtTraceOption.Model().SetCheckState(n, ui::CheckState::Checked);
+    form->vtTraceOption.Model().SetCheckState(n, model::CheckState::Checked);
   }
   // Lets the window run (as its message loop would) until a scan and its clean are over.
   void RunUntilIdle() {

@@ -10,8 +10,8 @@
 #include "app/MainUnit.h"
 #include "catalogue/TraceOption.h"
 #include "sys/ProfileIni.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
 #include "ui/Widgets.h"
@@ -37,7 +37,7 @@ class MainFormTest : public ::testing::Test {
   void SetUp() override {
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
-    form.reset(new app::TFormSorvex(new sys::TTarnOSInfo()));
+    form.reset(new app::TFormSorvex(new machine::TTarnOSInfo()));
     form->settingsFile = sandbox / L"Halvane.set";  // never the one beside the exe
     form->notesFeedFile = sandbox / L"Log.dat";
     ASSERT_NE(nullptr, form->Create());
@@ -221,7 +221,7 @@ TEST_F(MainFormTest, ACloseDuringAPumpingHandlerWaitsForIt) {
 
 TEST_F(MainFormTest, ResultTreeShowsTheModelWithCountInStatusPanel1) {
   form->Show(SW_SHOWNORMAL);
-  ui::TreeNode* item = form->results.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\Velmora",
+  model::TreeNode* item = form->results.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\Velmora",
                                                     19, L"无效的键", L"", L"v");
   ASSERT_NE(nullptr, item);
   form->results.Tree().SetExpanded(item, true);
@@ -238,7 +238,7 @@ TEST_F(MainFormTest, ResultTreeShowsTheModelWithCountInStatusPanel1) {
   EXPECT_EQ(L"值", form->vtTraceResult.Columns()[1].title);
   EXPECT_EQ(298, form->vtTraceResult.Columns()[1].width);
   // Icons: the item's in column 0, a detail row's in column 1.
-  ui::TreeNode* row = item->FirstChild();
+  model::TreeNode* row = item->FirstChild();
   EXPECT_EQ(19, form->vtTraceResult.OnGetImageIndex(item, 0));
   EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(item, 1));
   EXPECT_EQ(-1, form->vtTraceResult.OnGetImageIndex(row, 0));
@@ -247,30 +247,30 @@ TEST_F(MainFormTest, ResultTreeShowsTheModelWithCountInStatusPanel1) {
 
 TEST_F(MainFormTest, OptionTreeLinksAndClickToClearQuestions) {
   form->Show(SW_SHOWNORMAL);  // builds the tree from the (absent) settings file
-  ui::TreeModel& tree = form->vtTraceOption.Model();
+  model::TreeModel& tree = form->vtTraceOption.Model();
   ASSERT_EQ(4u, tree.TopLevelCount());
   EXPECT_EQ(249, form->vtTraceOption.Columns()[0].width);
   SendMessageW(C(L"Label1"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
   SendMessageW(C(L"Label1"), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-  for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n))
+  for (model::TreeNode* n = tree.FirstTopLevel(); n; n = model::TreeModel::NextInTree(n))
     if (n->Depth() <= 2) {
-      EXPECT_TRUE(ui::IsChecked(n->CheckState()));
+      EXPECT_TRUE(model::IsChecked(n->CheckState()));
     }
   form->Label3Click();  // recommended states again
-  EXPECT_TRUE(ui::IsMixed(catalogue::FindOption(tree, L"网络临时文件")->CheckState()));
+  EXPECT_TRUE(model::IsMixed(catalogue::FindOption(tree, L"网络临时文件")->CheckState()));
 
   std::vector<std::wstring> asked;
   form->confirm = [&](const std::wstring& text) {
     asked.push_back(text);
     return false;  // Cancel: nothing is cleared
   };
-  ui::TreeNode* forms = catalogue::FindOption(tree, L"清理表单自动完成历史记录");
-  ui::TreeNode* passwords = catalogue::FindOption(tree, L"清除密码自动完成历史记录");
-  ui::TreeNode* cache = catalogue::FindOption(tree, L"IE缓存");
+  model::TreeNode* forms = catalogue::FindOption(tree, L"清理表单自动完成历史记录");
+  model::TreeNode* passwords = catalogue::FindOption(tree, L"清除密码自动完成历史记录");
+  model::TreeNode* cache = catalogue::FindOption(tree, L"IE缓存");
   ui::TreeHit hit;
   int right = form->vtTraceOption.ColumnWidth(0) + 3;
   struct Case {
-    ui::TreeNode* node;
+    model::TreeNode* node;
     int x;
     size_t asks;
   } cases[] = {{forms, 40, 0}, {forms, right, 1}, {passwords, right, 2}, {cache, right, 2},
@@ -304,7 +304,7 @@ TEST_F(MainFormTest, ClickToClearOnOkClearsTheFormDataThenThePasswords) {
     return values;
   };
   form->confirm = [](const std::wstring&) { return true; };
-  ui::TreeModel& tree = form->vtTraceOption.Model();
+  model::TreeModel& tree = form->vtTraceOption.Model();
   ui::TreeHit hit;
   hit.pt.x = form->vtTraceOption.ColumnWidth(0) + 3;
   hit.node = catalogue::FindOption(tree, L"清理表单自动完成历史记录");

@@ -13,8 +13,8 @@
 #include "app/NotesFeed.h"
 #include "app/Statistics.h"
 #include "stand-ins/LogCodec.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "tests/app/FormFixture.h"
 
@@ -37,11 +37,11 @@ class NotesFeedTest : public testsupport::FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    sys::Seams().shellOpen = [this](const std::wstring& a) {
+    machine::Seams().shellOpen = [this](const std::wstring& a) {
       opened.shell.push_back(a);
       return opened.shellResult;
     };
-    sys::Seams().shellOpenWith = [this](const std::wstring& program, const std::wstring& a) {
+    machine::Seams().shellOpenWith = [this](const std::wstring& program, const std::wstring& a) {
       opened.explorer.push_back(program + L" " + a);
       return true;
     };
@@ -52,12 +52,12 @@ class NotesFeedTest : public testsupport::FormTest {
     sandbox.file(L"Log.dat", stored);
     form->LoadNotesFeed();
   }
-  ui::TreeNode* Row(int i) {
-    ui::TreeNode* n = form->vtLog.Model().FirstTopLevel();
-    for (int k = 0; k < i && n; ++k) n = ui::TreeModel::NextInTree(n);
+  model::TreeNode* Row(int i) {
+    model::TreeNode* n = form->vtLog.Model().FirstTopLevel();
+    for (int k = 0; k < i && n; ++k) n = model::TreeModel::NextInTree(n);
     return n;
   }
-  ui::TreeHit HitAt(ui::TreeNode* node, int dxFromTextRight) {
+  ui::TreeHit HitAt(model::TreeNode* node, int dxFromTextRight) {
     ui::TreeNodeRects r;
     EXPECT_TRUE(form->vtLog.NodeRects(node, r));
     int x = dxFromTextRight < 0 ? r.text.left + 3 : r.text.right + dxFromTextRight;
@@ -69,12 +69,12 @@ class NotesFeedTest : public testsupport::FormTest {
     SendMessageW(form->vtLog.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
     SendMessageW(form->vtLog.Handle(), WM_LBUTTONUP, 0, at);
   }
-  void Paint(ui::TreeNode* node, LOGFONTW& font, COLORREF& color) {
+  void Paint(model::TreeNode* node, LOGFONTW& font, COLORREF& color) {
     font = LOGFONTW{};
     color = RGB(1, 2, 3);  // stands for the tree's normal colour
     form->vtLog.OnPaintText(node, 0, font, color);
   }
-  sys::ScopedSeams seams;
+  machine::ScopedSeams seams;
   Opened opened;
 };
 
@@ -90,7 +90,7 @@ const wchar_t kFeed[] =
 TEST_F(NotesFeedTest, RowsShowTitlesInKeyOrderUnderTheHeaderWithTheirColours) {
   Feed(kFeed);
   EXPECT_EQ(L"官方日志\r\n\t新版发布\r\n\t两\r\n\t没有网址\r\n\t默认颜色\r\n", TreeText(L"VTLog"));
-  ui::TreeNode* header = Row(0);
+  model::TreeNode* header = Row(0);
   EXPECT_TRUE(header->Expanded());
   struct {
     int row;
@@ -230,7 +230,7 @@ TEST_F(NotesFeedTest, DamagedOrHostileFeedsShowNothingOrABoundedPart) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FeedBytes(c.stored);
-    ui::TreeModel& tree = form->vtLog.Model();
+    model::TreeModel& tree = form->vtLog.Model();
     EXPECT_EQ(c.rows, tree.NodeCount());
     std::wstring memo = testsupport::TextOf(form->Component(L"NoteMemo"));
     size_t lines = memo.empty() ? 0 : 1;
@@ -238,7 +238,7 @@ TEST_F(NotesFeedTest, DamagedOrHostileFeedsShowNothingOrABoundedPart) {
       ++lines;
     EXPECT_EQ(c.notes, lines);
     EXPECT_LE(memo.size(), app::kMaxNoteLines * (app::kMaxNoteChars + 2));
-    for (ui::TreeNode* n = tree.FirstTopLevel(); n; n = ui::TreeModel::NextInTree(n)) {
+    for (model::TreeNode* n = tree.FirstTopLevel(); n; n = model::TreeModel::NextInTree(n)) {
       const app::LogEntry* e = n->DataAs<app::LogEntry>();
       ASSERT_NE(nullptr, e);
       EXPECT_LE(e->Title.size(), app::kMaxTitleChars);
@@ -254,7 +254,7 @@ TEST_F(NotesFeedTest, DamagedOrHostileFeedsShowNothingOrABoundedPart) {
 TEST_F(NotesFeedTest, TheShippedFeedLoadsThroughTheLibrary) {
   form->notesFeedFile = app::ProgramFolderFile(L"Log.dat");
   form->LoadNotesFeed();
-  ui::TreeNode* header = form->vtLog.Model().FirstTopLevel();
+  model::TreeNode* header = form->vtLog.Model().FirstTopLevel();
   ASSERT_NE(nullptr, header);
   EXPECT_GE(header->ChildCount(), 3u);
   const app::LogEntry* first = header->FirstChild()->DataAs<app::LogEntry>();
@@ -265,7 +265,7 @@ TEST_F(NotesFeedTest, TheShippedFeedLoadsThroughTheLibrary) {
 }
 
 TEST_F(NotesFeedTest, TheOpenerTriesTheShellThenInternetExplorerForWebAddressesOnly) {
-  std::wstring savedIe = sys::InternetExplorerPath;
+  std::wstring savedIe = machine::InternetExplorerPath;
   struct {
     const wchar_t* address;
     INT_PTR shellResult;
@@ -288,7 +288,7 @@ TEST_F(NotesFeedTest, TheOpenerTriesTheShellThenInternetExplorerForWebAddressesO
     SCOPED_TRACE(sys::ToUtf8(c.address));
     opened = Opened{};
     opened.shellResult = c.shellResult;
-    sys::InternetExplorerPath = c.ie;
+    machine::InternetExplorerPath = c.ie;
     app::OpenUrl(c.address);
     EXPECT_EQ(c.shellCalls, opened.shell.size());
     ASSERT_EQ(c.explorerCalls, opened.explorer.size());
@@ -296,5 +296,5 @@ TEST_F(NotesFeedTest, TheOpenerTriesTheShellThenInternetExplorerForWebAddressesO
       EXPECT_EQ(std::wstring(c.ie) + L" " + c.address, opened.explorer[0]);
     }
   }
-  sys::InternetExplorerPath = savedIe;
+  machine::InternetExplorerPath = savedIe;
 }

@@ -12,9 +12,9 @@
 #include "app/MainUnit.h"
 #include "catalogue/TraceOption.h"
 #include "sys/FileSearch.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/SizeText.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "tests/app/FormFixture.h"
 #include "tests/support/Sandbox.h"
@@ -27,7 +27,7 @@ class ScanWindowTest : public testsupport::FormTest {
  protected:
   void SetUp() override {
     FormTest::SetUp();
-    sys::AppFolders().special[CSIDL_PROGRAMS] = sandbox.dir(L"Profile\\Programs");
+    machine::AppFolders().special[CSIDL_PROGRAMS] = sandbox.dir(L"Profile\\Programs");
     form->BtnOverviewClick();
     Tick(L"临时文件");
     Tick(L"运行(开始菜单中)");

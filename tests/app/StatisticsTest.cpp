@@ -5,10 +5,11 @@
 #include <cmath>
 
 #include "app/Statistics.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
+#include "sys/FileUtils.h"
 
 namespace {
 

@@ -19,9 +19,9 @@ struct Row {
   int image;
 };
 
-std::vector<Row> DetailRows(ui::TreeNode* item) {
+std::vector<Row> DetailRows(model::TreeNode* item) {
   std::vector<Row> rows;
-  for (ui::TreeNode* c = item->FirstChild(); c; c = c->NextSibling()) {
+  for (model::TreeNode* c = item->FirstChild(); c; c = c->NextSibling()) {
     const ResultItem* r = c->DataAs<ResultItem>();
     rows.push_back({r->Text, r->Location, r->ImageIndex});
   }
@@ -49,7 +49,7 @@ TEST(ResultModelTest, KeyedResultsGetTheirDetailRows) {
   };
   for (const Case& c : cases) {
     ResultModel model;
-    ui::TreeNode* item = model.AddKeyedResult(c.root, c.key, 33, c.description, c.data, c.name);
+    model::TreeNode* item = model.AddKeyedResult(c.root, c.key, 33, c.description, c.data, c.name);
     EXPECT_EQ(c.added, item != nullptr) << c.what;
     EXPECT_EQ(c.added ? 1 : 0, model.ItemCount()) << c.what;
     if (!item) continue;
@@ -83,16 +83,16 @@ TEST(ResultModelTest, TopLevelItemsAreCheckedFocusedAndCounted) {
   ResultModel model;
   std::vector<std::wstring> reports;
   model.OnCountText = [&](const std::wstring& t) { reports.push_back(t); };
-  ui::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7,
+  model::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7,
                                         catalogue::ResultKind::None, L"", L"C:\\Temp");
-  ui::TreeNode* size = model.AddResultNode(&model.Tree(), L"大小", a, 7,
+  model::TreeNode* size = model.AddResultNode(&model.Tree(), L"大小", a, 7,
                                            catalogue::ResultKind::None, L"", L"5 Byte");
-  ui::TreeNode* b = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"x", L"n");
+  model::TreeNode* b = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"x", L"n");
   EXPECT_EQ(2, model.ItemCount());
   EXPECT_EQ(b, model.Tree().Focused());
-  EXPECT_EQ(ui::CheckType::CheckBox, a->CheckType());
-  EXPECT_TRUE(ui::IsChecked(a->CheckState()));
-  EXPECT_EQ(ui::CheckType::None, size->CheckType());
+  EXPECT_EQ(model::CheckType::CheckBox, a->CheckType());
+  EXPECT_TRUE(model::IsChecked(a->CheckState()));
+  EXPECT_EQ(model::CheckType::None, size->CheckType());
   EXPECT_FALSE(a->DataAs<ResultItem>()->IsRegistryItem());
   // Detail rows report the count of top-level items, not of all nodes.
   ASSERT_FALSE(reports.empty());
@@ -118,15 +118,15 @@ TEST(ResultModelTest, KindsKeepTheirTextAndACopiedItemKeepsEverything) {
                {K::IniValue, L"other"},  {K::Configuration, L"other"}};
   for (const Case& c : cases) EXPECT_EQ(std::wstring(c.text), catalogue::KindText(c.kind));
   ResultModel model;
-  ui::TreeNode* key = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"data", L"n");
-  ui::TreeNode* copy = model.AddResultItem(&model.Tree(), nullptr, *key->DataAs<ResultItem>());
+  model::TreeNode* key = model.AddKeyedResult(L"HKEY_CURRENT_USER", L"K", 19, L"d", L"data", L"n");
+  model::TreeNode* copy = model.AddResultItem(&model.Tree(), nullptr, *key->DataAs<ResultItem>());
   ASSERT_NE(nullptr, copy);
   const ResultItem* r = copy->DataAs<ResultItem>();
   EXPECT_TRUE(r->IsRegistryItem());
   EXPECT_EQ(L"data", r->ValueData);
   EXPECT_EQ(L"n", r->Detail);
   // A file whose name reads like a registry root is still a file.
-  ui::TreeNode* file = model.AddResultNode(&model.Tree(), L"HKEY_CLASSES_ROOT.txt", nullptr, 6,
+  model::TreeNode* file = model.AddResultNode(&model.Tree(), L"HKEY_CLASSES_ROOT.txt", nullptr, 6,
                                            K::File, L"", L"C:\\Temp");
   EXPECT_FALSE(file->DataAs<ResultItem>()->IsRegistryItem());
 }

@@ -12,12 +12,12 @@ using namespace catalogue;
 
 namespace {
 
-sys::TTarnOSInfo System(int major, int minor) { return testsupport::FakeSystem(major, minor); }
+machine::TTarnOSInfo System(int major, int minor) { return testsupport::FakeSystem(major, minor); }
 
-ui::CheckState StateOf(const ui::TreeModel& t, const wchar_t* caption) {
-  ui::TreeNode* n = FindOption(t, caption);
+model::CheckState StateOf(const model::TreeModel& t, const wchar_t* caption) {
+  model::TreeNode* n = FindOption(t, caption);
   EXPECT_NE(nullptr, n) << caption;
-  return n ? n->CheckState() : ui::CheckState::Unchecked;
+  return n ? n->CheckState() : model::CheckState::Unchecked;
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ TEST_F(TraceOptionTest, EachOptionIdIsOneRowAndOneNode) {
               {OptionId::RecycleBin, L"清空回收站(清理时生效)"},
               {OptionId::SymantecAntiVirus, L"Symantec AntiVirus"},
               {OptionId::ActiveXAndClasses, L"ActiveX和类错误"}};
-  ui::TreeModel tree;
+  model::TreeModel tree;
   BuildOptionTree(tree, System(6, 1), nullptr);
   for (const Key& k : keys) {
     EXPECT_EQ(std::wstring(k.caption), CatalogueRowOf(k.id).caption);
@@ -75,8 +75,8 @@ TEST_F(TraceOptionTest, RowsDependOnTheSystem) {
   };
   ASSERT_EQ(74u, Catalogue().size());
   for (const Case& c : cases) {
-    sys::TTarnOSInfo os = System(c.major, c.minor);
-    ui::TreeModel tree;
+    machine::TTarnOSInfo os = System(c.major, c.minor);
+    model::TreeModel tree;
     BuildOptionTree(tree, os, nullptr);
     EXPECT_EQ(c.nodes, tree.NodeCount()) << c.major << "." << c.minor;
     EXPECT_EQ(c.thumbs, FindOption(tree, L"缩略图缓存") != nullptr);
@@ -88,10 +88,10 @@ TEST_F(TraceOptionTest, RowsDependOnTheSystem) {
 }
 
 TEST_F(TraceOptionTest, FirstStartStates) {
-  sys::TTarnOSInfo os = System(6, 1);
-  ui::TreeModel tree;
+  machine::TTarnOSInfo os = System(6, 1);
+  model::TreeModel tree;
   BuildOptionTree(tree, os, nullptr);
-  using S = ui::CheckState;
+  using S = model::CheckState;
   struct Expect {
     const wchar_t* caption;
     S state;
@@ -107,8 +107,8 @@ TEST_F(TraceOptionTest, FirstStartStates) {
   };
   for (const Expect& e : expected) EXPECT_EQ(e.state, StateOf(tree, e.caption)) << e.caption;
   EXPECT_EQ(1, CheckedIEMode(tree));
-  EXPECT_EQ(ui::CheckType::RadioButton, FindOption(tree, L"全部IE缓存")->CheckType());
-  EXPECT_EQ(ui::CheckType::TriStateCheckBox, FindOption(tree, L"FireFox 清理")->CheckType());
+  EXPECT_EQ(model::CheckType::RadioButton, FindOption(tree, L"全部IE缓存")->CheckType());
+  EXPECT_EQ(model::CheckType::TriStateCheckBox, FindOption(tree, L"FireFox 清理")->CheckType());
   EXPECT_EQ(FindOption(tree, L"网络临时文件"), tree.Focused());
   // Clicking a group passes the state down, leaving the radio items alone.
   tree.SetCheckState(FindOption(tree, L"网络临时文件"), S::Unchecked);
@@ -122,13 +122,13 @@ TEST_F(TraceOptionTest, SavedStatesWithDefaultsAsFallback) {
   ini.WriteBool(L"TraceScanOption", L"Windows错误报告", true);
   ini.WriteInteger(L"TraceScanOption", L"IETraceCleanMode", 2);
   ini.WriteBool(L"TraceScanOption", L"缩略图缓存", false);
-  sys::TTarnOSInfo os = System(6, 1);
-  ui::TreeModel tree;
+  machine::TTarnOSInfo os = System(6, 1);
+  model::TreeModel tree;
   BuildOptionTree(tree, os, &ini);
-  EXPECT_EQ(ui::CheckState::Unchecked, StateOf(tree, L"IE缓存"));
-  EXPECT_EQ(ui::CheckState::Checked, StateOf(tree, L"Windows错误报告"));
-  EXPECT_EQ(ui::CheckState::Unchecked, StateOf(tree, L"缩略图缓存"));
-  EXPECT_EQ(ui::CheckState::Checked, StateOf(tree, L"临时文件"));  // no key: default
+  EXPECT_EQ(model::CheckState::Unchecked, StateOf(tree, L"IE缓存"));
+  EXPECT_EQ(model::CheckState::Checked, StateOf(tree, L"Windows错误报告"));
+  EXPECT_EQ(model::CheckState::Unchecked, StateOf(tree, L"缩略图缓存"));
+  EXPECT_EQ(model::CheckState::Checked, StateOf(tree, L"临时文件"));  // no key: default
   EXPECT_EQ(2, CheckedIEMode(tree));
   // A mode outside 0..2 leaves every radio item unchecked.
   ini.WriteInteger(L"TraceScanOption", L"IETraceCleanMode", 7);
@@ -136,7 +136,7 @@ TEST_F(TraceOptionTest, SavedStatesWithDefaultsAsFallback) {
   EXPECT_EQ(-1, CheckedIEMode(tree));
   // Defaults ignore the file.
   BuildOptionTree(tree, os, nullptr);
-  EXPECT_EQ(ui::CheckState::Checked, StateOf(tree, L"IE缓存"));
+  EXPECT_EQ(model::CheckState::Checked, StateOf(tree, L"IE缓存"));
   EXPECT_EQ(1, CheckedIEMode(tree));
 }
 
@@ -144,10 +144,10 @@ TEST_F(TraceOptionTest, SelectAllThenSaveWritesEveryOptionAndKeepsTheRadio) {
   sys::ProfileIni ini(sandbox / L"Halvane.set");
   ini.WriteBool(L"TraceScanOption", L"IE缓存(不包括IE Cookie)", true);  // an old radio key
   ini.WriteBool(L"TraceScanOption", L"缩略图缓存", false);  // a row XP does not have
-  sys::TTarnOSInfo xp = System(5, 1);
-  ui::TreeModel tree;
+  machine::TTarnOSInfo xp = System(5, 1);
+  model::TreeModel tree;
   BuildOptionTree(tree, xp, nullptr);
-  tree.SetCheckState(FindOption(tree, L"全部IE缓存"), ui::CheckState::Checked);
+  tree.SetCheckState(FindOption(tree, L"全部IE缓存"), model::CheckState::Checked);
   SetAllOptions(tree, true);
   EXPECT_EQ(0, CheckedIEMode(tree));
   SaveOptionStates(tree, ini, -1);
@@ -170,10 +170,10 @@ TEST_F(TraceOptionTest, SelectAllThenSaveWritesEveryOptionAndKeepsTheRadio) {
 
 TEST_F(TraceOptionTest, MixedAndPressedAreSavedAsFalse) {
   sys::ProfileIni ini(sandbox / L"Halvane.set");
-  sys::TTarnOSInfo os = System(6, 1);
-  ui::TreeModel tree;
+  machine::TTarnOSInfo os = System(6, 1);
+  model::TreeModel tree;
   BuildOptionTree(tree, os, nullptr);
-  tree.SetCheckStateOnly(FindOption(tree, L"日志文件"), ui::CheckState::CheckedPressed);
+  tree.SetCheckStateOnly(FindOption(tree, L"日志文件"), model::CheckState::CheckedPressed);
   SaveOptionStates(tree, ini, -1);
   EXPECT_EQ(L"0", ini.ReadString(L"TraceScanOption", L"网络临时文件"));  // mixed
   EXPECT_EQ(L"0", ini.ReadString(L"TraceScanOption", L"日志文件"));    // pressed

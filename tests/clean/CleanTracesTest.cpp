@@ -53,7 +53,7 @@ class CleanTracesTest : public SandboxTest {
     executor.reset(new clean::CleanExecutor(state, results, options, folders, os, std::move(w)));
   }
 
-  ui::TreeNode* Item(const std::wstring& text, const std::wstring& location,
+  model::TreeNode* Item(const std::wstring& text, const std::wstring& location,
                      catalogue::ResultKind kind, const std::wstring& detail = L"", int image = 7) {
     return results.AddResultNode(&results.Tree(), text, nullptr, image, kind, detail, location);
   }
@@ -61,11 +61,11 @@ class CleanTracesTest : public SandboxTest {
     return std::find(statuses.begin(), statuses.end(), status) != statuses.end();
   }
 
-  sys::Folders folders;
-  sys::TTarnOSInfo os = FakeSystem(6, 1);
-  ui::TreeModel options;
+  machine::Folders folders;
+  machine::TTarnOSInfo os = FakeSystem(6, 1);
+  model::TreeModel options;
   catalogue::ResultModel results;
-  scan::ScanState state;
+  catalogue::ScanState state;
   std::wstring settings;
   std::vector<std::wstring> statuses, boxes;
   std::vector<int> steps;
@@ -108,9 +108,9 @@ TEST_F(CleanTracesTest, RegistryItemsByValueKeyAndMarker) {
   results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Values", 1, L"d", L"", L"@D_e_f_a_u_l_t");
   results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Tree", 1, L"d", L"", L"");
   results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Gone", 1, L"d", L"", L"missing");
-  ui::TreeNode* unticked =
+  model::TreeNode* unticked =
       results.AddKeyedResult(L"HKEY_CURRENT_USER", key + L"\\Unticked", 1, L"d", L"", L"");
-  results.Tree().SetCheckState(unticked, ui::CheckState::Unchecked);
+  results.Tree().SetCheckState(unticked, model::CheckState::Unchecked);
   executor->Run(false);
 
   sys::RegKey values;
@@ -156,7 +156,7 @@ TEST_F(CleanTracesTest, FilesAndFoldersAndWhatStays) {
   Item(L"readonly.log", sandbox / L"Temp", K::File);
   Item(L"plain.tmp", sandbox / L"Temp", K::None);
   results.Tree().SetCheckState(Item(L"unticked.tmp", sandbox / L"Temp", K::File),
-                               ui::CheckState::Unchecked);
+                               model::CheckState::Unchecked);
   // Folder items keep the parent's trailing backslash.
   Item(L"Full", sandbox / L"Temp\\", K::Folder);
   Item(L"Empty", sandbox / L"Temp\\", K::Folder);
@@ -312,7 +312,7 @@ TEST_F(CleanTracesTest, EventLogsAreClearedThroughTheirName) {
 TEST_F(CleanTracesTest, RecycleBinWhenItsOptionIsTicked) {
   Item(L"x.tmp", sandbox / L"Temp", K::File);
   options.SetCheckState(catalogue::FindOption(options, L"清空回收站(清理时生效)"),
-                        ui::CheckState::Checked);
+                        model::CheckState::Checked);
   executor->Run(false);
   EXPECT_EQ(1, recycleBins);
 }

@@ -126,11 +126,11 @@ class RegistryBackupTest : public SandboxTest {
     results.AddKeyedResult(root, key, 4, L"无效的软件", L"", value);
   }
 
-  sys::Folders folders;
-  sys::TTarnOSInfo os = FakeSystem(6, 1);
-  ui::TreeModel options;
+  machine::Folders folders;
+  machine::TTarnOSInfo os = FakeSystem(6, 1);
+  model::TreeModel options;
   catalogue::ResultModel results;
-  scan::ScanState state;
+  catalogue::ScanState state;
   std::vector<std::wstring> statuses;
   std::unique_ptr<clean::CleanExecutor> executor;
 };

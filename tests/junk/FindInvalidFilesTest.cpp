@@ -68,11 +68,11 @@ class JunkFinderTest : public ::testing::Test {
 
   std::vector<Finding> Findings() const {
     std::vector<Finding> out;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const auto* item = n->DataAs<catalogue::ResultItem>();
       Finding f{item->Text, item->Location, catalogue::KindText(item->Kind), item->ImageIndex, {},
                 {}};
-      for (const ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
+      for (const model::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
         const auto* row = c->DataAs<catalogue::ResultItem>();
         f.rows[row->Text] = row->Location;
         f.rowImages.push_back(row->ImageIndex);
@@ -100,7 +100,7 @@ class JunkFinderTest : public ::testing::Test {
   static constexpr int kOptionImages = 56;
 
   testsupport::SandboxFolder sandbox;
-  sys::Folders folders;
+  machine::Folders folders;
   catalogue::ResultModel results;
   std::vector<std::wstring> statuses;
 };
@@ -580,7 +580,7 @@ TEST_F(JunkFinderTest, EachStepSearchesItsPlaces) {
   }
   // An unknown base folder finds nothing, not something at the root of the drive.
   results.Clear();
-  folders = sys::Folders{};
+  folders = machine::Folders{};
   auto f = Finder();
   f->CleanLogFiles = f->CleanThumbnailCache = f->CleanErrorReports = f->CleanTempFiles = true;
   f->CleanAcrobatCache = f->CleanSymantecLogs = f->FindEmptyFolders = true;

@@ -48,20 +48,20 @@ class FinderBatchTest : public ::testing::Test {
   }
   // Calls fn after the n-th top-level item has been appended.
   void AtItem(int n, std::function<void()> fn) {
-    listener_ = results.Tree().Subscribe([this, n, fn](const ui::TreeChange& c) {
-      if (c.kind == ui::TreeChangeKind::Added && !c.node->Parent() && results.ItemCount() == n)
+    listener_ = results.Tree().Subscribe([this, n, fn](const model::TreeChange& c) {
+      if (c.kind == model::TreeChangeKind::Added && !c.node->Parent() && results.ItemCount() == n)
         fn();
     });
   }
   std::vector<std::wstring> ItemTexts() const {
     std::vector<std::wstring> out;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
       out.push_back(n->DataAs<catalogue::ResultItem>()->Text);
     return out;
   }
 
   testsupport::SandboxFolder sandbox;
-  sys::Folders folders;
+  machine::Folders folders;
   catalogue::ResultModel results;
   std::vector<std::wstring> statuses;
   std::vector<int> batchStarts;  // items in the tree when a hand-over showed its status

@@ -37,7 +37,7 @@ class RegistryScanTest : public SandboxTest {
   }
   std::vector<std::wstring> Findings() const {
     std::vector<std::wstring> lines;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
       lines.push_back(
           Finding(r->Text, r->Location, r->Detail, testsupport::KindField(*r), r->ImageIndex));
@@ -47,7 +47,7 @@ class RegistryScanTest : public SandboxTest {
   // The key paths of the findings, sorted.
   std::vector<std::wstring> Keys() const {
     std::vector<std::wstring> keys;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
       keys.push_back(n->DataAs<catalogue::ResultItem>()->Location);
     std::sort(keys.begin(), keys.end());
     return keys;
@@ -55,15 +55,15 @@ class RegistryScanTest : public SandboxTest {
   // The value names of the findings, sorted.
   std::vector<std::wstring> ValueNames() const {
     std::vector<std::wstring> names;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
       names.push_back(n->DataAs<catalogue::ResultItem>()->Detail);
     std::sort(names.begin(), names.end());
     return names;
   }
   std::vector<std::wstring> DescriptionRows() const {
     std::vector<std::wstring> rows;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
-      for (const ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+      for (const model::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
         const catalogue::ResultItem* r = c->DataAs<catalogue::ResultItem>();
         if (r->Text == L"说明") rows.push_back(r->Location);
       }
@@ -76,8 +76,8 @@ class RegistryScanTest : public SandboxTest {
   }
 
   catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os;
+  machine::Folders folders;
+  machine::TTarnOSInfo os;
   bool stop = false;
   int pumps = 0;
   std::vector<std::wstring> statuses;

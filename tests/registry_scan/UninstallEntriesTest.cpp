@@ -1,11 +1,12 @@
 // Uninstall entries and installer products on the hermetic registry.
 #include <map>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 #include "tests/support/ViewFakes.h"
+#include "sys/FileUtils.h"
 
 using namespace testsupport;
 using registry_scan::GuessProgramIcon;

@@ -150,7 +150,7 @@ TEST_F(FolderTraceTest, ShortcutsByTargetAndBrokenOnesOnlyInRecent) {
                          L" Byte@20");
     }
     std::vector<int> images;
-    for (const ui::TreeNode* n = h.results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (const model::TreeNode* n = h.results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const ResultItem* r = n->DataAs<ResultItem>();
       images.push_back(r->ImageIndex);
       const ResultItem* size = n->FirstChild()->DataAs<ResultItem>();
@@ -428,7 +428,7 @@ TEST_F(RegistryTraceTest, SharedRoutines) {
     EXPECT_EQ(r.value, scan::ReadRegString(HKEY_CURRENT_USER, r.key, r.name))
         << sys::ToUtf8(r.key + L"|" + r.name);
 
-  sys::Folders f;
+  machine::Folders f;
   f.windows = L"C:\\Windows";
   f.special[CSIDL_PROGRAM_FILES] = L"C:\\Program Files";
   f.special[CSIDL_PROGRAM_FILES_COMMON] = L"C:\\Program Files\\Common Files";
@@ -451,7 +451,7 @@ TEST_F(RegistryTraceTest, SharedRoutines) {
   }
   // An unknown folder leaves the macro in place.
   std::wstring text = L"%programfiles%\\a.exe";
-  scan::ExpandLeadingMacro(text, sys::Folders());
+  scan::ExpandLeadingMacro(text, machine::Folders());
   EXPECT_EQ(L"%programfiles%\\a.exe", text);
 
   const struct {

@@ -457,7 +457,7 @@ TEST_F(BrowserTracesTest, ProfileFoldersFollowTheSystemVersion) {
     scan::ScanFirefox(ctx, false, false, false, true, true);
     scan::ScanChrome(ctx, false, false, true, false, false);
     std::vector<std::wstring> got;
-    for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       const ResultItem* r = n->DataAs<ResultItem>();
       got.push_back(r->Text + L"|" +
                     (sys::StartsWith(r->Location, windows + L"\\") ? L"windows"

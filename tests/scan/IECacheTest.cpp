@@ -92,8 +92,8 @@ class IECacheTest : public SandboxTest {
   std::wstring tag, cookie, today, page, empty;
   std::vector<std::wstring> all;
   catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os = FakeSystem(6, 1);
+  machine::Folders folders;
+  machine::TTarnOSInfo os = FakeSystem(6, 1);
   bool stopNow = false;
   int pumps = 0;
   std::function<void()> onPump;
@@ -121,7 +121,7 @@ TEST_F(IECacheTest, ModesTakeTheirEntriesAndOnlyTodaysHistory) {
     std::vector<std::wstring> listed;
     for (const std::wstring& u : all) {
       std::wstring location = ItemLocation(u);
-      for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+      for (model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
         const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
         EXPECT_EQ(catalogue::ResultKind::IECache, r->Kind);
         if (r->Location == location) listed.push_back(u);
@@ -153,8 +153,8 @@ TEST_F(IECacheTest, ItemTextsRowsAndSizes) {
   std::int64_t ours = 0;
   for (const Case& c : cases) {
     std::wstring location = ItemLocation(c.url);
-    ui::TreeNode* item = nullptr;
-    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n && !item; n = n->NextSibling())
+    model::TreeNode* item = nullptr;
+    for (model::TreeNode* n = results.Tree().FirstTopLevel(); n && !item; n = n->NextSibling())
       if (n->DataAs<catalogue::ResultItem>()->Location == location) item = n;
     ASSERT_NE(nullptr, item) << sys::ToUtf8(c.url);
     const catalogue::ResultItem* r = item->DataAs<catalogue::ResultItem>();
@@ -163,7 +163,7 @@ TEST_F(IECacheTest, ItemTextsRowsAndSizes) {
     EXPECT_EQ(c.image, r->ImageIndex) << sys::ToUtf8(c.url);
     EXPECT_EQ(L"", r->Detail);
     std::vector<std::wstring> rows;
-    for (ui::TreeNode* d = item->FirstChild(); d; d = d->NextSibling()) {
+    for (model::TreeNode* d = item->FirstChild(); d; d = d->NextSibling()) {
       const catalogue::ResultItem* row = d->DataAs<catalogue::ResultItem>();
       rows.push_back(row->Text + L"=" + row->Location);
       EXPECT_EQ(20, row->ImageIndex);

@@ -107,8 +107,8 @@ class ScanTracesTest : public SandboxTest {
     };
   }
 
-  void Check(const wchar_t* caption, ui::CheckState s = ui::CheckState::Checked) {
-    ui::TreeNode* n = catalogue::FindOption(options, caption);
+  void Check(const wchar_t* caption, model::CheckState s = model::CheckState::Checked) {
+    model::TreeNode* n = catalogue::FindOption(options, caption);
     ASSERT_NE(nullptr, n) << caption;
     options.SetCheckState(n, s);
   }
@@ -123,16 +123,16 @@ class ScanTracesTest : public SandboxTest {
 
   std::vector<std::wstring> TopLevelLocations() const {
     std::vector<std::wstring> out;
-    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    for (model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
       out.push_back(n->DataAs<catalogue::ResultItem>()->Location);
     return out;
   }
 
-  sys::Folders folders;
-  sys::TTarnOSInfo os = FakeSystem(6, 1);
-  ui::TreeModel options;
+  machine::Folders folders;
+  machine::TTarnOSInfo os = FakeSystem(6, 1);
+  model::TreeModel options;
   catalogue::ResultModel results;
-  scan::ScanState state;
+  catalogue::ScanState state;
   FakeWindow window;
   std::unique_ptr<scan::ScanDispatcher> dispatcher;
 
@@ -378,7 +378,7 @@ class FirefoxDispatchTest : public ScanTracesTest {
     Check(L"FireFox Cookies");
   }
   bool FirefoxScanned() const {
-    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    for (model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
       if (n->DataAs<catalogue::ResultItem>()->Text == L"cookies.txt") return true;
     return false;
   }

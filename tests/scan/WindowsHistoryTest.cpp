@@ -111,11 +111,11 @@ class WindowsHistoryTest : public SandboxTest {
 
   std::vector<Found> Items() {
     std::vector<Found> found;
-    for (ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    for (model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
       Found f;
       f.item = *n->DataAs<ResultItem>();
       f.line = Line(f.item);
-      for (ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
+      for (model::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
         const ResultItem* r = c->DataAs<ResultItem>();
         f.rows.push_back(RowLine(r->Text, r->Location, r->ImageIndex));
       }
@@ -140,8 +140,8 @@ class WindowsHistoryTest : public SandboxTest {
   }
 
   catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os;
+  machine::Folders folders;
+  machine::TTarnOSInfo os;
   bool stop = false;
   int pumps = 0;
   std::vector<std::wstring> statuses;

@@ -93,7 +93,7 @@ void LegacyLink(const std::wstring& link, const std::wstring& target) {
 
 }  // namespace
 
-DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
+DemoBrowsers SeedDemoBrowsers(const machine::Folders& folders, int majorVersion,
                               std::vector<DemoTrace>& traces) {
   DemoBrowsers out;
   Seeder s(traces);
@@ -170,7 +170,7 @@ DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
   return out;
 }
 
-std::vector<DemoTrace> SeedDemoMachine(const sys::Folders& folders,
+std::vector<DemoTrace> SeedDemoMachine(const machine::Folders& folders,
                                        const std::wstring& localAppData, int majorVersion,
                                        bool wow64) {
   std::vector<DemoTrace> traces;

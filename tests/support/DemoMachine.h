@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 
 namespace testsupport {
 
@@ -32,7 +32,7 @@ struct DemoBrowsers {
 // profile, application data, local application data and program files; on Vista and later
 // the profile's "Application Data" and "Local Settings\Application Data" are links to the
 // last two, as Windows makes them. Appends what a scan of the browser options must find.
-DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
+DemoBrowsers SeedDemoBrowsers(const machine::Folders& folders, int majorVersion,
                               std::vector<DemoTrace>& traces);
 
 // Seeds the traces, the browsers' among them. Folders used: temp, Special(CSIDL_APPDATA,
@@ -41,7 +41,7 @@ DemoBrowsers SeedDemoBrowsers(const sys::Folders& folders, int majorVersion,
 // Storm); the system's major version and 64-bit flag decide where those two programs keep
 // their files. Returns what a scan
 // with the browser, system and application groups must find.
-std::vector<DemoTrace> SeedDemoMachine(const sys::Folders& folders,
+std::vector<DemoTrace> SeedDemoMachine(const machine::Folders& folders,
                                        const std::wstring& localAppData, int majorVersion,
                                        bool wow64);
 

@@ -1,20 +1,20 @@
 #include "tests/support/FakeSystem.h"
 
-#include "sys/Seams.h"
+#include "machine/Seams.h"
 
 namespace testsupport {
 
-sys::TTarnOSInfo FakeSystem(int major, int minor, bool wow64) {
-  sys::ScopedSeams seams;
-  sys::Seams().readVersionFacts = [=] {
-    sys::VersionFacts f;
+machine::TTarnOSInfo FakeSystem(int major, int minor, bool wow64) {
+  machine::ScopedSeams seams;
+  machine::Seams().readVersionFacts = [=] {
+    machine::VersionFacts f;
     f.queryOk = f.extendedOk = true;
     f.major = major;
     f.minor = minor;
     f.productType = 1;
     return f;
   };
-  sys::TTarnOSInfo os;
+  machine::TTarnOSInfo os;
   os.IsWow64 = wow64;
   return os;
 }

@@ -16,11 +16,11 @@ inline std::wstring KindField(const catalogue::ResultItem& r) {
 // for each line below it.
 inline std::vector<std::wstring> ResultLines(const catalogue::ResultModel& results) {
   std::vector<std::wstring> out;
-  for (const ui::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
     const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
     std::wstring line = r->Text + L"|" + r->Location + L"|" + r->Detail + L"|" + KindField(*r) +
                         L"|" + std::to_wstring(r->ImageIndex);
-    for (const ui::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
+    for (const model::TreeNode* c = n->FirstChild(); c; c = c->NextSibling()) {
       const catalogue::ResultItem* d = c->DataAs<catalogue::ResultItem>();
       line += L" / " + d->Text + L"=" + d->Location + L"@" + std::to_wstring(d->ImageIndex);
     }

@@ -6,6 +6,7 @@
 
 #include "sys/Text.h"
 #include "sys/Views.h"
+#include "sys/FileUtils.h"
 
 namespace testsupport {
 
@@ -210,8 +211,8 @@ void ScopedEnvironment::Set(const std::wstring& value) {
   SetEnvironmentVariableW(name_, value.empty() ? nullptr : value.c_str());
 }
 
-sys::Folders SandboxSystemFolders(const SandboxFolder& sandbox) {
-  sys::Folders f;
+machine::Folders SandboxSystemFolders(const SandboxFolder& sandbox) {
+  machine::Folders f;
   f.windows = sandbox.dir(L"Windows");
   f.system = sandbox.dir(L"Windows\\system32");
   f.temp = sandbox.dir(L"Temp") + L"\\";

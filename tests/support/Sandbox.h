@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 
 namespace testsupport {
 
@@ -90,7 +90,7 @@ class ScopedEnvironment {
 };
 
 // The Windows, system and temporary folders and the profile, inside a sandbox folder.
-sys::Folders SandboxSystemFolders(const SandboxFolder& sandbox);
+machine::Folders SandboxSystemFolders(const SandboxFolder& sandbox);
 
 // The URL cache is one per prefix and shared by all test processes; a test that clears
 // a whole kind of entry, or counts on its entries surviving, holds this lock meanwhile.

@@ -8,23 +8,23 @@
 
 #include "catalogue/ResultModel.h"
 #include "catalogue/ScanContext.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/ResultLines.h"
 
 namespace testsupport {
 
 // One system record for every test (its constructor is slow); each test changes a copy.
-inline const sys::TTarnOSInfo& PrototypeOS() {
-  static const sys::TTarnOSInfo os = FakeSystem(6, 1);
+inline const machine::TTarnOSInfo& PrototypeOS() {
+  static const machine::TTarnOSInfo os = FakeSystem(6, 1);
   return os;
 }
 
 struct ScanHarness {
   catalogue::ResultModel results;
-  sys::Folders folders;
-  sys::TTarnOSInfo os = PrototypeOS();
+  machine::Folders folders;
+  machine::TTarnOSInfo os = PrototypeOS();
   bool stop = false;
   int pumps = 0;
   std::function<void()> onPump;

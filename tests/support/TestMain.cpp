@@ -6,18 +6,18 @@
 
 #include <string>
 
-#include "sys/Seams.h"
+#include "machine/Seams.h"
 
 int main(int argc, char** argv) {
   CoInitialize(nullptr);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   ::testing::InitGoogleTest(&argc, argv);
   // No test starts a browser: a test that opens an address puts its own opener in place.
-  sys::Seams().shellOpen = [](const std::wstring&) -> INT_PTR {
+  machine::Seams().shellOpen = [](const std::wstring&) -> INT_PTR {
     ADD_FAILURE() << "the shell was asked to open an address";
     return 0;
   };
-  sys::Seams().shellOpenWith = [](const std::wstring&, const std::wstring&) {
+  machine::Seams().shellOpenWith = [](const std::wstring&, const std::wstring&) {
     ADD_FAILURE() << "a program was asked to open an address";
     return false;
   };

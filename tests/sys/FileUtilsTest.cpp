@@ -8,9 +8,10 @@
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
 #include "sys/FileVersion.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "tests/support/Sandbox.h"
 
+using namespace machine;
 using namespace sys;
 using testsupport::SandboxTest;
 
@@ -89,8 +90,7 @@ TEST_F(FileUtilsTest, EmptyFolderFilesDeletesFilesOnly) {
 }
 
 TEST_F(FileUtilsTest, IsFileLockedCases) {
-  FolderScope scope;
-  AppFolders().temp = sandbox / L"tmp\\";
+  const std::wstring temp = sandbox / L"tmp\\";
   std::wstring free = sandbox.file(L"free.txt");
   std::wstring held = sandbox.file(L"held.txt");
   std::wstring ro = sandbox.file(L"ro.txt");
@@ -104,19 +104,19 @@ TEST_F(FileUtilsTest, IsFileLockedCases) {
   HANDLE h1 = hold(held), h2 = hold(tempTyped), h3 = hold(tempUntyped);
   ASSERT_NE(INVALID_HANDLE_VALUE, h1);
 
-  EXPECT_FALSE(IsFileLocked(free));
-  EXPECT_FALSE(IsFileLocked(sandbox / L"missing.txt"));
-  EXPECT_TRUE(IsFileLocked(held));
-  EXPECT_TRUE(IsFileLocked(ro));
+  EXPECT_FALSE(IsFileLocked(free, temp));
+  EXPECT_FALSE(IsFileLocked(sandbox / L"missing.txt", temp));
+  EXPECT_TRUE(IsFileLocked(held, temp));
+  EXPECT_TRUE(IsFileLocked(ro, temp));
   // In the temporary folder only a file with a shell type name stays locked.
   ASSERT_FALSE(GetFileTypeName(tempTyped).empty());
-  EXPECT_TRUE(IsFileLocked(tempTyped));
+  EXPECT_TRUE(IsFileLocked(tempTyped, temp));
   // Whether a name without extension has a type name depends on the shell.
-  EXPECT_EQ(!GetFileTypeName(tempUntyped).empty(), IsFileLocked(tempUntyped));
+  EXPECT_EQ(!GetFileTypeName(tempUntyped).empty(), IsFileLocked(tempUntyped, temp));
   CloseHandle(h1);
   CloseHandle(h2);
   CloseHandle(h3);
-  EXPECT_FALSE(IsFileLocked(held));
+  EXPECT_FALSE(IsFileLocked(held, temp));
 }
 
 TEST_F(FileUtilsTest, LongPathExpandsShortNames) {

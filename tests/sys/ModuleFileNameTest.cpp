@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
+#include "sys/FileUtils.h"
 
 class ModuleFileNameTest : public testsupport::SandboxTest {};
 

@@ -4,9 +4,11 @@
 #include <shlobj.h>
 
 #include "sys/FileUtils.h"
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/SizeText.h"
+#include "machine/StartupFont.h"
 
+using namespace machine;
 using namespace sys;
 
 TEST(ExtractExePathTest, CutsTheProgramOutOfCommandLines) {

@@ -7,9 +7,10 @@
 
 #include <string>
 
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
+#include "sys/FileUtils.h"
 
 TEST(ProcessListTest, FindsOwnExeByAnyCaseAndPart) {
   std::wstring self = sys::ModuleFileName();

@@ -9,13 +9,13 @@
 
 #include "catalogue/ResultModel.h"
 #include "registry_scan/FindInvalidRegistry.h"
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 
 int wmain() {
-  sys::Folders folders = sys::Folders::FromSystem(GetDesktopWindow());
-  sys::TTarnOSInfo os;
+  machine::Folders folders = machine::Folders::FromSystem(GetDesktopWindow());
+  machine::TTarnOSInfo os;
   catalogue::ResultModel results;
   catalogue::ScanContext ctx{results, folders, os, [] { return false; }, [] {},
                              [](const std::wstring&) {}};
@@ -35,10 +35,10 @@ int wmain() {
       {"FileClasses", [&] { registry_scan::ScanFileClasses(ctx); }},
   };
   for (const auto& s : scanners) {
-    ui::TreeNode* last = results.Tree().LastTopLevel();
+    model::TreeNode* last = results.Tree().LastTopLevel();
     s.second();
     int count = 0;
-    for (ui::TreeNode* n = last ? last->NextSibling() : results.Tree().FirstTopLevel(); n;
+    for (model::TreeNode* n = last ? last->NextSibling() : results.Tree().FirstTopLevel(); n;
          n = n->NextSibling(), ++count) {
       const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
       printf("%s\t%s\\%s\t%s\t%s\n", s.first, sys::ToUtf8(r->Text).c_str(),

@@ -5,16 +5,17 @@
 
 #include <cstdio>
 
-#include "sys/Folders.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 #include "tests/support/DemoMachine.h"
+#include "sys/FileUtils.h"
 
 int wmain() {
-  sys::Folders folders = sys::Folders::FromSystem(nullptr);
+  machine::Folders folders = machine::Folders::FromSystem(nullptr);
   int major = 6;
   bool wow64 = false;
   try {
-    sys::TTarnOSInfo os;
+    machine::TTarnOSInfo os;
     major = os.MajorVersion;
     wow64 = os.IsWow64;
   } catch (...) {

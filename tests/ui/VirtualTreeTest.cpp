@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-using ui::CheckState;
-using ui::CheckType;
-using ui::TreeModel;
-using ui::TreeNode;
+using model::CheckState;
+using model::CheckType;
+using model::TreeModel;
+using model::TreeNode;
 using ui::VirtualTree;
 
 namespace {
@@ -152,7 +152,7 @@ TEST_F(VirtualTreeTest, Keyboard) {
     std::wstring s;
     for (const wchar_t* n : {L"G", L"O1", L"O2"}) {
       CheckState c = nodes.at(n)->CheckState();
-      s += ui::IsChecked(c) ? L'x' : ui::IsMixed(c) ? L'-' : L'.';
+      s += model::IsChecked(c) ? L'x' : model::IsMixed(c) ? L'-' : L'.';
     }
     return s;
   };

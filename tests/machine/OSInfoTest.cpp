@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "sys/FileVersion.h"
-#include "sys/Folders.h"
-#include "sys/Seams.h"
-#include "sys/TarnGetOSInfo.h"
+#include "machine/Folders.h"
+#include "machine/Seams.h"
+#include "machine/TarnGetOSInfo.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
+#include "sys/FileUtils.h"
 
+using namespace machine;
 using namespace sys;
 using namespace testsupport;
 

@@ -1,8 +1,8 @@
-#include "sys/Seams.h"
+#include "machine/Seams.h"
 
 #include <shellapi.h>
 
-namespace sys {
+namespace machine {
 
 SystemSeams& Seams() {
   static SystemSeams seams{
@@ -29,4 +29,4 @@ SystemSeams& Seams() {
   return seams;
 }
 
-}  // namespace sys
+}  // namespace machine

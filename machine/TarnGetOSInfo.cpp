@@ -1,4 +1,4 @@
-#include "sys/TarnGetOSInfo.h"
+#include "machine/TarnGetOSInfo.h"
 
 #include <cwchar>
 #include <stdexcept>
@@ -7,14 +7,20 @@
 #include "sys/FileSearch.h"
 #include "sys/FileVersion.h"
 #include "sys/Registry.h"
-#include "sys/Seams.h"
+#include "machine/Seams.h"
 #include "sys/Text.h"
 
 #ifdef _MSC_VER
 #pragma warning(disable : 4996)  // GetVersionExW is deprecated but is the query that binds
 #endif
 
-namespace sys {
+namespace machine {
+
+using sys::FileExists;
+using sys::GetVersionInfoString;
+using sys::RegKey;
+using sys::Trim;
+using sys::WithBackslash;
 
 std::wstring InternetExplorerPath;
 
@@ -388,4 +394,4 @@ BOOL ShutdownComputer(bool restart, int majorVersion) {
   return Seams().exitWindows(flags, 0xFFFF);
 }
 
-}  // namespace sys
+}  // namespace machine

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace sys {
+namespace machine {
 
 // What the system answers to the version, metric and .NET queries; naming is derived from
 // these alone (NameVersion), so any system can be described by a literal.
@@ -86,4 +86,4 @@ void EnableShutdownPrivilege();
 // enabled first on NT-family systems (major version above 4).
 BOOL ShutdownComputer(bool restart, int majorVersion);
 
-}  // namespace sys
+}  // namespace machine

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-namespace ui {
+namespace model {
 
 enum class CheckType : std::uint8_t { None, CheckBox, TriStateCheckBox, RadioButton };
 
@@ -52,8 +52,8 @@ class TreeNode {
   std::size_t ChildCount() const { return childCount_; }
   bool HasChildren() const { return first_ != nullptr; }
   int Depth() const { return depth_; }  // 0 for a top-level node
-  ui::CheckType CheckType() const { return checkType_; }
-  ui::CheckState CheckState() const { return checkState_; }
+  model::CheckType CheckType() const { return checkType_; }
+  model::CheckState CheckState() const { return checkState_; }
   bool Expanded() const { return expanded_; }
 
   // The user record: any copyable value, owned by the node and released with it.
@@ -82,8 +82,8 @@ class TreeNode {
   std::size_t belowRows_ = 0;
   std::size_t row_ = 0;  // index in the row cache; trusted only when the cache says so
   int depth_ = 0;
-  ui::CheckType checkType_ = ui::CheckType::None;
-  ui::CheckState checkState_ = ui::CheckState::Unchecked;
+  model::CheckType checkType_ = model::CheckType::None;
+  model::CheckState checkState_ = model::CheckState::Unchecked;
   bool expanded_ = false;
   std::any data_;
 };
@@ -142,14 +142,14 @@ class TreeModel {
   bool RowsIndexed() const { return rowsValid_; }
 
   // --- check boxes ---
-  void SetCheckType(TreeNode* node, ui::CheckType type);
+  void SetCheckType(TreeNode* node, model::CheckType type);
   // The automatic tri-state tracking: a tri-state node passes a checked or unchecked state
   // to its check-box and tri-state descendants (radio buttons untouched); a checked radio
   // button unchecks its radio siblings; then every tri-state ancestor is re-derived.
   // A pressed variant changes only the node itself (it is how a press is shown).
-  void SetCheckState(TreeNode* node, ui::CheckState state);
+  void SetCheckState(TreeNode* node, model::CheckState state);
   // Sets the state of this node alone, without any propagation.
-  void SetCheckStateOnly(TreeNode* node, ui::CheckState state);
+  void SetCheckStateOnly(TreeNode* node, model::CheckState state);
   // The tri-state rule on node's direct check-box and tri-state children: all checked ->
   // checked, none checked or mixed -> unchecked, otherwise mixed. Nothing happens when it
   // has no such children.
@@ -170,8 +170,8 @@ class TreeModel {
 
  private:
   void Notify(TreeChangeKind kind, TreeNode* node);
-  void SetStateNotify(TreeNode* node, ui::CheckState state);
-  void PushDown(TreeNode* node, ui::CheckState state);
+  void SetStateNotify(TreeNode* node, model::CheckState state);
+  void PushDown(TreeNode* node, model::CheckState state);
   void DeriveAncestors(TreeNode* node);
   // Adds delta rows to the counts above node, as far as the expanded chain reaches.
   void AddBelowRows(TreeNode* node, std::ptrdiff_t delta);
@@ -192,4 +192,4 @@ class TreeModel {
   int nextListenerId_ = 1;
 };
 
-}  // namespace ui
+}  // namespace model

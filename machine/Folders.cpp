@@ -1,10 +1,17 @@
-#include "sys/Folders.h"
+#include "machine/Folders.h"
 
 #include <shlobj.h>
 
 #include <vector>
 
-namespace sys {
+#include "sys/Text.h"
+
+namespace machine {
+
+using sys::LowerCase;
+using sys::StartsWith;
+using sys::Trim;
+using sys::WithBackslash;
 
 std::wstring GetSpecialFolder(HWND owner, int csidl) {
   if (owner == reinterpret_cast<HWND>(INVALID_HANDLE_VALUE)) return {};
@@ -49,26 +56,33 @@ Folders& AppFolders() {
   return folders;
 }
 
-std::wstring EnvironmentVariable(const wchar_t* name) {
-  std::vector<wchar_t> buf(MAX_PATH);
-  for (;;) {
-    DWORD n = GetEnvironmentVariableW(name, buf.data(), DWORD(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return std::wstring(buf.data(), n);
-    buf.resize(n);
+
+static std::wstring Norm(const std::wstring& p) { return LowerCase(WithBackslash(p)); }
+
+bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known) {
+  std::wstring t = Norm(temp);
+  if (t.size() <= 3) return false;
+  // Walking one of these, or a folder above one, would reach somebody's data.
+  for (const std::wstring& k : known) {
+    if (Trim(k).empty()) continue;
+    if (StartsWith(Norm(k), t)) return false;
   }
+  return true;
 }
 
-std::wstring ModuleFileName(HMODULE module) {
-  // The call fills the whole buffer, cut short, when the path does not fit.
-  std::vector<wchar_t> buf(MAX_PATH);
-  for (;;) {
-    DWORD n = GetModuleFileNameW(module, buf.data(), DWORD(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return std::wstring(buf.data(), n);
-    if (buf.size() >= 0x10000) return {};  // longer than any path the system can hold
-    buf.resize(buf.size() * 2);
-  }
+bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
+                      const std::wstring& windows, const std::wstring& programFiles) {
+  return IsTempFolderSafe(temp, std::vector<std::wstring>{profile, windows, programFiles});
 }
 
-}  // namespace sys
+bool IsTempFolderSafe(const Folders& f) {
+  std::vector<std::wstring> known = {f.windows, f.system};
+  for (int csidl : {CSIDL_PROFILE, CSIDL_PROGRAM_FILES, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,
+                    CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA})
+    known.push_back(f.Special(csidl));
+  return IsTempFolderSafe(f.temp, known);
+}
+
+bool IsTempFolderSafe() { return IsTempFolderSafe(AppFolders()); }
+
+}  // namespace machine

@@ -1,6 +1,6 @@
 // The node model on its own: tri-state tracking, radio groups, the row index kept up to
 // date through appends, expansion and deletion, focus and change notifications.
-#include "ui/TreeModel.h"
+#include "model/TreeModel.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-using ui::CheckState;
-using ui::CheckType;
-using ui::TreeModel;
-using ui::TreeNode;
+using model::CheckState;
+using model::CheckType;
+using model::TreeModel;
+using model::TreeNode;
 
 namespace {
 
@@ -61,8 +61,8 @@ struct OptionTree {
       CheckState s = n.at(name)->CheckState();
       if (!out.empty()) out += ' ';
       out += s == CheckState::CheckedPressed ? 'X'
-             : ui::IsChecked(s)              ? 'x'
-             : ui::IsMixed(s)                ? '-'
+             : model::IsChecked(s)              ? 'x'
+             : model::IsMixed(s)                ? '-'
                                              : '.';
     }
     return out;
@@ -266,16 +266,16 @@ TEST(TreeModelTest, RowIndexMatchesWalk) {
 
 TEST(TreeModelTest, Notifications) {
   TreeModel m;
-  std::vector<ui::TreeChangeKind> seen;
-  int id = m.Subscribe([&](const ui::TreeChange& c) { seen.push_back(c.kind); });
+  std::vector<model::TreeChangeKind> seen;
+  int id = m.Subscribe([&](const model::TreeChange& c) { seen.push_back(c.kind); });
   TreeNode* g = m.Append(nullptr);
   m.SetCheckType(g, CheckType::TriStateCheckBox);
   TreeNode* o = m.Append(g);
   m.SetCheckType(o, CheckType::CheckBox);
   seen.clear();
   m.SetCheckState(o, CheckState::Checked);  // the option and its group
-  EXPECT_EQ(seen, (std::vector<ui::TreeChangeKind>{ui::TreeChangeKind::Checked,
-                                                   ui::TreeChangeKind::Checked}));
+  EXPECT_EQ(seen, (std::vector<model::TreeChangeKind>{model::TreeChangeKind::Checked,
+                                                   model::TreeChangeKind::Checked}));
   seen.clear();
   m.SetCheckState(o, CheckState::Checked);
   EXPECT_TRUE(seen.empty()) << "no change, no notice";
@@ -283,10 +283,10 @@ TEST(TreeModelTest, Notifications) {
   m.SetFocused(o);
   m.Delete(o);
   m.Clear();
-  EXPECT_EQ(seen, (std::vector<ui::TreeChangeKind>{
-                      ui::TreeChangeKind::Expanded, ui::TreeChangeKind::Focused,
-                      ui::TreeChangeKind::Deleting, ui::TreeChangeKind::Focused,
-                      ui::TreeChangeKind::Cleared}));
+  EXPECT_EQ(seen, (std::vector<model::TreeChangeKind>{
+                      model::TreeChangeKind::Expanded, model::TreeChangeKind::Focused,
+                      model::TreeChangeKind::Deleting, model::TreeChangeKind::Focused,
+                      model::TreeChangeKind::Cleared}));
   m.Unsubscribe(id);
   seen.clear();
   m.Append(nullptr);

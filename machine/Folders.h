@@ -5,8 +5,9 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
-namespace sys {
+namespace machine {
 
 // Path of a special folder (CSIDL number), empty when unknown or when the owner is
 // INVALID_HANDLE_VALUE.
@@ -27,14 +28,18 @@ struct Folders {
   static Folders FromSystem(HWND owner);
 };
 
-// A variable of this process's environment; empty when it is not set.
-std::wstring EnvironmentVariable(const wchar_t* name);
-
-// Full path of a loaded module (null: the running executable), however long; empty when
-// the system gives none. Every module path of the program is read here.
-std::wstring ModuleFileName(HMODULE module = nullptr);
 
 // The process-wide folders object that the utilities read.
 Folders& AppFolders();
 
-}  // namespace sys
+// The temporary folder may be walked: it is not a bare drive root, and neither one of
+// the known folders nor an ancestor of one. Those are the profile, the Windows and
+// system folders, Program Files, the desktop, the documents, the roaming, local and
+// common application data. The first form reads AppFolders().
+bool IsTempFolderSafe();
+bool IsTempFolderSafe(const Folders& folders);
+bool IsTempFolderSafe(const std::wstring& temp, const std::vector<std::wstring>& known);
+bool IsTempFolderSafe(const std::wstring& temp, const std::wstring& profile,
+                      const std::wstring& windows, const std::wstring& programFiles);
+
+}  // namespace machine

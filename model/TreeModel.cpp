@@ -1,8 +1,8 @@
-#include "ui/TreeModel.h"
+#include "model/TreeModel.h"
 
 #include <utility>
 
-namespace ui {
+namespace model {
 
 namespace {
 
@@ -292,4 +292,4 @@ void TreeModel::Notify(TreeChangeKind kind, TreeNode* node) {
   for (std::size_t i = 0; i < listeners_.size(); ++i) listeners_[i].fn(change);
 }
 
-}  // namespace ui
+}  // namespace model

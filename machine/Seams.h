@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "sys/TarnGetOSInfo.h"
+#include "machine/TarnGetOSInfo.h"
 
-namespace sys {
+namespace machine {
 
 struct SystemSeams {
   std::function<VersionFacts()> readVersionFacts;
@@ -35,4 +35,4 @@ class ScopedSeams {
   SystemSeams saved_;
 };
 
-}  // namespace sys
+}  // namespace machine
