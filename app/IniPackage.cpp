@@ -198,8 +198,8 @@ bool TStreamIniFile::LoadFromStream(IStream* stream) {
     bytes.clear();
     SetStrings(lines);
     return true;
-  } catch (...) {
-    return false;
+  } catch (const std::exception&) {
+    return false;  // a text too big to hold is read as no file
   }
 }
 
@@ -217,8 +217,8 @@ bool TStreamIniFile::SaveToStream(IStream* stream) {
       done += wrote;
     }
     return true;
-  } catch (...) {
-    return false;
+  } catch (const std::exception&) {
+    return false;  // a text too big to hold is read as no file
   }
 }
 

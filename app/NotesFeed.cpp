@@ -122,6 +122,7 @@ void OpenUrl(const std::wstring& address) {
     if (!machine::InternetExplorerPath.empty() && seams.shellOpenWith)
       seams.shellOpenWith(machine::InternetExplorerPath, address);
   } catch (...) {
+    // A link that cannot be opened leaves the window as it was: the feed is only a note.
   }
 }
 

@@ -316,7 +316,8 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
   auto guarded = [](const std::function<void()>& edit) {
     try {
       edit();
-    } catch (...) {
+    } catch (const sys::ProfileWriteError&) {
+      // The file stays as it was; the next file is cleaned all the same.
     }
   };
   if (r.Detail == L"MyIE2" && exists) {

@@ -233,12 +233,8 @@ void TFindInvalidFiles::PostResult() {
 int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {
   // The shell takes no exact path: it would show another file's icon.
   if (!sys::IsPlainWin32Path(path)) return catalogue::kImageDefaultFile;
-  try {
-    int index = results_.Images().AppendFileIcon(path);
-    return index < 0 ? catalogue::kImageDefaultFile : index;
-  } catch (...) {
-    return catalogue::kImageDefaultFile;
-  }
+  int index = results_.Images().AppendFileIcon(path);
+  return index < 0 ? catalogue::kImageDefaultFile : index;
 }
 
 void TFindInvalidFiles::Status(const std::wstring& text) {
@@ -318,8 +314,8 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
   // The shell would load another file under a name it rewrites: such a shortcut is left.
   if (!sys::IsPlainWin32Path(lnk)) return false;
   try {
-    std::wstring target = sys::GetShortcutTarget(lnk);
-    if (target == L"tarn") return false;
+    std::wstring target;
+    if (FAILED(sys::GetShortcutTarget(lnk, target)) || target == L"tarn") return false;
     std::wstring root = target.substr(0, 3);
     UINT type = DriveType ? DriveType(root) : GetDriveTypeW(root.c_str());
     // Removable media and network paths may simply be absent at the moment.
@@ -328,8 +324,8 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
     // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
     // user does.
     return !sys::ExistsInAnyView(target);
-  } catch (...) {
-    return false;
+  } catch (const std::bad_alloc&) {
+    return false;  // a shortcut that cannot be judged is kept
   }
 }
 

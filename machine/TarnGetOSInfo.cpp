@@ -1,6 +1,7 @@
 #include "machine/TarnGetOSInfo.h"
 
 #include <cwchar>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -372,8 +373,8 @@ bool IsAdministrator() {
       found = EqualSid(groups->Groups[i].Sid, admins) != FALSE;
     FreeSid(admins);
     return found;
-  } catch (...) {
-    return false;
+  } catch (const std::bad_alloc&) {
+    return false;  // no answer counts as no administrator
   }
 }
 

@@ -142,11 +142,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
       // The shell would read another shortcut under a name it rewrites.
       if (!sys::IsPlainWin32Path(path)) continue;
       std::wstring target;
-      try {
-        target = sys::GetShortcutTarget(path);
-      } catch (const std::runtime_error&) {
-        continue;  // not a readable shortcut
-      }
+      if (FAILED(sys::GetShortcutTarget(path, target))) continue;  // not a readable shortcut
       bool take;
       if (target != L"tarn") {
         target = sys::LowerCase(sys::ExtractExePath(target));

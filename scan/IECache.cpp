@@ -94,6 +94,7 @@ void WalkCache(Treat treat, Stop stop) {
   try {
     treat(*entry());
   } catch (...) {
+    // One entry's error is swallowed; the walk goes on.
   }
   for (;;) {
     if (stop()) break;

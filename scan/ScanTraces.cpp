@@ -315,6 +315,7 @@ void ScanDispatcher::Trim() {
   try {
     if (window_.trimWorkingSet) window_.trimWorkingSet();
   } catch (...) {
+    // Giving memory back is a courtesy to the system: a failure must not end the scan.
   }
 }
 

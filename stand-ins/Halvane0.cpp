@@ -46,6 +46,6 @@ extern "C" HALVANE0_API bool __cdecl GetMemIniFile(const char* fileName,
     stream->Release();
     return ok;
   } catch (...) {
-    return false;
+    return false;  // no exception may leave the library: the caller gets "not loaded"
   }
 }

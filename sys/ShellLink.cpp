@@ -4,8 +4,6 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <stdexcept>
-
 namespace sys {
 
 namespace {
@@ -28,29 +26,27 @@ class ComRef {
   T* p_ = nullptr;
 };
 
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) throw std::runtime_error(what);
-}
-
 }  // namespace
 
-std::wstring GetShortcutTarget(const std::wstring& lnk) {
+HRESULT GetShortcutTarget(const std::wstring& lnk, std::wstring& target) {
+  target.clear();
   ComRef<IShellLinkW> link;
-  Check(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                         link.OutVoid()),
-        "cannot create the shell link object");
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.OutVoid());
+  if (FAILED(hr)) return hr;
   ComRef<IPersistFile> file;
-  Check(link->QueryInterface(IID_IPersistFile, file.OutVoid()),
-        "the shell link object has no IPersistFile");
-  Check(file->Load(lnk.c_str(), STGM_READ), "not a readable shortcut");
+  hr = link->QueryInterface(IID_IPersistFile, file.OutVoid());
+  if (FAILED(hr)) return hr;
+  hr = file->Load(lnk.c_str(), STGM_READ);
+  if (FAILED(hr)) return hr;
   wchar_t path[MAX_PATH] = {};
   WIN32_FIND_DATAW fd{};
   // A failure here means no file path (S_FALSE or an error): the marker below covers it.
   link->GetPath(path, MAX_PATH, &fd, SLGP_UNCPRIORITY);
   path[MAX_PATH - 1] = L'\0';
-  std::wstring target(path);
-  if (target.size() < 4) return L"tarn";
-  return target;
+  target = path;
+  if (target.size() < 4) target = L"tarn";
+  return S_OK;
 }
 
 HRESULT CreateShortcut(const std::wstring& lnkPath, const std::wstring& target) {

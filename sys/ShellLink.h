@@ -7,11 +7,11 @@
 
 namespace sys {
 
-// The path a shortcut points at, as stored (not resolved). L"tarn" when it has no usable
-// target (fewer than 4 characters, for example a shell object without a file path).
-// Throws std::runtime_error when the shell link object cannot be made or the file cannot
-// be loaded as a shortcut; callers then leave the shortcut unreported.
-std::wstring GetShortcutTarget(const std::wstring& lnk);
+// Sets `target` to the path a shortcut points at, as stored (not resolved): L"tarn" when
+// it has no usable target (fewer than 4 characters, for example a shell object without a
+// file path). A failed result when the shell link object cannot be made or the file cannot
+// be loaded as a shortcut (target is then empty); callers leave such a shortcut unreported.
+HRESULT GetShortcutTarget(const std::wstring& lnk, std::wstring& target);
 
 // Writes a shortcut at lnkPath to target (which need not exist); returns the COM result.
 HRESULT CreateShortcut(const std::wstring& lnkPath, const std::wstring& target);
