@@ -4,11 +4,14 @@
 #include <functional>
 #include <string>
 
-#include "catalogue/ResultModel.h"
-#include "machine/Folders.h"
-#include "machine/TarnGetOSInfo.h"
+namespace machine {
+struct Folders;
+class TTarnOSInfo;
+}
 
 namespace catalogue {
+
+class ResultModel;
 
 struct ScanContext {
   ResultModel& results;

@@ -1,6 +1,9 @@
 #include "catalogue/TraceOption.h"
 
 #include "catalogue/Images.h"
+#include "machine/TarnGetOSInfo.h"
+#include "sys/ProfileIni.h"
+#include "model/TreeModel.h"
 
 namespace catalogue {
 

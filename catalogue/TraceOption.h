@@ -5,9 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "sys/ProfileIni.h"
-#include "machine/TarnGetOSInfo.h"
-#include "model/TreeModel.h"
+namespace machine {
+class TTarnOSInfo;
+}
+namespace model {
+class TreeModel;
+class TreeNode;
+}
+namespace sys {
+class ProfileIni;
+class ProfileWriteError;
+}
 
 namespace catalogue {
 

@@ -20,6 +20,7 @@
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 #include "sys/XmlDocument.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace clean {
 

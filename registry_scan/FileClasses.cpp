@@ -4,6 +4,7 @@
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace registry_scan {
 

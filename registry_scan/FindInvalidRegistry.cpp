@@ -8,6 +8,7 @@
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
+#include "machine/Folders.h"
 
 namespace registry_scan {
 

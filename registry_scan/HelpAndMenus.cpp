@@ -10,6 +10,8 @@
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
+#include "machine/Folders.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace registry_scan {
 

@@ -4,6 +4,7 @@
 #include "machine/Folders.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
+#include "catalogue/ResultModel.h"
 
 namespace registry_scan {
 namespace detail {

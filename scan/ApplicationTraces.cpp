@@ -18,6 +18,9 @@
 #include "sys/Text.h"
 #include "sys/Views.h"
 #include "sys/XmlDocument.h"
+#include "catalogue/ResultModel.h"
+#include "machine/TarnGetOSInfo.h"
+#include "model/TreeModel.h"
 
 namespace scan {
 

@@ -5,6 +5,8 @@
 #include "catalogue/Images.h"
 #include "sys/SqliteDb.h"
 #include "sys/Text.h"
+#include "catalogue/ResultModel.h"
+#include "model/TreeModel.h"
 
 namespace scan {
 namespace browser {

@@ -8,6 +8,8 @@
 
 #include "catalogue/Images.h"
 #include "catalogue/ScanContext.h"
+#include "catalogue/ResultModel.h"
+#include "model/TreeModel.h"
 
 namespace scan {
 namespace browser {

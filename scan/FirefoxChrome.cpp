@@ -11,6 +11,7 @@
 #include "machine/Folders.h"
 #include "sys/Text.h"
 #include "sys/FileUtils.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace scan {
 

@@ -9,6 +9,9 @@
 #include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
+#include "catalogue/ResultModel.h"
+#include "machine/TarnGetOSInfo.h"
+#include "model/TreeModel.h"
 
 namespace scan {
 

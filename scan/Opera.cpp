@@ -11,6 +11,7 @@
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace scan {
 

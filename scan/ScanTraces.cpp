@@ -12,6 +12,7 @@
 #include "sys/SizeText.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace scan {
 

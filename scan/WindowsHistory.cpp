@@ -15,6 +15,8 @@
 #include "sys/Registry.h"
 #include "sys/SysEvent.h"
 #include "sys/Text.h"
+#include "catalogue/ResultModel.h"
+#include "machine/TarnGetOSInfo.h"
 
 namespace scan {
 

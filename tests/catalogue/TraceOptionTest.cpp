@@ -7,6 +7,9 @@
 #include "catalogue/TraceOption.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
+#include "machine/TarnGetOSInfo.h"
+#include "sys/ProfileIni.h"
+#include "model/TreeModel.h"
 
 using namespace catalogue;
 

@@ -13,6 +13,8 @@
 #include "sys/Text.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
+#include "catalogue/ResultModel.h"
+#include "model/TreeModel.h"
 
 using namespace testsupport;
 
