@@ -68,25 +68,9 @@ model::TreeNode* Add(model::TreeModel& m, model::TreeNode* parent, Row row,
   return n;
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
-  int ms = cmd && *cmd ? _wtoi(cmd) : 0;
-  HWND host = CreateWindowExW(0, L"STATIC", L"VirtualTree",
-                              WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 560,
-                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
-  HIMAGELIST images = MakeImages();
+void FillOptions(model::TreeModel& m) {
   using model::CheckState;
   using model::CheckType;
-
-  ui::VirtualTree options;
-  options.Create(host, 1, 8, 8, 380, 300);
-  SendMessageW(options.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  options.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
-  options.SetAutoSizeColumn(1);
-  Wire(options, images);
-  model::TreeModel& m = options.Model();
   model::TreeNode* g1 = Add(m, nullptr, {L"网络临时文件", L"", 0}, CheckType::TriStateCheckBox);
   model::TreeNode* ie = Add(m, g1, {L"Internet Explorer 清理", L"", 1}, CheckType::TriStateCheckBox);
   model::TreeNode* cache = Add(m, ie, {L"IE缓存", L"推荐", 1}, CheckType::CheckBox);
@@ -111,18 +95,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   m.SetCheckState(g3, CheckState::Checked);
   for (model::TreeNode* n : {g1, ie, cache, ff, g2}) m.SetExpanded(n, true);
   m.SetFocused(tmp);
+}
 
-  ui::VirtualTree results;
-  results.Create(host, 2, 400, 8, 580, 300);
-  SendMessageW(results.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  results.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
-  results.SetHeaderVisible(true);
-  results.SetFullRowSelect(true);
-  Wire(results, images);
-  results.OnGetImageIndex = [](model::TreeNode* n, int column) {
-    return (n->Parent() ? 1 : 0) == column ? n->DataAs<Row>()->image : -1;
-  };
-  model::TreeModel& r = results.Model();
+void FillResults(model::TreeModel& r) {
   for (int i = 0; i < 40; ++i) {
     model::TreeNode* item =
         Add(r, nullptr, {L"HKEY_CURRENT_USER", L"Software\\Demo\\Key" + std::to_wstring(i), 0});
@@ -131,40 +106,35 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
     if (i == 1) r.SetExpanded(item, true);
     if (i == 2) r.SetFocused(item);
   }
+}
 
-  ui::VirtualTree clean;
-  clean.Create(host, 3, 8, 320, 380, 190, ui::VirtualTree::kDefaultStyle, 0);
-  SendMessageW(clean.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  clean.SetColumns({{L"", 170, DT_LEFT, false}, {L"", 203, DT_RIGHT, false}});
-  Wire(clean, images);
-  model::TreeModel& c = clean.Model();
+Row Heading() {
   Row head{L"一键清理的项目有：", L""};
   head.color = RGB(0, 0, 128);
   head.bold = true;
-  model::TreeNode* root = Add(c, nullptr, head);
+  return head;
+}
+
+void FillClean(model::TreeModel& c) {
+  model::TreeNode* root = Add(c, nullptr, Heading());
   Add(c, root, {L"网络临时文件", L"扫描完成", 0});
   Add(c, root, {L"系统历史痕迹和临时文件", L"正在扫描中...", 3});
   Add(c, root, {L"应用程序历史记录", L"", 1});
   c.SetExpanded(root, true);
+}
 
-  ui::VirtualTree log;
-  log.Create(host, 4, 400, 320, 190, 190);
-  SendMessageW(log.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  log.SetColumns({{L"", 190, DT_LEFT, false}});
-  Wire(log, images);
-  log.OnGetCursor = [](const ui::TreeHit& h) {
-    return h.node && h.node->Parent() && h.onText ? LoadCursorW(nullptr, IDC_HAND) : nullptr;
-  };
-  model::TreeModel& l = log.Model();
-  model::TreeNode* news = Add(l, nullptr, head);
+void FillLog(model::TreeModel& l) {
+  model::TreeNode* news = Add(l, nullptr, Heading());
   l.SetData(news, Row{L"官方日志", L"", -1, RGB(0, 0, 128), true, false});
   const COLORREF colours[] = {RGB(0, 128, 0), RGB(255, 0, 0), RGB(0, 0, 255)};
   for (int i = 0; i < 3; ++i)
     Add(l, news,
         Row{L"新版本发布说明 " + std::to_wstring(i + 1), L"", -1, colours[i], false, true});
   l.SetExpanded(news, true);
+}
 
-  SetFocus(options.Handle());
+// Serves the window until it closes or `ms` milliseconds have passed (0: until it closes).
+void RunFor(HWND host, int ms) {
   DWORD start = GetTickCount();
   MSG msg;
   while (IsWindow(host)) {
@@ -176,6 +146,57 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
   }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
+  int ms = cmd && *cmd ? _wtoi(cmd) : 0;
+  HWND host = CreateWindowExW(0, L"STATIC", L"VirtualTree",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1000, 560,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
+  HIMAGELIST images = MakeImages();
+
+  ui::VirtualTree options;
+  options.Create(host, 1, 8, 8, 380, 300);
+  SendMessageW(options.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  options.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
+  options.SetAutoSizeColumn(1);
+  Wire(options, images);
+  FillOptions(options.Model());
+
+  ui::VirtualTree results;
+  results.Create(host, 2, 400, 8, 580, 300);
+  SendMessageW(results.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  results.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
+  results.SetHeaderVisible(true);
+  results.SetFullRowSelect(true);
+  Wire(results, images);
+  results.OnGetImageIndex = [](model::TreeNode* n, int column) {
+    return (n->Parent() ? 1 : 0) == column ? n->DataAs<Row>()->image : -1;
+  };
+  FillResults(results.Model());
+
+  ui::VirtualTree clean;
+  clean.Create(host, 3, 8, 320, 380, 190, ui::VirtualTree::kDefaultStyle, 0);
+  SendMessageW(clean.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  clean.SetColumns({{L"", 170, DT_LEFT, false}, {L"", 203, DT_RIGHT, false}});
+  Wire(clean, images);
+  FillClean(clean.Model());
+
+  ui::VirtualTree log;
+  log.Create(host, 4, 400, 320, 190, 190);
+  SendMessageW(log.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  log.SetColumns({{L"", 190, DT_LEFT, false}});
+  Wire(log, images);
+  log.OnGetCursor = [](const ui::TreeHit& h) {
+    return h.node && h.node->Parent() && h.onText ? LoadCursorW(nullptr, IDC_HAND) : nullptr;
+  };
+  FillLog(log.Model());
+
+  SetFocus(options.Handle());
+  RunFor(host, ms);
   if (IsWindow(host)) DestroyWindow(host);
   ImageList_Destroy(images);
   DeleteObject(font);
