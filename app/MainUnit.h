@@ -116,7 +116,6 @@ class TFormSorvex : private scan::ScanWindow, private clean::CleanWindow {
   clean::CleanExecutor* Executor() { return executor_.get(); }
   OneKeyRun& OneKey() { return oneKey_; }
   AdvancedPage& Advanced() { return advanced_; }
-  const FormControls& Controls() const { return c_; }
   // A bitmap of the resources, freed with the window.
   HBITMAP Bitmap(const wchar_t* name);
 

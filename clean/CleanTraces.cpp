@@ -201,8 +201,8 @@ void CleanExecutor::Run(bool confirm) {
     window_.ShowMessage(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
   else if (!state_.oneKey)
     window_.ShowMessage(sys::Format(L"说明: 清理完毕！有 %d 个项目未能删除，仍列在扫描结果中。",
-                                   FailedCount()),
-                       MB_OK | MB_ICONWARNING);
+                                    FailedCount()),
+                        MB_OK | MB_ICONWARNING);
   Step(OneKeyStep::CleanFinished);
   window_.SetStatus(0, L"清理完毕！");
 }
