@@ -38,7 +38,8 @@ class CleanTracesTest : public SandboxTest {
     settings = sandbox / L"Halvane.set";
     catalogue::BuildOptionTree(options, os, nullptr);
     catalogue::SetAllOptions(options, false);
-    executor.reset(new clean::CleanExecutor(state, results, options, folders, os, window, settings));
+    executor.reset(
+        new clean::CleanExecutor(state, results, options, folders, os, window, settings));
   }
 
   model::TreeNode* Item(const std::wstring& text, const std::wstring& location,
