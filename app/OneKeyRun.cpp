@@ -45,7 +45,7 @@ struct StepLook {
   bool advances;
   RowChange changes[3];
 };
-// Steps 11 and 12 leave the bar where it is: a full run ends at 11 of 12.
+// The two ends of a run leave the bar where it is: a full run ends at 11 of 12.
 const StepLook kStepLooks[] = {
     {OneKeyStep::ScanStarted, true, {{Row::Root, kBlank}, {Row::Browsers, kScanning}}},
     {OneKeyStep::BrowsersScanned, true, {{Row::Browsers, kScanned}, {Row::System, kScanning}}},
