@@ -21,14 +21,12 @@ namespace app {
 
 const wchar_t kFormCaption[] = L"一键清理Sandrel版 V2.0 http://velmora.example/";
 static const wchar_t kFormClass[] = L"TFormSorvex";
-static const int kClientWidth = 784, kClientHeight = 538;
-static const COLORREF kHeadlineColor = RGB(0, 96, 0);
-static const COLORREF kSummaryColor = RGB(0, 51, 0);
-// The colours the drawn pictures were made on, so labels blend with them.
-static const COLORREF kBannerColor = RGB(26, 122, 82);
-static const COLORREF kStatusColor = RGB(234, 245, 232);
 
-TFormSorvex::TFormSorvex(machine::TTarnOSInfo* os) : settingsFile(SettingsFilePath()), os_(os) {
+TFormSorvex::TFormSorvex(machine::TTarnOSInfo* os)
+    : settingsFile(SettingsFilePath()),
+      os_(os),
+      oneKey_(*this, c_, vtCleanResult),
+      advanced_(c_, vtTraceOption, vtTraceResult, results, os_) {
   messageBox = [this](const std::wstring& text, UINT type) {
     return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, type);
   };
@@ -38,10 +36,8 @@ TFormSorvex::TFormSorvex(machine::TTarnOSInfo* os) : settingsFile(SettingsFilePa
 }
 
 TFormSorvex::~TFormSorvex() {
+  // The controls go before the fonts, pictures and images they show.
   if (hwnd_ && !destroyed_) DestroyWindow(hwnd_);
-  for (HFONT f : fonts_) DeleteObject(f);
-  for (HBITMAP b : bitmaps_) DeleteObject(b);
-  if (imageList1_) ImageList_Destroy(imageList1_);
 }
 
 HWND TFormSorvex::Create(HWND owner) {
@@ -120,6 +116,7 @@ void TFormSorvex::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
       text = sys::FromAnsi(e.what());
     } catch (...) {
+      // Not a standard exception: the user is told that much, and the program goes on.
     }
     MessageBoxW(hwnd_, text.c_str(), kMessageCaption, MB_OK | MB_ICONERROR);
   }
@@ -142,9 +139,8 @@ LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
       RECT rc;
       GetClientRect(hwnd_, &rc);
-      HBRUSH b = CreateSolidBrush(kFormColor);
-      FillRect(reinterpret_cast<HDC>(wp), &rc, b);
-      DeleteObject(b);
+      sys::ScopedBrush b(CreateSolidBrush(kFormColor));
+      FillRect(reinterpret_cast<HDC>(wp), &rc, b.get());
       return 1;
     }
     case WM_CTLCOLORSTATIC:
@@ -191,174 +187,16 @@ void TFormSorvex::OnCommand(int id, int code) {
     case idBtnOverview: RunHandler(&TFormSorvex::BtnOverviewClick); break;
     case idButton3: RunHandler(&TFormSorvex::Button3Click); break;
     case idLabel10:
-    case idLblReClean: RunHandler(&TFormSorvex::Label10Click); break;
-    case idButton1: RunHandler(&TFormSorvex::Button1Click); break;
+    case idLblReClean: RunHandler([this] { oneKey_.Start(); }); break;
+    case idButton1: RunHandler([this] { oneKey_.Cancel(); }); break;
     case idButtonScanTrace: RunHandler(&TFormSorvex::ButtonScanTraceClick); break;
     case idButtonDelAllTrace: RunHandler(&TFormSorvex::ButtonDelAllTraceClick); break;
-    case idLabel1: RunHandler(&TFormSorvex::Label1Click); break;
-    case idLabel2: RunHandler(&TFormSorvex::Label2Click); break;
-    case idLabel3: RunHandler(&TFormSorvex::Label3Click); break;
+    case idLabel1: RunHandler([this] { advanced_.Label1Click(); }); break;
+    case idLabel2: RunHandler([this] { advanced_.Label2Click(); }); break;
+    case idLabel3: RunHandler([this] { advanced_.Label3Click(); }); break;
     case idLabel13: RunHandler(&TFormSorvex::Label13Click); break;
     case idLabel17: RunHandler(&TFormSorvex::Label17Click); break;
   }
-}
-
-HFONT TFormSorvex::MakeFont(int extraPoints, bool bold) {
-  LOGFONTW lf = baseFont_;
-  if (extraPoints) {
-    // Sizes are in points: -12 pixels is 9 points on a 96-dpi screen.
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    int points = MulDiv(-lf.lfHeight, 72, dpi) + extraPoints;
-    lf.lfHeight = -MulDiv(points, dpi, 72);
-  }
-  if (bold) lf.lfWeight = FW_BOLD;
-  HFONT f = CreateFontIndirectW(&lf);
-  fonts_.push_back(f);
-  return f;
-}
-
-void TFormSorvex::SetFont(HWND hwnd, HFONT font) {
-  if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-}
-
-HBITMAP TFormSorvex::Bitmap(const wchar_t* name) {
-  HBITMAP b = static_cast<HBITMAP>(
-      LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (b) bitmaps_.push_back(b);
-  return b;
-}
-
-namespace {
-HWND Label(const std::wstring& name, const std::wstring& text, int x, int y, int w, int h,
-           HWND parent, int id, COLORREF color = RGB(0, 0, 0), bool link = false,
-           bool visible = true) {
-  HWND l = ui::CreateChild(ui::kLabelClass, name, text,
-                           (visible ? WS_VISIBLE : 0) | (link ? WS_TABSTOP : 0), x, y, w, h,
-                           parent, id);
-  SendMessageW(l, ui::kLabelSetColor, color, 0);
-  SendMessageW(l, ui::kLabelSetLink, link, 0);
-  return l;
-}
-HWND Panel(const std::wstring& name, int x, int y, int w, int h, HWND parent, int id,
-           COLORREF color, bool visible = true) {
-  HWND p = ui::CreateChild(ui::kPanelClass, name, L"",
-                           (visible ? WS_VISIBLE : 0) | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                           x, y, w, h, parent, id, WS_EX_CONTROLPARENT);
-  SendMessageW(p, ui::kPanelSetColor, color, 0);
-  return p;
-}
-HWND Picture(const std::wstring& name, int x, int y, int w, int h, HWND parent, int id,
-             bool visible = true) {
-  // Background pictures go beneath their siblings once all exist (SendToBack).
-  HWND p = ui::CreateChild(ui::kPictureClass, name, L"",
-                           (visible ? WS_VISIBLE : 0) | WS_CLIPSIBLINGS, x, y, w, h, parent, id);
-  return p;
-}
-HWND Button(const std::wstring& name, const std::wstring& text, int x, int y, int w, int h,
-            HWND parent, int id, bool visible = true, bool enabled = true) {
-  HWND b = ui::CreateChild(L"BUTTON", name, text,
-                           (visible ? WS_VISIBLE : 0) | WS_TABSTOP | BS_PUSHBUTTON |
-                               (enabled ? 0 : WS_DISABLED),
-                           x, y, w, h, parent, id);
-  return b;
-}
-void NameTree(ui::VirtualTree& tree, const std::wstring& name, HWND parent, int id, int x, int y,
-              int w, int h, bool visible = true) {
-  HWND t = tree.Create(parent, id, x, y, w, h,
-                       ui::VirtualTree::kDefaultStyle & ~(visible ? 0 : WS_VISIBLE));
-  ui::SetComponentName(t, name);
-}
-}  // namespace
-
-// The layout of both pages; sizes are those of the 784 x 538 client area.
-void TFormSorvex::CreateComponents() {
-  HWND f = hwnd_;
-  const COLORREF bg = kFormColor;
-  // Top bar.
-  HWND panel1 = Panel(L"Panel1", 0, 0, kClientWidth, 70, f, idPanel1, kBannerColor);
-  Picture(L"Image1", 0, 0, kClientWidth, 70, panel1, idImage1);
-  ui::CreateChild(ui::kSpeedButtonClass, L"BtnHomepage", L"", WS_VISIBLE, 380, 3, 100, 66,
-                  panel1, idBtnHomepage);
-  ui::CreateChild(ui::kSpeedButtonClass, L"BtnOverview", L"", WS_VISIBLE, 486, 3, 100, 66,
-                  panel1, idBtnOverview);
-  HWND label13 =
-      Label(L"Label13", L"", 660, 8, 118, 54, panel1, idLabel13, RGB(255, 255, 255), true);
-  // A click area over the banner's "官方网站".
-  SendMessageW(label13, ui::kLabelSetTransparent, TRUE, 0);
-  SetWindowLongPtrW(label13, GWL_EXSTYLE, GetWindowLongPtrW(label13, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
-
-  const int pageTop = 70, pageHeight = kClientHeight - 70 - 22;
-  // The pages, whose tabs are never shown: the page buttons switch them.
-  HWND pages =
-      Panel(L"PageControl1", 0, pageTop, kClientWidth, pageHeight, f, idPageControl1, bg);
-  // Home page.
-  HWND tab1 = Panel(L"TabSheet1", 0, 0, kClientWidth, pageHeight, pages, idTabSheet1, bg);
-  HWND panel2 = Panel(L"Panel2", 6, 6, 556, 100, tab1, idPanel2, kStatusColor);
-  Picture(L"Image2", 3, 3, 550, 94, panel2, idImage2);
-  Picture(L"Image3", 18, 26, 48, 48, panel2, idImage3);
-  Picture(L"Image6", 18, 26, 48, 48, panel2, idImage6, false);
-  Label(L"Label4", L"", 82, 12, 460, 24, panel2, idLabel4, kHeadlineColor);
-  HWND panel6 = Panel(L"Panel6", 82, 38, 466, 56, panel2, idPanel6, kStatusColor);
-  Label(L"Label6", L"", 0, 1, 466, 18, panel6, idLabel6, kSummaryColor);
-  Label(L"Label5", L"", 0, 19, 466, 18, panel6, idLabel5, kSummaryColor);
-  Label(L"Label12", L"", 0, 37, 466, 18, panel6, idLabel12, kSummaryColor);
-  HWND panel7 = Panel(L"Panel7", 82, 38, 466, 56, panel2, idPanel7, kStatusColor, false);
-  ui::CreateChild(PROGRESS_CLASSW, L"ProgressBar1", L"", WS_VISIBLE, 0, 16, 360, 18, panel7,
-                  idProgressBar1);
-  Button(L"Button1", L"取消清理", 372, 12, 86, 26, panel7, idButton1);
-
-  HWND panel5 = Panel(L"Panel5", 6, 110, 556, pageHeight - 116, tab1, idPanel5, bg);
-  Label(L"Label7", L"Velmora一键清理能做些什么？", 14, 10, 520, 20, panel5, idLabel7,
-        RGB(96, 96, 96));
-  Label(L"Label8", L"", 14, 38, 530, 18, panel5, idLabel8, RGB(64, 64, 64));
-  Label(L"Label9", L"", 14, 56, 530, 18, panel5, idLabel9, RGB(64, 64, 64));
-  Label(L"Label11", L"", 14, 74, 530, 18, panel5, idLabel11, RGB(64, 64, 64));
-  Picture(L"Image5", 148, 130, 260, 84, panel5, idImage5);
-  HWND label10 = Label(L"Label10", L"一键清理", 148 + 92, 130 + 18, 144, 48, panel5,
-                       idLabel10, kHeadlineColor, true);
-  SendMessageW(label10, ui::kLabelSetAlign, DT_CENTER, 0);
-  NameTree(vtCleanResult, L"VTCleanResult", panel5, idVTCleanResult, 14, 100, 528, 170, false);
-  Label(L"lblReClean", L"重新清理", 462, 282, 80, 20, panel5, idLblReClean, RGB(0, 128, 0), true,
-        false);
-  ui::CreateChild(L"BUTTON", L"chkAutoShutdown", L"", WS_TABSTOP | BS_AUTOCHECKBOX, 14, 280,
-                  240, 22, panel5, idChkAutoShutdown);
-
-  HWND panel4 = Panel(L"Panel4", 566, 6, 212, pageHeight - 12, tab1, idPanel4, bg);
-  NameTree(vtLog, L"VTLog", panel4, idVTLog, 0, 0, 212, 214);
-  HWND panel3 = Panel(L"Panel3", 0, 220, 212, pageHeight - 232, panel4, idPanel3, bg);
-  Label(L"Label16", L"", 2, 2, 200, 18, panel3, idLabel16, RGB(0, 0, 128));
-  ui::CreateChild(L"EDIT", L"NoteMemo", L"",
-                  WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 22,
-                  212, pageHeight - 232 - 46, panel3, idNoteMemo, WS_EX_CLIENTEDGE);
-  Label(L"Label17", L"", 2, pageHeight - 232 - 20, 100, 18, panel3, idLabel17, RGB(0, 0, 255),
-        true);
-
-  // Advanced page.
-  HWND tab2 = Panel(L"TabSheet2", 0, 0, kClientWidth, pageHeight, pages, idTabSheet2, bg, false);
-  // Wide enough that the advice column beside the fixed 249-pixel captions can be read.
-  NameTree(vtTraceOption, L"VTTraceOption", tab2, idVTTraceOption, 8, 8, 318, pageHeight - 52);
-  NameTree(vtTraceResult, L"VTTraceResult", tab2, idVTTraceResult, 332, 8, 444, pageHeight - 52);
-  int linkTop = pageHeight - 34;
-  Label(L"Label1", L"全选", 10, linkTop + 6, 30, 18, tab2, idLabel1, RGB(0, 0, 255), true);
-  Label(L"Label2", L"全不选", 48, linkTop + 6, 44, 18, tab2, idLabel2, RGB(0, 0, 255), true);
-  Label(L"Label3", L"推荐", 100, linkTop + 6, 30, 18, tab2, idLabel3, RGB(0, 0, 255), true);
-  Button(L"ButtonCleanOneKey", L"一键清理", 376, linkTop, 90, 28, tab2, idButtonCleanOneKey,
-         false);
-  Button(L"ButtonScanTrace", L"扫描", 486, linkTop, 90, 28, tab2, idButtonScanTrace);
-  Button(L"ButtonDelAllTrace", L"清理", 586, linkTop, 90, 28, tab2, idButtonDelAllTrace, true,
-         false);
-  Button(L"Button3", L"退出", 686, linkTop, 90, 28, tab2, idButton3);
-
-  HWND stat = ui::CreateChild(STATUSCLASSNAMEW, L"stat1", L"", WS_VISIBLE, 0, 0, 0, 0, f, idStat1);
-  int parts[2] = {520, 520 + 250};
-  SendMessageW(stat, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
-
-  // A new child window is placed below its siblings, so the pictures that others are
-  // drawn over are sent to the back only now.
-  for (const wchar_t* n : {L"Image1", L"Image2", L"Image5"})
-    SetWindowPos(Component(n), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TFormSorvex::FormCreate() {
@@ -369,13 +207,12 @@ void TFormSorvex::FormCreate() {
   // The hand cursor of the clickable labels (they set it themselves).
   handCursor_ = LoadCursorW(nullptr, IDC_HAND);
   // Option and result icons.
-  imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
+  imageList1_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8));
   if (HBITMAP strip = Bitmap(L"OptionIcons"))
-    ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
-  vtCleanResult.SetImages(imageList1_);
-  SetupCleanResultTree();
-  SetupOptionTree();
-  SetupResultTree();
+    ImageList_AddMasked(imageList1_.get(), strip, RGB(255, 0, 255));
+  vtCleanResult.SetImages(imageList1_.get());
+  oneKey_.SetupRows();
+  advanced_.Setup(hwnd_, imageList1_.get());
   SetupLogTree();
   scanState.ieCleanMode = -1;
   scanState.tempFilesRequested = false;
@@ -410,48 +247,6 @@ void TFormSorvex::AllocateFolderBuffers() {
   }
 }
 
-void TFormSorvex::ApplyFontsAndTexts() {
-  int major = os_ ? os_->MajorVersion : 0;
-  baseFont_ = {};
-  machine::ApplyUIFont(baseFont_, major);
-  HFONT formFont = MakeFont(0, false);
-  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
-  for (const wchar_t* n : {L"Label1", L"Label2", L"Label3", L"Label13", L"Label6", L"Label5",
-                           L"Label12", L"Label8", L"Label9", L"Label11", L"NoteMemo",
-                           L"Label16", L"Label17", L"chkAutoShutdown", L"lblReClean",
-                           L"Button1", L"ButtonScanTrace", L"ButtonDelAllTrace",
-                           L"ButtonCleanOneKey", L"Button3", L"stat1", L"VTTraceOption",
-                           L"VTTraceResult", L"VTCleanResult", L"VTLog"})
-    SetFont(Component(n), formFont);
-  HWND home = Component(L"BtnHomepage"), overview = Component(L"BtnOverview");
-  SendMessageW(home, ui::kSpeedSetGlyph, 0, reinterpret_cast<LPARAM>(Bitmap(L"BtnClean")));
-  SetWindowTextW(home, L"一键清理");
-  SendMessageW(overview, ui::kSpeedSetGlyph, 0,
-               reinterpret_cast<LPARAM>(Bitmap(L"BtnAdvanceClean")));
-  SetWindowTextW(overview, L"高级清理");
-  pageFont_ = formFont;
-  pageBoldFont_ = MakeFont(0, true);
-  SetFont(home, formFont);
-  SetFont(overview, formFont);
-  SetFont(Component(L"Label4"), MakeFont(3, true));
-  SendMessageW(Component(L"Image1"), ui::kPictureSetBitmap, FALSE,
-               reinterpret_cast<LPARAM>(Bitmap(L"Banner")));
-  SendMessageW(Component(L"Image2"), ui::kPictureSetBitmap, FALSE,
-               reinterpret_cast<LPARAM>(Bitmap(L"HomepagePanelPure")));
-  SendMessageW(Component(L"Image5"), ui::kPictureSetBitmap, FALSE,
-               reinterpret_cast<LPARAM>(Bitmap(L"OneKeyPicture")));
-  SendMessageW(Component(L"Image6"), ui::kPictureSetBitmap, FALSE,
-               reinterpret_cast<LPARAM>(Bitmap(L"BusyPicture")));
-  SetFont(Component(L"Label7"), MakeFont(0, true));
-  SetFont(Component(L"Label10"), MakeFont(10, true));
-  SetWindowTextW(Component(L"Label8"),
-                 L"一键清理Sandrel版能有效的清除系统垃圾文件，与电脑使用中残留的各种无用信息，安全的清");
-  SetWindowTextW(Component(L"Label9"),
-                 L"理出更多的硬盘空间，从而保护您的上网隐私，让电脑运行更流畅，更稳定。");
-  SetWindowTextW(Component(L"Label11"), L"");
-  SetWindowTextW(Component(L"chkAutoShutdown"), L"清理完成后自动关机");
-}
-
 void TFormSorvex::ReadSpecialFolders() {
   try {
     HWND desktop = GetDesktopWindow();
@@ -463,75 +258,20 @@ void TFormSorvex::ReadSpecialFolders() {
     machine::Folders all = machine::Folders::FromSystem(desktop);
     for (const auto& kv : all.special) folders.special.insert(kv);
   } catch (...) {
+    // A folder the system will not name is one the scan does without.
   }
 }
 
 // The summary lines, and the verdict picture and line of the home page.
 void TFormSorvex::ShowCleanVerdict() {
   bool recent = FillCleanSummary(false);
-  SendMessageW(Component(L"Image3"), ui::kPictureSetBitmap, FALSE,
+  SendMessageW(c_.image3, ui::kPictureSetBitmap, FALSE,
                reinterpret_cast<LPARAM>(Bitmap(recent ? L"ImgRight" : L"ImgError")));
-  SetWindowTextW(Component(L"Label4"), recent ? L"您的电脑状况良好，无需进行系统清理"
+  SetWindowTextW(c_.label4, recent ? L"您的电脑状况良好，无需进行系统清理"
                                               : L"您的电脑中存在很多垃圾文件，请立即进行系统清理");
 }
 
-// VTTraceOption: caption with its icon in column 0 (249, fixed), advice centred in 1.
-void TFormSorvex::SetupOptionTree() {
-  vtTraceOption.SetImages(imageList1_);
-  vtTraceOption.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
-  vtTraceOption.SetAutoSizeColumn(1);
-  vtTraceOption.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
-    const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
-    if (!o) return {};
-    return column == 0 ? o->Caption : column == 1 ? o->Advice : std::wstring();
-  };
-  vtTraceOption.OnGetImageIndex = [](model::TreeNode* node, int column) {
-    const catalogue::TraceOption* o = node->DataAs<catalogue::TraceOption>();
-    return o && column == 0 ? o->ImageIndex : -1;
-  };
-  vtTraceOption.OnMouseDown = [this](ui::MouseButton, const ui::TreeHit& hit) {
-    VTTraceOptionMouseDown(hit);
-  };
-  confirm = [this](const std::wstring& text) {
-    return MessageBoxW(hwnd_, text.c_str(), kMessageCaption, MB_OKCANCEL | MB_ICONQUESTION) ==
-           IDOK;
-  };
-}
-
-void TFormSorvex::VTTraceOptionMouseDown(const ui::TreeHit& hit) {
-  if (!hit.node || !hit.node->Parent()) return;
-  if (hit.pt.x <= vtTraceOption.ColumnWidth(0)) return;
-  const catalogue::TraceOption* o = hit.node->DataAs<catalogue::TraceOption>();
-  if (!o || o->Advice != catalogue::kClickToClear) return;
-  bool ie7 = os_ && os_->IsIE7OrLater();
-  if (o->Id == catalogue::OptionId::IEFormAutoComplete) {
-    if (!confirm(L"说明：将要清除IE浏览器自动完成历史记录中的表单，确定吗？")) return;
-    if (ie7) sys::ClearTracksForVista(hwnd_, 3);
-    else sys::ClearAutoCompleteOldSystem(1);
-  } else if (o->Id == catalogue::OptionId::IEPasswordAutoComplete) {
-    if (!confirm(L"说明：Pellucid将要清除自动完成历史记录中的密码，确定吗？")) return;
-    if (ie7) sys::ClearTracksForVista(hwnd_, 4);
-    else sys::ClearAutoCompleteOldSystem(2);
-  }
-}
-
-void TFormSorvex::Label1Click() {
-  catalogue::SetAllOptions(vtTraceOption.Model(), true);
-  InvalidateRect(vtTraceOption.Handle(), nullptr, TRUE);
-}
-
-void TFormSorvex::Label2Click() {
-  catalogue::SetAllOptions(vtTraceOption.Model(), false);
-  InvalidateRect(vtTraceOption.Handle(), nullptr, TRUE);
-}
-
-void TFormSorvex::Label3Click() {
-  if (os_) catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, nullptr);
-}
-
-// The status bar paints itself at once for every text it gets, and a scan's hand-over gives
-// it several: it is painted at the next pump instead, once.
-static void SetStatusText(HWND stat, int panel, const std::wstring& text) {
+void SetStatusText(HWND stat, int panel, const std::wstring& text) {
   bool shown = (GetWindowLongPtrW(stat, GWL_STYLE) & WS_VISIBLE) != 0;
   if (shown) SendMessageW(stat, WM_SETREDRAW, FALSE, 0);
   SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
@@ -540,40 +280,18 @@ static void SetStatusText(HWND stat, int panel, const std::wstring& text) {
   InvalidateRect(stat, nullptr, FALSE);
 }
 
-// VTTraceResult: "项目" and "值", the icon of an item in column 0, of a detail row in 1.
-void TFormSorvex::SetupResultTree() {
-  results.Images().Reset(imageList1_);
-  vtTraceResult.SetModel(&results.Tree());
-  vtTraceResult.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
-  vtTraceResult.SetHeaderVisible(true);
-  vtTraceResult.SetFullRowSelect(true);
-  vtTraceResult.SetImages(results.Images().Handle());
-  vtTraceResult.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
-    const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
-    if (!r) return {};
-    return column == 0 ? r->Text : column == 1 ? r->Location : std::wstring();
-  };
-  vtTraceResult.OnGetImageIndex = [](model::TreeNode* node, int column) {
-    const catalogue::ResultItem* r = node->DataAs<catalogue::ResultItem>();
-    int iconColumn = node->Parent() ? 1 : 0;
-    return r && column == iconColumn ? r->ImageIndex : -1;
-  };
-  HWND stat = Component(L"stat1");
-  results.OnCountText = [stat](const std::wstring& text) { SetStatusText(stat, 1, text); };
-}
-
 bool TFormSorvex::FillCleanSummary(bool thisTime) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   CleanSummary summary = ShowCleanSummary(settingsFile, thisTime, now);
-  SetWindowTextW(Component(L"Label6"), summary.label6.c_str());
-  SetWindowTextW(Component(L"Label5"), summary.label5.c_str());
-  SetWindowTextW(Component(L"Label12"), summary.label12.c_str());
+  SetWindowTextW(c_.label6, summary.label6.c_str());
+  SetWindowTextW(c_.label5, summary.label5.c_str());
+  SetWindowTextW(c_.label12, summary.label12.c_str());
   return summary.recentlyCleaned;
 }
 
 // Gives the memory of start-up and of a scan back to the system (NT family only).
-static void TrimWorkingSet() {
+static void GiveMemoryBack() {
   OSVERSIONINFOW vi = {};
   vi.dwOSVersionInfoSize = sizeof vi;
 #pragma GCC diagnostic push
@@ -589,7 +307,7 @@ void TFormSorvex::FormShow() {
     catalogue::BuildOptionTree(vtTraceOption.Model(), *os_, &saved);
   }
   LoadNotesFeed();
-  TrimWorkingSet();
+  GiveMemoryBack();
 }
 
 void TFormSorvex::FormActivate() {
@@ -611,7 +329,7 @@ void TFormSorvex::FormClose() {
 void TFormSorvex::SettingsNotWritten(const sys::ProfileWriteError& error) {
   std::wstring text = SettingsWriteFailureText(error);
   if (scanState.oneKey && executor_ && executor_->Running()) {
-    if (settingsFailure_.empty()) settingsFailure_ = text;
+    oneKey_.HoldSettingsFailure(text);
     return;
   }
   messageBox(text, MB_OK | MB_ICONERROR);
@@ -632,25 +350,24 @@ void TFormSorvex::FormDestroy() {
 
 void TFormSorvex::ShowPage(int page) {
   activePage = page;
-  ShowWindow(Component(L"TabSheet1"), page == 0 ? SW_SHOW : SW_HIDE);
-  ShowWindow(Component(L"TabSheet2"), page == 1 ? SW_SHOW : SW_HIDE);
+  ShowWindow(c_.tabSheet1, page == 0 ? SW_SHOW : SW_HIDE);
+  ShowWindow(c_.tabSheet2, page == 1 ? SW_SHOW : SW_HIDE);
 }
 
 // The pressed page button is bold; the other loses its bold.
-void TFormSorvex::PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page) {
-  SetFont(Component(pressed), pageBoldFont_);
-  SetFont(Component(other), pageFont_);
-  SelectPageButton(Component(pressed));
+void TFormSorvex::PageButtonClick(HWND pressed, HWND other, int page) {
+  SetFont(pressed, pageBoldFont_);
+  SetFont(other, pageFont_);
+  SelectPageButton(pressed);
   if (!destroyed_) ShowPage(page);
 }
 
-void TFormSorvex::BtnHomepageClick() { PageButtonClick(L"BtnHomepage", L"BtnOverview", 0); }
+void TFormSorvex::BtnHomepageClick() { PageButtonClick(c_.btnHomepage, c_.btnOverview, 0); }
 
-void TFormSorvex::BtnOverviewClick() { PageButtonClick(L"BtnOverview", L"BtnHomepage", 1); }
+void TFormSorvex::BtnOverviewClick() { PageButtonClick(c_.btnOverview, c_.btnHomepage, 1); }
 
 void TFormSorvex::SelectPageButton(HWND button) {
-  for (const wchar_t* n : {L"BtnHomepage", L"BtnOverview"}) {
-    HWND b = Component(n);
+  for (HWND b : {c_.btnHomepage, c_.btnOverview}) {
     SendMessageW(b, ui::kSpeedSetTransparent, TRUE, 0);
     SendMessageW(b, ui::kSpeedSetDown, FALSE, 0);
   }
@@ -664,57 +381,53 @@ void TFormSorvex::SelectPageButton(HWND button) {
 
 void TFormSorvex::SetupDispatcher() {
   if (!os_) return;
-  HWND scanButton = Component(L"ButtonScanTrace");
-  HWND cleanButton = Component(L"ButtonDelAllTrace");
-  HWND stat = Component(L"stat1");
-  scan::ScanWindow w;
-  w.buttonCaption = [scanButton] {
-    wchar_t text[32] = L"";
-    GetWindowTextW(scanButton, text, 32);
-    return std::wstring(text);
-  };
-  w.setButtonCaption = [scanButton](const std::wstring& text) {
-    SetWindowTextW(scanButton, text.c_str());
-  };
-  w.enableClean = [cleanButton](bool on) { EnableWindow(cleanButton, on); };
-  w.setStatus = [stat](int panel, const std::wstring& text) { SetStatusText(stat, panel, text); };
-  w.processMessages = [] { sys::ProcessMessages(); };
-  w.resetResultImages = [this] {
-    results.Images().Reset(imageList1_);
-    vtTraceResult.SetImages(results.Images().Handle());
-  };
-  w.oneKeyStep = [this](int stage, int count, double kilobytes) {
-    OneKeyStep(stage, count, kilobytes);
-  };
-  w.notice = [this](const std::wstring& text) { messageBox(text, MB_OK | MB_ICONINFORMATION); };
-  w.askClean = [this](const std::wstring& text) {
-    return messageBox(text, MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
-  };
-  w.startClean = [this] { executor_->Run(false); };
-  w.isProcessRunning = [this](const std::wstring& exe) { return isProcessRunning(exe); };
-  w.trimWorkingSet = TrimWorkingSet;
-  // The finder's end runs the summary (and in one-key mode the whole clean): as a handler,
-  // so that a close meanwhile waits for it.
-  w.runHandler = [this](const std::function<void()>& fn) { RunHandler(fn); };
-  clean::CleanWindow c;
-  c.setStatus = w.setStatus;
-  c.processMessages = w.processMessages;
   dispatcher_.reset(new scan::ScanDispatcher(scanState, results, vtTraceOption.Model(),
-                                             machine::AppFolders(), *os_, std::move(w)));
-  c.oneKeyStep = [this](int step) { OneKeyStep(step, 0, 0); };
-  c.messageBox = [this](const std::wstring& text, UINT type) { return messageBox(text, type); };
-  c.repaintResults = [this] { InvalidateRect(vtTraceResult.Handle(), nullptr, TRUE); };
-  c.emptyRecycleBin = [this] { emptyRecycleBin(); };
-  c.settingsFile = settingsFile;
-  c.settingsNotWritten = [this](const sys::ProfileWriteError& e) { SettingsNotWritten(e); };
-  HWND oneKeyButton = Component(L"ButtonCleanOneKey");
-  c.busy = [this, scanButton, cleanButton, oneKeyButton](bool running) {
-    for (HWND b : {scanButton, oneKeyButton}) EnableWindow(b, !running);
-    EnableWindow(cleanButton, !running && results.ItemCount() > 0);
-  };
+                                             machine::AppFolders(), *os_, *this));
   executor_.reset(new clean::CleanExecutor(scanState, results, vtTraceOption.Model(),
-                                           machine::AppFolders(), *os_, std::move(c)));
+                                           machine::AppFolders(), *os_, *this, settingsFile));
 }
+
+std::wstring TFormSorvex::ButtonCaption() const { return advanced_.ScanButtonCaption(); }
+
+void TFormSorvex::SetButtonCaption(const std::wstring& text) {
+  advanced_.SetScanButtonCaption(text);
+}
+
+void TFormSorvex::EnableClean(bool on) { advanced_.EnableClean(on); }
+
+void TFormSorvex::SetStatus(int panel, const std::wstring& text) {
+  SetStatusText(c_.stat1, panel, text);
+}
+
+void TFormSorvex::ProcessMessages() { sys::ProcessMessages(); }
+
+void TFormSorvex::ResetResultImages() { advanced_.ResetResultImages(); }
+
+void TFormSorvex::OneKeyStepReached(catalogue::OneKeyStep step, int count, double kilobytes) {
+  oneKey_.Step(step, count, kilobytes);
+}
+
+void TFormSorvex::OneKeyStepReached(catalogue::OneKeyStep step) { oneKey_.Step(step); }
+
+void TFormSorvex::Notice(const std::wstring& text) { messageBox(text, MB_OK | MB_ICONINFORMATION); }
+
+bool TFormSorvex::AskClean(const std::wstring& text) {
+  return messageBox(text, MB_OKCANCEL | MB_ICONINFORMATION) == IDOK;
+}
+
+void TFormSorvex::StartClean() { executor_->Run(false); }
+
+bool TFormSorvex::IsProcessRunning(const std::wstring& exe) { return isProcessRunning(exe); }
+
+void TFormSorvex::TrimWorkingSet() { GiveMemoryBack(); }
+
+int TFormSorvex::ShowMessage(const std::wstring& text, UINT type) { return messageBox(text, type); }
+
+void TFormSorvex::RepaintResults() { advanced_.RepaintResults(); }
+
+void TFormSorvex::EmptyRecycleBin() { emptyRecycleBin(); }
+
+void TFormSorvex::CleanBusy(bool running) { advanced_.CleanBusy(running); }
 
 void TFormSorvex::ButtonDelAllTraceClick() {
   if (executor_) executor_->Run(true);

@@ -7,13 +7,18 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/AdvancedPage.h"
+#include "app/FormControls.h"
 #include "app/NotesFeed.h"
+#include "app/OneKeyRun.h"
 #include "app/Statistics.h"
 #include "catalogue/ResultModel.h"
 #include "clean/CleanTraces.h"
 #include "scan/ScanTraces.h"
 #include "machine/Folders.h"
+#include "sys/Handles.h"
 #include "ui/VirtualTree.h"
 
 namespace sys {
@@ -25,31 +30,14 @@ class TTarnOSInfo;
 
 namespace app {
 
-// Control IDs: fixed, so that other processes can find a component by ID as well as by
-// its "Name" property.
-enum ControlId : int {
-  idPanel1 = 1001, idImage1, idBtnHomepage, idBtnOverview, idLabel13,
-  idPageControl1 = 1100,
-  idTabSheet1 = 1101, idPanel2, idImage2, idLabel4, idImage3, idImage6, idPanel6, idLabel6,
-  idLabel5, idLabel12, idPanel7, idProgressBar1, idButton1, idPanel5, idLabel7, idLabel8,
-  idLabel9, idLabel11, idImage5, idLabel10, idVTCleanResult, idLblReClean, idChkAutoShutdown,
-  idPanel4, idVTLog, idPanel3, idLabel16, idNoteMemo, idLabel17,
-  idTabSheet2 = 1201, idVTTraceOption, idVTTraceResult, idLabel1, idLabel2, idLabel3,
-  idButtonScanTrace, idButtonDelAllTrace, idButtonCleanOneKey, idButton3,
-  idStat1 = 1301,
-};
-
 extern const wchar_t kFormCaption[];  // "一键清理Sandrel版 V2.0 " and the web address
 constexpr COLORREF kFormColor = RGB(247, 250, 246);
+constexpr int kClientWidth = 784, kClientHeight = 538;
 
-// A row of VTCleanResult.
-struct CleanResultRow {
-  std::wstring Title;
-  std::wstring State;
-  int ImageIndex = -1;
-};
-
-class TFormSorvex {
+// The window keeps the layout, the controls and the engines of scan and clean; the home
+// page's one-key run and the advanced page are parts of it that it routes events to. It
+// is what the dispatcher and the executor call back into.
+class TFormSorvex : private scan::ScanWindow, private clean::CleanWindow {
  public:
   // Takes ownership of `os`; it is freed by FormDestroy.
   explicit TFormSorvex(machine::TTarnOSInfo* os);
@@ -83,27 +71,12 @@ class TFormSorvex {
   // window goes.
   void CloseWhileBusy();
   bool ClosePending() const { return closePending_; }
-  // Later parts of the program fill these in.
-  void Label10Click();
-  void Button1Click();
-  void ButtonScanTraceClick();
-  // The one-key progress, steps 0 to 12 (count and kilobytes for step 6).
-  void OneKeyStep(int step, int count, double kilobytes);
-  // Rewrites the row when given, else adds it below `parent`; returns it.
-  model::TreeNode* SetCleanResultRow(model::TreeNode* row, const std::wstring& title,
-                                  model::TreeNode* parent, int image, const std::wstring& state);
   // The power-off after a one-key clean; tests never switch anything off.
   std::function<void()> shutdownComputer;
   // The recycle bin; tests stand in for it so that no real one is emptied.
   std::function<void()> emptyRecycleBin;
   void ButtonDelAllTraceClick();
-  void Label1Click();
-  void Label2Click();
-  void Label3Click();
-  // A mouse-down right of column 0 on a click-to-clear option asks, then clears.
-  void VTTraceOptionMouseDown(const ui::TreeHit& hit);
-  // Asks with OK and Cancel; tests answer for the user.
-  std::function<bool(const std::wstring& text)> confirm;
+  void ButtonScanTraceClick();
   // Every other message box of the window (caption "一键清理Sandrel版"); tests answer.
   std::function<int(const std::wstring& text, UINT type)> messageBox;
   // Whether a process of that executable name runs; tests stand in for the system.
@@ -131,11 +104,6 @@ class TFormSorvex {
 
   // State read by other parts.
   catalogue::ScanState scanState;
-  bool cancelled = false;
-  int pendingCleanCount = 0;
-  float pendingCleanSize = 0;
-  // The rows of VTCleanResult: root, browsers, system, applications, registry.
-  model::TreeNode* cleanRows[5] = {};
   bool firstActivated = false;
   bool foldersReleased = false;
   int activePage = 0;
@@ -146,32 +114,56 @@ class TFormSorvex {
   // Null until the window exists with its system facts.
   scan::ScanDispatcher* Dispatcher() { return dispatcher_.get(); }
   clean::CleanExecutor* Executor() { return executor_.get(); }
+  OneKeyRun& OneKey() { return oneKey_; }
+  AdvancedPage& Advanced() { return advanced_; }
+  // A bitmap of the resources, freed with the window.
+  HBITMAP Bitmap(const wchar_t* name);
 
  private:
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
   void OnCommand(int id, int code);
   void RunHandler(void (TFormSorvex::*handler)());
-  void RunHandler(const std::function<void()>& handler);
+  // The layout of both pages (FormLayout.cpp).
   void CreateComponents();
-  void AllocateFolderBuffers();
+  void CreateTopBar();
+  void CreateHomePage(HWND pages, int pageHeight);
+  void CreateNotesColumn(HWND tab1, int pageHeight);
+  void CreateAdvancedPage(HWND pages, int pageHeight);
   void ApplyFontsAndTexts();
-  void ReadSpecialFolders();
-  void ShowCleanVerdict();
-  void ShowOneKeyRunning();
-  void SetupResultTree();
-  void SetupOptionTree();
-  void SetupDispatcher();
-  void SetupCleanResultTree();
-  void SetupLogTree();
-  bool OnLogLink(const ui::TreeHit& hit) const;
-  void OneKeyFinish(const std::wstring& headline, const std::wstring& status);
-  void OneKeyIdleLayout(bool idle);
-  void ShowPage(int page);
-  void PageButtonClick(const wchar_t* pressed, const wchar_t* other, int page);
+  void ApplyPictures();
   HFONT MakeFont(int extraPoints, bool bold);
   void SetFont(HWND hwnd, HFONT font);
-  HBITMAP Bitmap(const wchar_t* name);
+
+  void AllocateFolderBuffers();
+  void ReadSpecialFolders();
+  void ShowCleanVerdict();
+  void SetupDispatcher();
+  void SetupLogTree();
+  bool OnLogLink(const ui::TreeHit& hit) const;
+  void ShowPage(int page);
+  void PageButtonClick(HWND pressed, HWND other, int page);
+
+  // --- what the dispatcher and the executor call back into ---
+  std::wstring ButtonCaption() const override;
+  void SetButtonCaption(const std::wstring& text) override;
+  void EnableClean(bool on) override;
+  void SetStatus(int panel, const std::wstring& text) override;
+  void ProcessMessages() override;
+  void ResetResultImages() override;
+  void OneKeyStepReached(catalogue::OneKeyStep step, int count, double kilobytes) override;
+  void OneKeyStepReached(catalogue::OneKeyStep step) override;
+  void Notice(const std::wstring& text) override;
+  bool AskClean(const std::wstring& text) override;
+  void StartClean() override;
+  bool IsProcessRunning(const std::wstring& exe) override;
+  void TrimWorkingSet() override;
+  // An exception must not cross the window procedure (the finder's end runs through it).
+  void RunHandler(const std::function<void()>& handler) override;
+  int ShowMessage(const std::wstring& text, UINT type) override;
+  void RepaintResults() override;
+  void EmptyRecycleBin() override;
+  void CleanBusy(bool running) override;
 
   HWND hwnd_ = nullptr;
   bool destroyed_ = false;
@@ -180,16 +172,18 @@ class TFormSorvex {
   int handlerDepth_ = 0;
   bool closePending_ = false;
   std::exception_ptr fatal_;
-  std::wstring settingsFailure_;  // held back until the one-key clean has ended
   std::unique_ptr<machine::TTarnOSInfo> os_;
   LOGFONTW baseFont_{};
-  std::vector<HFONT> fonts_;  // owned
-  HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;
-  std::vector<HBITMAP> bitmaps_;
-  HIMAGELIST imageList1_ = nullptr;
+  std::vector<sys::ScopedFont> fonts_;
+  HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;  // two of fonts_
+  std::vector<sys::ScopedBitmap> bitmaps_;
+  sys::ScopedImageList imageList1_;
   HCURSOR handCursor_ = nullptr;
   // The three folder buffers of the system: filled at creation, freed at destruction.
   std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;
+  FormControls c_;
+  OneKeyRun oneKey_;
+  AdvancedPage advanced_;
   std::unique_ptr<scan::ScanDispatcher> dispatcher_;
   std::unique_ptr<clean::CleanExecutor> executor_;
 };

@@ -170,7 +170,7 @@ void TFormSorvex::VTLogMouseDown(const ui::TreeHit& hit) {
 void TFormSorvex::LoadNotesFeed() {
   model::TreeModel& tree = vtLog.Model();
   tree.Clear();
-  HWND memo = Component(L"NoteMemo");
+  HWND memo = c_.noteMemo;
   SetWindowTextW(memo, L"");
   NotesFeed feed = ReadNotesFeed(notesFeedFile, getMemIniFile);
   if (!feed.entries.empty()) {
@@ -179,8 +179,8 @@ void TFormSorvex::LoadNotesFeed() {
     tree.SetExpanded(header, true);
   }
   if (feed.noteLines.empty()) return;
-  SetWindowTextW(Component(L"Label16"), L"使用说明");
-  SetWindowTextW(Component(L"Label17"), L"了解详情");
+  SetWindowTextW(c_.label16, L"使用说明");
+  SetWindowTextW(c_.label17, L"了解详情");
   label17Link = feed.noteLink;
   std::wstring text;
   for (std::size_t i = 0; i < feed.noteLines.size(); ++i)
@@ -189,7 +189,7 @@ void TFormSorvex::LoadNotesFeed() {
   SendMessageW(memo, WM_VSCROLL, SB_TOP, 0);
 }
 
-void TFormSorvex::NoteMemoEnter() { SetFocus(Component(L"Panel3")); }
+void TFormSorvex::NoteMemoEnter() { SetFocus(c_.panel3); }
 
 void TFormSorvex::Label13Click() { OpenUrl(kProductSite); }
 

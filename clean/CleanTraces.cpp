@@ -24,6 +24,8 @@
 
 namespace clean {
 
+using catalogue::OneKeyStep;
+
 namespace {
 
 // A root name no scanner writes stands for the current configuration.
@@ -105,16 +107,18 @@ void EmptyRecycleBin(HWND owner) {
 
 CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
                              const model::TreeModel& options, const machine::Folders& folders,
-                             const machine::TTarnOSInfo& os, CleanWindow window)
+                             const machine::TTarnOSInfo& os, CleanWindow& window,
+                             std::wstring settingsFile)
     : state_(state),
       results_(results),
       options_(options),
       folders_(folders),
       os_(os),
-      window_(std::move(window)) {}
+      window_(window),
+      settingsFile_(std::move(settingsFile)) {}
 
-void CleanExecutor::Step(int step) {
-  if (state_.oneKey && window_.oneKeyStep) window_.oneKeyStep(step);
+void CleanExecutor::Step(catalogue::OneKeyStep step) {
+  if (state_.oneKey) window_.OneKeyStepReached(step);
 }
 
 // A ticked click-to-clear option is cleared with the clean as well.
@@ -141,67 +145,67 @@ void CleanExecutor::Run(bool confirm) {
   struct Running {
     bool& flag;
     bool& shared;
-    const std::function<void(bool)>& busy;
-    Running(bool& f, bool& s, const std::function<void(bool)>& b) : flag(f), shared(s), busy(b) {
+    CleanWindow& window;
+    Running(bool& f, bool& s, CleanWindow& w) : flag(f), shared(s), window(w) {
       flag = shared = true;
-      if (busy) busy(true);
+      window.CleanBusy(true);
     }
     ~Running() {
       flag = shared = false;
-      if (busy) busy(false);
+      window.CleanBusy(false);
     }
-  } running(running_, state_.cleaning, window_.busy);
+  } running(running_, state_.cleaning, window_);
   abandoned_ = false;
   rescanPasses_ = 0;
   failed_.clear();
   failedBytes_ = 0;
   if (state_.oneKey) {
     if (results_.Cleaned()) {
-      Step(12);
+      Step(OneKeyStep::NothingToClean);
       return;
     }
-    Step(7);
+    Step(OneKeyStep::CleanStarted);
   }
   ClearAutoComplete();
   if (results_.ItemCount() == 0) return;
   if (confirm && !state_.oneKey &&
-      window_.messageBox(L"说明：将要清理扫描到的项目，确定吗？", MB_OKCANCEL | MB_ICONQUESTION) !=
+      window_.ShowMessage(L"说明：将要清理扫描到的项目，确定吗？", MB_OKCANCEL | MB_ICONQUESTION) !=
           IDOK)
     return;
   if (results_.ItemCount() == 0) return;
-  Step(8);
+  Step(OneKeyStep::DeletionStarting);
   CleanIECache();
-  Step(9);
-  backup_ = RegistryBackup(BackupFolderFor(window_.settingsFile));
+  Step(OneKeyStep::IECachePassed);
+  backup_ = RegistryBackup(BackupFolderFor(settingsFile_));
   CleanItems();
   if (abandoned_) return;
   if (catalogue::OptionChecked(options_, catalogue::OptionId::RecycleBin))
-    window_.emptyRecycleBin();
-  Step(10);
+    window_.EmptyRecycleBin();
+  Step(OneKeyStep::ItemsDeleted);
   if (state_.tempFilesRequested) Rescan();
   if (abandoned_) return;
   results_.Clear();
   ShowFailedAgain();
-  if (window_.repaintResults) window_.repaintResults();
+  window_.RepaintResults();
   results_.SetCleaned();
   SYSTEMTIME now;
   GetLocalTime(&now);
   try {
-    sys::ProfileIni ini(window_.settingsFile);
+    sys::ProfileIni ini(settingsFile_);
     ini.WriteString(catalogue::kSettingsSection, L"PreviousCleanDate",
                     sys::ProfileIni::DateText(now).substr(0, 10));
     ini.WriteDate(catalogue::kSettingsSection, L"PreviousCleanDate2", now);
   } catch (const sys::ProfileWriteError& e) {
-    if (window_.settingsNotWritten) window_.settingsNotWritten(e);
+    window_.SettingsNotWritten(e);
   }
   if (!state_.oneKey && failed_.empty())
-    window_.messageBox(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
+    window_.ShowMessage(L"说明: 清理完毕！已删除所有扫描到的项目。", MB_OK | MB_ICONINFORMATION);
   else if (!state_.oneKey)
-    window_.messageBox(sys::Format(L"说明: 清理完毕！有 %d 个项目未能删除，仍列在扫描结果中。",
-                                   FailedCount()),
-                       MB_OK | MB_ICONWARNING);
-  Step(11);
-  window_.setStatus(0, L"清理完毕！");
+    window_.ShowMessage(sys::Format(L"说明: 清理完毕！有 %d 个项目未能删除，仍列在扫描结果中。",
+                                    FailedCount()),
+                        MB_OK | MB_ICONWARNING);
+  Step(OneKeyStep::CleanFinished);
+  window_.SetStatus(0, L"清理完毕！");
 }
 
 // One pass over the cache for all cache items. Entries of items the user unticked are
@@ -216,14 +220,14 @@ void CleanExecutor::CleanIECache() {
     else any = true;
   }
   if (!any) return;  // unticked items only: they leave with the list
-  window_.setStatus(0, L"正在清理IE缓存，请稍候...");
-  window_.processMessages();
+  window_.SetStatus(0, L"正在清理IE缓存，请稍候...");
+  window_.ProcessMessages();
   catalogue::ScanContext ctx{results_, folders_, os_, [] { return false; },
-                             window_.processMessages,
-                             [this](const std::wstring& t) { window_.setStatus(0, t); }};
+                             [this] { window_.ProcessMessages(); },
+                             [this](const std::wstring& t) { window_.SetStatus(0, t); }};
   scan::ScanIECache(ctx, state_.ieCleanMode, true, keep);
   state_.ieCleanMode = -1;
-  window_.setStatus(0, L"IE缓存清理完毕");
+  window_.SetStatus(0, L"IE缓存清理完毕");
 }
 
 // The node in hand is never kept across the pump: only the model's count of clears tells
@@ -240,7 +244,7 @@ void CleanExecutor::CleanItems() {
     // milliseconds, which keeps it as live as a pump per item would.
     DWORD now = GetTickCount();
     if (first || now - lastPump >= kPumpMillis) {
-      window_.processMessages();
+      window_.ProcessMessages();
       lastPump = GetTickCount();
       first = false;
       if (abandoned_ || results_.Clears() != clears) return;
@@ -257,7 +261,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
     const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
-    window_.setStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
+    window_.SetStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
                              (kept ? L"" : L"（未能写入注册表备份）"));
     return ok;
   }
@@ -268,7 +272,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
     // A database or table that is gone has nothing left to delete.
     if (table.empty() || !sys::FileExists(path)) return true;
     if (DeleteTableRows(path, table)) return true;
-    window_.setStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
+    window_.SetStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
     return false;
   }
   if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue) {
@@ -278,7 +282,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   if (r.Kind == catalogue::ResultKind::EventLog) {
     sys::TEventLogOper(r.Detail).Clear();
     results_.Remove(node);
-    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+    window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
     return true;
   }
   if (IsCacheItem(r)) return true;
@@ -286,7 +290,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   bool gone = r.Kind == catalogue::ResultKind::Folder
                   ? DeleteFolder(JoinPath(r.Location, r.Text))
                   : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
-  window_.setStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
+  window_.SetStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   return gone;
 }
 
@@ -332,7 +336,7 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     std::wstring key = bar == std::wstring::npos ? L"" : r.Detail.substr(bar + 1);
     guarded([&] { ini.DeleteKey(section, key); });
     results_.Remove(node);
-    window_.setStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+    window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
   } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
     guarded([&] {
       int windows = ini.ReadInteger(L"session", L"window count", 1);
@@ -366,9 +370,9 @@ void CleanExecutor::Rescan() {
   for (int pass = 0; pass < 3 && !abandoned_; ++pass) {
     ++rescanPasses_;
     results_.Clear();
-    window_.processMessages();
+    window_.ProcessMessages();
     junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,
-                                   [this](const std::wstring& t) { window_.setStatus(0, t); });
+                                   [this](const std::wstring& t) { window_.SetStatus(0, t); });
     struct Current {
       junk::TFindInvalidFiles*& slot;
       ~Current() { slot = nullptr; }

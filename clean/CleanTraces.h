@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,26 +26,31 @@ class ProfileWriteError;
 
 namespace clean {
 
-// What the executor needs of the window; the window fills every member.
-struct CleanWindow {
-  std::function<void(int panel, const std::wstring&)> setStatus;
-  std::function<void()> processMessages;
-  std::function<void(int step)> oneKeyStep;  // 7 to 12
-  std::function<int(const std::wstring& text, UINT type)> messageBox;
-  std::function<void()> repaintResults;
-  std::function<void()> emptyRecycleBin;  // tests never empty the real one
+// What the executor needs of the window.
+class CleanWindow {
+ public:
+  virtual void SetStatus(int panel, const std::wstring& text) = 0;
+  virtual void ProcessMessages() = 0;
+  // Called in one-key mode only, from CleanStarted on.
+  virtual void OneKeyStepReached(catalogue::OneKeyStep step) = 0;
+  virtual int ShowMessage(const std::wstring& text, UINT type) = 0;
+  virtual void RepaintResults() = 0;
+  virtual void EmptyRecycleBin() = 0;  // tests never empty the real one
   // True while the clean runs: what would start a scan or another clean is disabled.
-  std::function<void(bool running)> busy;
-  std::wstring settingsFile;
+  virtual void CleanBusy(bool running) = 0;
   // The clean dates could not be written; the clean itself stands and goes on.
-  std::function<void(const sys::ProfileWriteError&)> settingsNotWritten;
+  virtual void SettingsNotWritten(const sys::ProfileWriteError& error) = 0;
+
+ protected:
+  ~CleanWindow() = default;
 };
 
 class CleanExecutor {
  public:
   CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
                 const model::TreeModel& options, const machine::Folders& folders,
-                const machine::TTarnOSInfo& os, CleanWindow window);
+                const machine::TTarnOSInfo& os, CleanWindow& window,
+                std::wstring settingsFile);
 
   // The longest the clean goes on between two message pumps.
   static constexpr DWORD kPumpMillis = 15;
@@ -80,14 +84,15 @@ class CleanExecutor {
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();
-  void Step(int step);
+  void Step(catalogue::OneKeyStep step);
 
   catalogue::ScanState& state_;
   catalogue::ResultModel& results_;
   const model::TreeModel& options_;
   const machine::Folders& folders_;
   const machine::TTarnOSInfo& os_;
-  CleanWindow window_;
+  CleanWindow& window_;  // outlives the executor
+  const std::wstring settingsFile_;  // the clean dates; its folder takes the registry backups
   RegistryBackup backup_;  // one file per clean, made at its first registry delete
   bool running_ = false;
   bool abandoned_ = false;

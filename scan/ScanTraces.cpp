@@ -19,17 +19,18 @@ namespace scan {
 const wchar_t kScanCaption[] = L"扫描";
 const wchar_t kStopCaption[] = L"停止";
 
+using catalogue::OneKeyStep;
 using catalogue::OptionId;
 
 ScanDispatcher::ScanDispatcher(catalogue::ScanState& state, catalogue::ResultModel& results,
                                const model::TreeModel& options, const machine::Folders& folders,
-                               const machine::TTarnOSInfo& os, ScanWindow window)
+                               const machine::TTarnOSInfo& os, ScanWindow& window)
     : state_(state),
       results_(results),
       options_(options),
       folders_(folders),
       os_(os),
-      window_(std::move(window)) {}
+      window_(window) {}
 
 ScanDispatcher::~ScanDispatcher() {
   if (state_.finderRunning) Abandon();
@@ -38,25 +39,25 @@ ScanDispatcher::~ScanDispatcher() {
 catalogue::ScanContext ScanDispatcher::Context() {
   return catalogue::ScanContext{
       results_, folders_, os_,
-      [this] { return window_.buttonCaption() == kScanCaption; },
-      [this] { window_.processMessages(); },
-      [this](const std::wstring& text) { window_.setStatus(0, text); }};
+      [this] { return window_.ButtonCaption() == kScanCaption; },
+      [this] { window_.ProcessMessages(); },
+      [this](const std::wstring& text) { window_.SetStatus(0, text); }};
 }
 
-bool ScanDispatcher::Running() const { return window_.buttonCaption() == kStopCaption; }
+bool ScanDispatcher::Running() const { return window_.ButtonCaption() == kStopCaption; }
 
 // Absent rows (a condition on the system failed) count as unchecked.
 bool ScanDispatcher::Checked(OptionId id) const { return catalogue::OptionChecked(options_, id); }
 
 bool ScanDispatcher::On(OptionId id) const { return catalogue::OptionOn(options_, id); }
 
-void ScanDispatcher::Report(int stage, int count, double kilobytes) {
-  if (state_.oneKey && window_.oneKeyStep) window_.oneKeyStep(stage, count, kilobytes);
+void ScanDispatcher::Report(OneKeyStep step, int count, double kilobytes) {
+  if (state_.oneKey) window_.OneKeyStepReached(step, count, kilobytes);
 }
 
 void ScanDispatcher::WaitForFinder() {
   while (state_.finderRunning) {
-    window_.processMessages();
+    window_.ProcessMessages();
     if (!state_.finderRunning) break;
     // Woken by the finder's Synchronize (its end is one) or by any window message.
     HANDLE sync = sys::SyncEvent();
@@ -67,9 +68,9 @@ void ScanDispatcher::WaitForFinder() {
 void ScanDispatcher::StopBranch() {
   if (state_.finderRunning && finder_) finder_->Terminate();
   WaitForFinder();
-  window_.setButtonCaption(kScanCaption);
+  window_.SetButtonCaption(kScanCaption);
   state_.scanning = false;
-  window_.enableClean(results_.ItemCount() > 0);
+  window_.EnableClean(results_.ItemCount() > 0);
 }
 
 void ScanDispatcher::Abandon() {
@@ -86,7 +87,7 @@ struct DepthScope {
 }  // namespace
 
 void ScanDispatcher::ScanTraces(bool oneKey) {
-  if (window_.buttonCaption() != kScanCaption) {
+  if (window_.ButtonCaption() != kScanCaption) {
     StopBranch();
     return;
   }
@@ -98,16 +99,16 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   BeginScan(oneKey);
   // The browser group runs to its end even when stopped meanwhile.
   if (On(OptionId::BrowserGroup)) BrowserGroup();
-  Report(1);
+  Report(OneKeyStep::BrowsersScanned);
   junk::TFindInvalidFiles* finder = FinderIfWanted();
-  Report(2);
+  Report(OneKeyStep::FinderPrepared);
   if (On(OptionId::SystemGroup) && Running()) SystemGroup(finder);
   if (finder) StartFinder(finder);
-  Report(3);
+  Report(OneKeyStep::SystemWalked);
   if (On(OptionId::ApplicationGroup) && Running()) ApplicationGroup();
-  Report(4);
+  Report(OneKeyStep::ApplicationsScanned);
   if (On(OptionId::RegistryGroup) && Running()) RegistryGroup();
-  Report(5);
+  Report(OneKeyStep::RegistryScanned);
   state_.scanning = false;
   // A finder still at work makes the summary when it ends.
   if (state_.finderRunning || abandoned_) return;
@@ -116,18 +117,18 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
 }
 
 void ScanDispatcher::BeginScan(bool oneKey) {
-  window_.setButtonCaption(kStopCaption);
+  window_.SetButtonCaption(kStopCaption);
   state_.scanning = true;
-  window_.enableClean(false);
+  window_.EnableClean(false);
   state_.oneKey = oneKey;
-  Report(0);
+  Report(OneKeyStep::ScanStarted);
   results_.ResetSize();
   state_.ieCleanMode = 2;
   results_.Clear();
-  window_.resetResultImages();
+  window_.ResetResultImages();
   state_.tempFilesRequested = false;
-  window_.setStatus(0, L"");
-  window_.setStatus(1, L"");
+  window_.SetStatus(0, L"");
+  window_.SetStatus(1, L"");
 }
 
 junk::TFindInvalidFiles* ScanDispatcher::FinderIfWanted() {
@@ -143,14 +144,14 @@ void ScanDispatcher::StartFinder(junk::TFindInvalidFiles* finder) {
   finder_ = finder;
   state_.finderRunning = true;
   finder->Resume();
-  if (window_.buttonCaption() == kScanCaption) finder->Terminate();
+  if (window_.ButtonCaption() == kScanCaption) finder->Terminate();
 }
 
 bool ScanDispatcher::BrowserMayBeScanned(const wchar_t* process, const wchar_t* message) {
-  if (!window_.isProcessRunning(process)) return true;
+  if (!window_.IsProcessRunning(process)) return true;
   if (state_.oneKey) return false;
-  window_.notice(message);
-  return !window_.isProcessRunning(process);
+  window_.Notice(message);
+  return !window_.IsProcessRunning(process);
 }
 
 void ScanDispatcher::BrowserGroup() {
@@ -170,7 +171,7 @@ void ScanDispatcher::BrowserGroup() {
     const bool f[] = {Checked(OptionId::FirefoxHistory), Checked(OptionId::FirefoxDownloads),
                       Checked(OptionId::FirefoxFormHistory), Checked(OptionId::FirefoxCache),
                       Checked(OptionId::FirefoxCookies)};
-    window_.processMessages();
+    window_.ProcessMessages();
     // A 64-bit Firefox registers in the registry view a 32-bit program does not see.
     if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox"))
       ScanFirefox(ctx, f[0], f[1], f[2], f[3], f[4]);
@@ -178,7 +179,7 @@ void ScanDispatcher::BrowserGroup() {
   if (On(OptionId::OperaSubgroup)) {
     const bool f[] = {Checked(OptionId::OperaCache), Checked(OptionId::OperaHistory),
                       Checked(OptionId::OperaDownloads), Checked(OptionId::OperaCookies)};
-    window_.processMessages();
+    window_.ProcessMessages();
     ScanOpera(ctx, f[0], f[1], f[2], f[3]);
   }
   if (On(OptionId::ChromeSubgroup) &&
@@ -188,7 +189,7 @@ void ScanDispatcher::BrowserGroup() {
     const bool f[] = {Checked(OptionId::ChromeHistory), Checked(OptionId::ChromeDownloads),
                       Checked(OptionId::ChromeCache), Checked(OptionId::ChromeCookies),
                       Checked(OptionId::ChromePasswords)};
-    window_.processMessages();
+    window_.ProcessMessages();
     ScanChrome(ctx, f[0], f[1], f[2], f[3], f[4]);
   }
 }
@@ -196,11 +197,10 @@ void ScanDispatcher::BrowserGroup() {
 junk::TFindInvalidFiles* ScanDispatcher::PrepareFinder() {
   auto* finder = new junk::TFindInvalidFiles(
       results_, folders_, os_.MajorVersion,
-      [this](const std::wstring& text) { window_.setStatus(0, text); });
+      [this](const std::wstring& text) { window_.SetStatus(0, text); });
   finder->FreeOnTerminate = true;
   finder->OnTerminate = [this, finder] {
-    if (window_.runHandler) window_.runHandler([this, finder] { FinderTerminated(finder); });
-    else FinderTerminated(finder);
+    window_.RunHandler([this, finder] { FinderTerminated(finder); });
   };
   // An empty fragment would occur in every path and keep the whole walk out.
   auto exclude = [finder](const std::wstring& path) {
@@ -238,7 +238,7 @@ void ScanDispatcher::SystemGroup(junk::TFindInvalidFiles* finder) {
     std::vector<std::wstring> below;
     if (!programs.empty()) sys::ListSubfolders(programs, below);
     for (const std::wstring& folder : below) {
-      if (window_.buttonCaption() == kScanCaption) break;
+      if (window_.ButtonCaption() == kScanCaption) break;
       finder->RootFolders->push_back(folder);
     }
     finder->CheckShortcuts = true;
@@ -281,40 +281,40 @@ void ScanDispatcher::FinderTerminated(junk::TFindInvalidFiles* sender) {
 }
 
 void ScanDispatcher::Summary() {
-  window_.setButtonCaption(kScanCaption);
+  window_.SetButtonCaption(kScanCaption);
   if (results_.ItemCount() > 0) {
-    window_.enableClean(true);
+    window_.EnableClean(true);
     std::wstring size = sys::FormatByteSize(results_.SizeTotal());
     auto summaryText = [&] {
       return sys::Format(L"共扫描分析到: %d 个可清理项，估计可以释放 %s 的磁盘空间。",
                          results_.ItemCount(), size.c_str());
     };
-    // In one-key mode stage 6 runs the whole clean: the scan's line comes first there, so
+    // In one-key mode ScanEnded runs the whole clean: the scan's line comes first there, so
     // that the clean's own last line is what stays.
     if (state_.oneKey) {
-      window_.setStatus(0, summaryText());
-      window_.setStatus(1, L"");
+      window_.SetStatus(0, summaryText());
+      window_.SetStatus(1, L"");
     }
-    Report(6, results_.ItemCount(), double(results_.SizeTotal()) / 1024.0);
+    Report(OneKeyStep::ScanEnded, results_.ItemCount(), double(results_.SizeTotal()) / 1024.0);
     std::wstring text = summaryText();
     if (!state_.oneKey) {
-      window_.setStatus(0, text);
-      window_.setStatus(1, L"");
+      window_.SetStatus(0, text);
+      window_.SetStatus(1, L"");
     }
     if (!state_.oneKey &&
-        window_.askClean(text + L"\r" + L"要立即清理这些项目，请点击“确定”按钮。"))
-      window_.startClean();
+        window_.AskClean(text + L"\r" + L"要立即清理这些项目，请点击“确定”按钮。"))
+      window_.StartClean();
   } else {
-    window_.enableClean(false);
-    window_.setStatus(0, state_.oneKey ? L"" : L"没有符合条件的项目。");
-    window_.setStatus(1, L"");
-    Report(6, 0, 0);
+    window_.EnableClean(false);
+    window_.SetStatus(0, state_.oneKey ? L"" : L"没有符合条件的项目。");
+    window_.SetStatus(1, L"");
+    Report(OneKeyStep::ScanEnded, 0, 0);
   }
 }
 
 void ScanDispatcher::Trim() {
   try {
-    if (window_.trimWorkingSet) window_.trimWorkingSet();
+    window_.TrimWorkingSet();
   } catch (...) {
     // Giving memory back is a courtesy to the system: a failure must not end the scan.
   }

@@ -28,28 +28,33 @@ namespace scan {
 extern const wchar_t kScanCaption[];  // "扫描"
 extern const wchar_t kStopCaption[];  // "停止"
 
-// What the dispatcher needs of the window; the window fills every member.
-struct ScanWindow {
-  std::function<std::wstring()> buttonCaption;  // of ButtonScanTrace
-  std::function<void(const std::wstring&)> setButtonCaption;
-  std::function<void(bool)> enableClean;  // ButtonDelAllTrace
-  std::function<void(int panel, const std::wstring&)> setStatus;
-  std::function<void()> processMessages;  // dispatches messages and serves Synchronize
-  std::function<void()> resetResultImages;
-  std::function<void(int stage, int count, double kilobytes)> oneKeyStep;
-  std::function<void(const std::wstring&)> notice;     // information, OK
-  std::function<bool(const std::wstring&)> askClean;   // information, OK and Cancel
-  std::function<void()> startClean;                    // the clean, without its question
-  std::function<bool(const std::wstring&)> isProcessRunning;
-  std::function<void()> trimWorkingSet;
-  // Runs the finder's completion as an event of the window (may be left empty).
-  std::function<void(const std::function<void()>&)> runHandler;
+// What the dispatcher needs of the window.
+class ScanWindow {
+ public:
+  virtual std::wstring ButtonCaption() const = 0;  // of ButtonScanTrace: the stop signal
+  virtual void SetButtonCaption(const std::wstring& text) = 0;
+  virtual void EnableClean(bool on) = 0;  // ButtonDelAllTrace
+  virtual void SetStatus(int panel, const std::wstring& text) = 0;
+  virtual void ProcessMessages() = 0;  // dispatches messages and serves Synchronize
+  virtual void ResetResultImages() = 0;
+  // Called in one-key mode only; count and kilobytes are the findings at ScanEnded.
+  virtual void OneKeyStepReached(catalogue::OneKeyStep step, int count, double kilobytes) = 0;
+  virtual void Notice(const std::wstring& text) = 0;    // information, OK
+  virtual bool AskClean(const std::wstring& text) = 0;  // information, OK and Cancel
+  virtual void StartClean() = 0;                        // the clean, without its question
+  virtual bool IsProcessRunning(const std::wstring& exe) = 0;
+  virtual void TrimWorkingSet() = 0;
+  // Runs the finder's completion as an event of the window.
+  virtual void RunHandler(const std::function<void()>& handler) = 0;
+
+ protected:
+  ~ScanWindow() = default;
 };
 
 class ScanDispatcher {
  public:
   ScanDispatcher(catalogue::ScanState& state, catalogue::ResultModel& results, const model::TreeModel& options,
-                 const machine::Folders& folders, const machine::TTarnOSInfo& os, ScanWindow window);
+                 const machine::Folders& folders, const machine::TTarnOSInfo& os, ScanWindow& window);
   // Ends a finder that still runs; its completion then makes no summary.
   ~ScanDispatcher();
   ScanDispatcher(const ScanDispatcher&) = delete;
@@ -74,7 +79,7 @@ class ScanDispatcher {
  private:
   void StopBranch();
   void WaitForFinder();
-  void Report(int stage, int count = 0, double kilobytes = 0);
+  void Report(catalogue::OneKeyStep step, int count = 0, double kilobytes = 0);
   bool Running() const;
   bool Checked(catalogue::OptionId id) const;
   bool On(catalogue::OptionId id) const;
@@ -95,7 +100,7 @@ class ScanDispatcher {
   const model::TreeModel& options_;
   const machine::Folders& folders_;
   const machine::TTarnOSInfo& os_;
-  ScanWindow window_;
+  ScanWindow& window_;  // outlives the dispatcher
   junk::TFindInvalidFiles* finder_ = nullptr;  // frees itself when it ends
   bool abandoned_ = false;
   int depth_ = 0;  // scan bodies and summaries on the stack

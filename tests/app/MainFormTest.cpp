@@ -256,11 +256,11 @@ TEST_F(MainFormTest, OptionTreeLinksAndClickToClearQuestions) {
     if (n->Depth() <= 2) {
       EXPECT_TRUE(model::IsChecked(n->CheckState()));
     }
-  form->Label3Click();  // recommended states again
+  form->Advanced().Label3Click();  // recommended states again
   EXPECT_TRUE(model::IsMixed(catalogue::FindOption(tree, L"网络临时文件")->CheckState()));
 
   std::vector<std::wstring> asked;
-  form->confirm = [&](const std::wstring& text) {
+  form->Advanced().confirm = [&](const std::wstring& text) {
     asked.push_back(text);
     return false;  // Cancel: nothing is cleared
   };
@@ -278,7 +278,7 @@ TEST_F(MainFormTest, OptionTreeLinksAndClickToClearQuestions) {
   for (const Case& c : cases) {
     hit.node = c.node;
     hit.pt.x = c.x;
-    form->VTTraceOptionMouseDown(hit);
+    form->Advanced().VTTraceOptionMouseDown(hit);
     EXPECT_EQ(c.asks, asked.size());
   }
   ASSERT_EQ(2u, asked.size());
@@ -303,15 +303,15 @@ TEST_F(MainFormTest, ClickToClearOnOkClearsTheFormDataThenThePasswords) {
     }
     return values;
   };
-  form->confirm = [](const std::wstring&) { return true; };
+  form->Advanced().confirm = [](const std::wstring&) { return true; };
   model::TreeModel& tree = form->vtTraceOption.Model();
   ui::TreeHit hit;
   hit.pt.x = form->vtTraceOption.ColumnWidth(0) + 3;
   hit.node = catalogue::FindOption(tree, L"清理表单自动完成历史记录");
-  form->VTTraceOptionMouseDown(hit);
+  form->Advanced().VTTraceOptionMouseDown(hit);
   EXPECT_EQ(0u, valueCount(storage1));
   EXPECT_EQ(1u, valueCount(storage2));
   hit.node = catalogue::FindOption(tree, L"清除密码自动完成历史记录");
-  form->VTTraceOptionMouseDown(hit);
+  form->Advanced().VTTraceOptionMouseDown(hit);
   EXPECT_EQ(0u, valueCount(storage2));
 }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainUnit.h"
@@ -129,4 +132,69 @@ TEST_F(OneKeyTest, AutoShutdownWritesTheStatisticsThenSwitchesOff) {
                    .ReadInteger(L"TraceScanOption", L"PreviousCleanCount", 0));
   // The home page stays as it was during the run.
   EXPECT_EQ(L"正在进行一键清理，请稍候......", TextOf(form->Component(L"Label4")));
+}
+
+// What the user sees after each step of a run: the rows, the bar, whether it can still be
+// cancelled. A second run finds nothing new and ends where the scan ends.
+TEST_F(OneKeyTest, EachStepShowsItsRowsAndMovesTheBar) {
+  using S = catalogue::OneKeyStep;
+  const wchar_t *scanning = L"正在扫描中...", *scanned = L"扫描完成", *cleaning = L"正在清理中...",
+                *cleaned = L"清理完成";
+  // The rows below the root in the order they appear, each with its state.
+  auto rows = [](std::initializer_list<const wchar_t*> states) {
+    const wchar_t* titles[] = {L"网络临时文件", L"系统历史痕迹和临时文件", L"应用程序历史记录",
+                               L"注册表冗余信息"};
+    std::wstring text = L"一键清理的项目有：\t\r\n";
+    int i = 0;
+    for (const wchar_t* s : states) text += std::wstring(L"\t") + titles[i++] + L"\t" + s + L"\r\n";
+    return text;
+  };
+  struct Seen {
+    S step;
+    std::wstring rows;
+    int bar;
+    bool cancellable;
+  };
+  const std::vector<Seen> scan = {
+      {S::ScanStarted, rows({scanning}), 1, true},
+      {S::BrowsersScanned, rows({scanned, scanning}), 2, true},
+      {S::FinderPrepared, rows({scanned, scanning}), 3, true},
+      {S::SystemWalked, rows({scanned, scanning, scanning}), 4, true},
+      {S::ApplicationsScanned, rows({scanned, scanning, scanned, scanning}), 5, true},
+      {S::RegistryScanned, rows({scanned, scanning, scanned, scanned}), 6, true},
+      {S::ScanEnded, rows({scanned, scanned, scanned, scanned}), 7, true},
+  };
+  std::vector<Seen> full = scan;
+  full.insert(full.end(),
+              {{S::CleanStarted, rows({cleaning, scanned, scanned, scanned}), 8, false},
+               {S::DeletionStarting, rows({cleaning, scanned, scanned, cleaning}), 9, false},
+               {S::IECachePassed, rows({cleaned, cleaning, cleaning, cleaning}), 10, false},
+               {S::ItemsDeleted, rows({cleaned, cleaning, cleaned, cleaned}), 11, false},
+               {S::CleanFinished, rows({cleaned, cleaned, cleaned, cleaned}), 11, false}});
+  std::vector<Seen> again = scan;
+  again.push_back({S::NothingToClean, rows({scanned, scanned, scanned, scanned}), 7, true});
+
+  std::vector<Seen> seen;
+  form->OneKey().onStepShown = [&](S step) {
+    seen.push_back({step, TreeText(L"VTCleanResult"), Progress(),
+                    IsWindowEnabled(form->Component(L"Button1")) != FALSE});
+  };
+  Tick(L"运行(开始菜单中)");
+  Tick(L"临时文件");
+  sandbox.file(L"Temp\\old.tmp", "12345678");
+  for (const auto& run : {std::make_pair(app::idLabel10, L"Label10"),
+                          std::make_pair(app::idLblReClean, L"lblReClean")}) {
+    SCOPED_TRACE(run.second);
+    seen.clear();
+    Click(run.first, run.second);
+    RunUntilIdle();
+    const std::vector<Seen>& expected = run.first == app::idLabel10 ? full : again;
+    ASSERT_EQ(expected.size(), seen.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(expected[i].step, seen[i].step) << i;
+      EXPECT_EQ(expected[i].rows, seen[i].rows) << i;
+      EXPECT_EQ(expected[i].bar, seen[i].bar) << i;
+      EXPECT_EQ(expected[i].cancellable, seen[i].cancellable) << i;
+    }
+  }
 }

@@ -200,6 +200,6 @@ TEST_F(SafeCleanTest, AOneKeyRunWithAFailureSaysSoAndCountsNothing) {
   EXPECT_EQ(L"清理完成，但有 1 个项目未能删除，请在“高级清理”中查看。",
             testsupport::TextOf(form->Component(L"Label4")));
   EXPECT_EQ(1, form->Executor()->FailedCount());
-  EXPECT_EQ(0, form->pendingCleanCount);
+  EXPECT_EQ(0, form->OneKey().pendingCleanCount);
   EXPECT_TRUE(boxes.empty());
 }

@@ -21,6 +21,7 @@
 #include "sys/Text.h"
 #include "sys/Thread.h"
 #include "tests/support/BrowserDatabases.h"
+#include "tests/support/FakeCleanWindow.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
 
@@ -37,20 +38,8 @@ class CleanTracesTest : public SandboxTest {
     settings = sandbox / L"Halvane.set";
     catalogue::BuildOptionTree(options, os, nullptr);
     catalogue::SetAllOptions(options, false);
-    clean::CleanWindow w;
-    w.setStatus = [this](int panel, const std::wstring& t) {
-      if (panel == 0) statuses.push_back(t);
-    };
-    w.processMessages = [] { sys::ProcessMessages(); };
-    w.oneKeyStep = [this](int step) { steps.push_back(step); };
-    w.messageBox = [this](const std::wstring& t, UINT type) {
-      boxes.push_back(t);
-      return (type & MB_OKCANCEL) ? answer : IDOK;
-    };
-    w.repaintResults = [] {};
-    w.emptyRecycleBin = [this] { ++recycleBins; };
-    w.settingsFile = settings;
-    executor.reset(new clean::CleanExecutor(state, results, options, folders, os, std::move(w)));
+    executor.reset(
+        new clean::CleanExecutor(state, results, options, folders, os, window, settings));
   }
 
   model::TreeNode* Item(const std::wstring& text, const std::wstring& location,
@@ -67,11 +56,13 @@ class CleanTracesTest : public SandboxTest {
   catalogue::ResultModel results;
   catalogue::ScanState state;
   std::wstring settings;
-  std::vector<std::wstring> statuses, boxes;
-  std::vector<int> steps;
-  int answer = IDOK, recycleBins = 0;
+  FakeCleanWindow window;
+  std::vector<std::wstring>& statuses = window.statuses;
+  std::vector<std::wstring>& boxes = window.boxes;
+  std::vector<catalogue::OneKeyStep>& steps = window.steps;
+  int& answer = window.answer;
+  int& recycleBins = window.recycleBins;
   std::unique_ptr<clean::CleanExecutor> executor;
-  std::function<void()> abandonNow = [] {};
 };
 
 bool KeyExists(HKEY root, const std::wstring& path) { return sys::RegKeyExists(root, path); }
@@ -340,7 +331,10 @@ TEST_F(CleanTracesTest, OneKeyModeAsksNothingAndReportsItsSteps) {
   Item(L"x.tmp", sandbox / L"Temp", K::File);
   executor->Run(true);
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ((std::vector<int>{7, 8, 9, 10, 11}), steps);
+  using Step = catalogue::OneKeyStep;
+  EXPECT_EQ((std::vector<Step>{Step::CleanStarted, Step::DeletionStarting, Step::IECachePassed,
+                               Step::ItemsDeleted, Step::CleanFinished}),
+            steps);
   // The dates of the clean, as text the summary reads back.
   sys::ProfileIni ini(settings);
   SYSTEMTIME when = {}, now;
@@ -352,7 +346,7 @@ TEST_F(CleanTracesTest, OneKeyModeAsksNothingAndReportsItsSteps) {
   // Once cleaned, a one-key clean has nothing to do.
   steps.clear();
   executor->Run(true);
-  EXPECT_EQ(std::vector<int>{12}, steps);
+  EXPECT_EQ(std::vector<Step>{Step::NothingToClean}, steps);
 }
 
 TEST_F(CleanTracesTest, SeveralCacheItemsMakeOneCachePass) {
@@ -395,18 +389,9 @@ TEST_F(CleanTracesTest, AbandonEndsAfterTheCurrentItem) {
   std::wstring second = sandbox.file(L"Temp\\second.tmp");
   Item(L"first.tmp", sandbox / L"Temp", K::File);
   Item(L"second.tmp", sandbox / L"Temp", K::File);
-  clean::CleanWindow w;
-  w.setStatus = [](int, const std::wstring&) {};
-  w.processMessages = [this] { abandonNow(); };
-  w.oneKeyStep = [](int) {};
-  w.messageBox = [this](const std::wstring& t, UINT) {
-    boxes.push_back(t);
-    return IDOK;
-  };
-  w.emptyRecycleBin = [] {};
-  w.settingsFile = settings;
-  clean::CleanExecutor closing(state, results, options, folders, os, w);
-  abandonNow = [&] {
+  FakeCleanWindow w;
+  clean::CleanExecutor closing(state, results, options, folders, os, w, settings);
+  w.onPump = [&] {
     if (sys::FileExists(first)) return;
     closing.Abandon();
   };
@@ -415,7 +400,7 @@ TEST_F(CleanTracesTest, AbandonEndsAfterTheCurrentItem) {
   EXPECT_TRUE(sys::FileExists(second));
   EXPECT_FALSE(results.Cleaned());
   EXPECT_FALSE(sys::FileExists(settings));
-  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(w.boxes.empty());
   EXPECT_FALSE(closing.Running());
 }
 
@@ -451,13 +436,7 @@ TEST_F(CleanTracesTest, ADatabaseLockedSinceTheScanIsReportedAndTheCleanGoesOn) 
     SCOPED_TRACE(c.what);
     // A clean ends with the results closed to new items: each case has its own.
     catalogue::ResultModel own;
-    clean::CleanWindow w;
-    w.setStatus = [this](int, const std::wstring& t) { statuses.push_back(t); };
-    w.processMessages = [] { sys::ProcessMessages(); };
-    w.messageBox = [](const std::wstring&, UINT) { return IDOK; };
-    w.repaintResults = w.emptyRecycleBin = [] {};
-    w.settingsFile = settings;
-    clean::CleanExecutor cleaner(state, own, options, folders, os, w);
+    clean::CleanExecutor cleaner(state, own, options, folders, os, window, settings);
     statuses.clear();
     ASSERT_TRUE(MakeBrowserDatabase(places, BrowserDb::FirefoxPlaces, 3));
     ASSERT_TRUE(MakeBrowserDatabase(cookies, BrowserDb::FirefoxCookies, 3));

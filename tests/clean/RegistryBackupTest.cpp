@@ -17,6 +17,7 @@
 #include "sys/FileSearch.h"
 #include "sys/Registry.h"
 #include "sys/Thread.h"
+#include "tests/support/FakeCleanWindow.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
 
@@ -110,17 +111,8 @@ class RegistryBackupTest : public SandboxTest {
     folders = SandboxSystemFolders(sandbox);
     catalogue::BuildOptionTree(options, os, nullptr);
     catalogue::SetAllOptions(options, false);
-    clean::CleanWindow w;
-    w.setStatus = [this](int panel, const std::wstring& t) {
-      if (panel == 0) statuses.push_back(t);
-    };
-    w.processMessages = [] {};
-    w.oneKeyStep = [](int) {};
-    w.messageBox = [](const std::wstring&, UINT) { return IDOK; };
-    w.repaintResults = [] {};
-    w.emptyRecycleBin = [] {};
-    w.settingsFile = sandbox / L"Halvane.set";
-    executor.reset(new clean::CleanExecutor(state, results, options, folders, os, std::move(w)));
+    executor.reset(new clean::CleanExecutor(state, results, options, folders, os, window,
+                                            sandbox / L"Halvane.set"));
   }
   void Item(const std::wstring& root, const std::wstring& key, const std::wstring& value) {
     results.AddKeyedResult(root, key, 4, L"无效的软件", L"", value);
@@ -131,7 +123,8 @@ class RegistryBackupTest : public SandboxTest {
   model::TreeModel options;
   catalogue::ResultModel results;
   catalogue::ScanState state;
-  std::vector<std::wstring> statuses;
+  FakeCleanWindow window;
+  std::vector<std::wstring>& statuses = window.statuses;
   std::unique_ptr<clean::CleanExecutor> executor;
 };
 

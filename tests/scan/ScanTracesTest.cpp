@@ -16,6 +16,7 @@
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
+#include "tests/support/FakeScanWindow.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
 
@@ -30,47 +31,7 @@ const wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs
 const wchar_t kPaint[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List";
 
-// What the dispatcher sees of the window, recorded.
-struct FakeWindow {
-  std::wstring caption = scan::kScanCaption;
-  bool cleanEnabled = true;
-  std::wstring status[2];
-  std::vector<std::tuple<int, int, double>> stages;
-  std::vector<std::wstring> notices, questions;
-  bool answer = false;
-  int cleans = 0;
-  std::set<std::wstring> running;
-  std::function<void()> onPump;
-
-  scan::ScanWindow Make() {
-    scan::ScanWindow w;
-    w.buttonCaption = [this] { return caption; };
-    w.setButtonCaption = [this](const std::wstring& t) { caption = t; };
-    w.enableClean = [this](bool on) { cleanEnabled = on; };
-    w.setStatus = [this](int panel, const std::wstring& t) { status[panel] = t; };
-    w.processMessages = [this] {
-      sys::ProcessMessages();
-      if (onPump) onPump();
-    };
-    w.resetResultImages = [] {};
-    w.oneKeyStep = [this](int stage, int count, double kb) {
-      stages.emplace_back(stage, count, kb);
-    };
-    w.notice = [this](const std::wstring& t) {
-      notices.push_back(t);
-      if (onNotice) onNotice();
-    };
-    w.askClean = [this](const std::wstring& t) {
-      questions.push_back(t);
-      return answer;
-    };
-    w.startClean = [this] { ++cleans; };
-    w.isProcessRunning = [this](const std::wstring& exe) { return running.count(exe) > 0; };
-    w.trimWorkingSet = [] {};
-    return w;
-  }
-  std::function<void()> onNotice;
-};
+using Step = catalogue::OneKeyStep;
 
 class ScanTracesTest : public SandboxTest {
  protected:
@@ -89,7 +50,7 @@ class ScanTracesTest : public SandboxTest {
     os = FakeSystem(major, minor);
     catalogue::BuildOptionTree(options, os, nullptr);
     catalogue::SetAllOptions(options, false);
-    dispatcher.reset(new scan::ScanDispatcher(state, results, options, folders, os, window.Make()));
+    dispatcher.reset(new scan::ScanDispatcher(state, results, options, folders, os, window));
     dispatcher->onFinderReady = [this](junk::TFindInvalidFiles& f) {
       ++finders;
       cleanTemp = f.CleanTempFiles;
@@ -133,7 +94,7 @@ class ScanTracesTest : public SandboxTest {
   model::TreeModel options;
   catalogue::ResultModel results;
   catalogue::ScanState state;
-  FakeWindow window;
+  FakeScanWindow window;
   std::unique_ptr<scan::ScanDispatcher> dispatcher;
 
   int finders = 0, ieMode = -9;
@@ -146,7 +107,7 @@ class ScanTracesTest : public SandboxTest {
 
 TEST_F(ScanTracesTest, NothingCheckedEndsAtOnceWithNoResult) {
   for (bool oneKey : {false, true}) {
-    window.stages.clear();
+    window.steps.clear();
     dispatcher->ScanTraces(oneKey);
     EXPECT_EQ(scan::kScanCaption, window.caption);
     EXPECT_FALSE(window.cleanEnabled);
@@ -156,11 +117,13 @@ TEST_F(ScanTracesTest, NothingCheckedEndsAtOnceWithNoResult) {
     EXPECT_TRUE(window.questions.empty());
     EXPECT_FALSE(state.scanning);
     EXPECT_EQ(2, state.ieCleanMode);
-    std::vector<std::tuple<int, int, double>> expected;
+    std::vector<FakeScanWindow::StepCall> expected;
     if (oneKey)
-      expected = {{0, 0, 0.0}, {1, 0, 0.0}, {2, 0, 0.0}, {3, 0, 0.0},
-                  {4, 0, 0.0}, {5, 0, 0.0}, {6, 0, 0.0}};
-    EXPECT_EQ(expected, window.stages) << oneKey;
+      expected = {{Step::ScanStarted, 0, 0.0},         {Step::BrowsersScanned, 0, 0.0},
+                  {Step::FinderPrepared, 0, 0.0},      {Step::SystemWalked, 0, 0.0},
+                  {Step::ApplicationsScanned, 0, 0.0}, {Step::RegistryScanned, 0, 0.0},
+                  {Step::ScanEnded, 0, 0.0}};
+    EXPECT_EQ(expected, window.steps) << oneKey;
   }
 }
 
@@ -287,14 +250,14 @@ TEST_F(ScanTracesTest, ResultsGiveTheSummaryAndTheQuestion) {
     EXPECT_EQ(text + L"\r要立即清理这些项目，请点击“确定”按钮。", window.questions[0]);
     EXPECT_EQ(answer ? 1 : 0, window.cleans);
   }
-  // In one-key mode the summary reports stage 6 and asks nothing.
+  // In one-key mode the summary reports the scan's end and asks nothing.
   window.questions.clear();
-  window.stages.clear();
+  window.steps.clear();
   dispatcher->ScanTraces(true);
   WaitForFinder();
   EXPECT_TRUE(window.questions.empty());
-  ASSERT_EQ(7u, window.stages.size());
-  EXPECT_EQ(std::make_tuple(6, 2, 0.0), window.stages.back());
+  ASSERT_EQ(7u, window.steps.size());
+  EXPECT_EQ(std::make_tuple(Step::ScanEnded, 2, 0.0), window.steps.back());
 }
 
 // A press of the button while the system group runs: what was found stays, every later
