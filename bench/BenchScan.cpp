@@ -143,6 +143,36 @@ ScanRun Scan(app::TFormSorvex& form) {
   return run;
 }
 
+// The program's folders, pointed into the sandbox.
+void PointFoldersAt(const std::wstring& root, const std::wstring& temp) {
+  machine::Folders& folders = machine::AppFolders();
+  folders = machine::Folders{};
+  folders.windows = root + L"\\Windows";
+  folders.system = root + L"\\Windows\\System32";
+  folders.temp = temp + L"\\";
+  folders.special[CSIDL_PROFILE] = root + L"\\Profile";
+  folders.special[CSIDL_PROGRAMS] = root + L"\\Profile\\Programs";
+}
+
+void PrintRun(const ScanRun& run, const WindowTimes& tree, const WindowTimes& stat, int bareFiles,
+              double bare) {
+  std::printf("bare walk with exclusive opens: %d files in %.3f s\n", bareFiles, bare);
+  std::printf("window scan, click to summary: %d findings in %.3f s\n", run.findings,
+              run.seconds);
+  std::printf("first finding in the result tree: %.0f ms after the click; %d findings "
+              "there while the finder still ran\n",
+              run.firstFinding * 1000, run.findingsWhileRunning);
+  std::printf("longest gap between two pumps: %.1f ms (goal < 50)\n", run.longestGap * 1000);
+  std::printf("main thread, hand-overs: %.3f s in %d serves (count text %.3f s in %d calls)\n",
+              run.handOvers, run.serves, run.countText, run.countTexts);
+  std::printf("main thread, messages: %.3f s; result tree paint %.3f s in %d, its other "
+              "messages %.3f s in %d\n",
+              run.dispatch, tree.paint, tree.paints, tree.other, tree.messages - tree.paints);
+  std::printf("status bar: %d texts set, %.3f s, %d paints %.3f s; result model changes: %d\n",
+              stat.setTexts, stat.other, stat.paints, stat.paint, run.modelChanges);
+  std::printf("ratio scan/bare: %.2f (goal <= 2.0)\n", run.seconds / bare);
+}
+
 }  // namespace
 
 int main() {
@@ -181,13 +211,7 @@ int main() {
     form.shutdownComputer = [] {};
     form.emptyRecycleBin = [] {};
     form.isProcessRunning = [](const std::wstring&) { return false; };
-    machine::Folders& folders = machine::AppFolders();
-    folders = machine::Folders{};
-    folders.windows = root + L"\\Windows";
-    folders.system = root + L"\\Windows\\System32";
-    folders.temp = temp + L"\\";
-    folders.special[CSIDL_PROFILE] = root + L"\\Profile";
-    folders.special[CSIDL_PROGRAMS] = root + L"\\Profile\\Programs";
+    PointFoldersAt(root, temp);
     form.Show(SW_SHOWNORMAL);
     form.BtnOverviewClick();
     catalogue::SetAllOptions(form.vtTraceOption.Model(), false);
@@ -201,23 +225,8 @@ int main() {
     Time(form.vtTraceResult.Handle());
     Time(form.Component(L"stat1"));
     run = Scan(form);
-    const WindowTimes& tree = g_windows[form.vtTraceResult.Handle()];
-    const WindowTimes& stat = g_windows[form.Component(L"stat1")];
-    std::printf("bare walk with exclusive opens: %d files in %.3f s\n", bareFiles, bare);
-    std::printf("window scan, click to summary: %d findings in %.3f s\n", run.findings,
-                run.seconds);
-    std::printf("first finding in the result tree: %.0f ms after the click; %d findings "
-                "there while the finder still ran\n",
-                run.firstFinding * 1000, run.findingsWhileRunning);
-    std::printf("longest gap between two pumps: %.1f ms (goal < 50)\n", run.longestGap * 1000);
-    std::printf("main thread, hand-overs: %.3f s in %d serves (count text %.3f s in %d calls)\n",
-                run.handOvers, run.serves, run.countText, run.countTexts);
-    std::printf("main thread, messages: %.3f s; result tree paint %.3f s in %d, its other "
-                "messages %.3f s in %d\n",
-                run.dispatch, tree.paint, tree.paints, tree.other, tree.messages - tree.paints);
-    std::printf("status bar: %d texts set, %.3f s, %d paints %.3f s; result model changes: %d\n",
-                stat.setTexts, stat.other, stat.paints, stat.paint, run.modelChanges);
-    std::printf("ratio scan/bare: %.2f (goal <= 2.0)\n", run.seconds / bare);
+    PrintRun(run, g_windows[form.vtTraceResult.Handle()], g_windows[form.Component(L"stat1")],
+             bareFiles, bare);
     DestroyWindow(form.Handle());
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
