@@ -39,9 +39,6 @@ TFormSorvex::TFormSorvex(machine::TTarnOSInfo* os) : settingsFile(SettingsFilePa
 
 TFormSorvex::~TFormSorvex() {
   if (hwnd_ && !destroyed_) DestroyWindow(hwnd_);
-  for (HFONT f : fonts_) DeleteObject(f);
-  for (HBITMAP b : bitmaps_) DeleteObject(b);
-  if (imageList1_) ImageList_Destroy(imageList1_);
 }
 
 HWND TFormSorvex::Create(HWND owner) {
@@ -142,9 +139,8 @@ LRESULT TFormSorvex::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND: {
       RECT rc;
       GetClientRect(hwnd_, &rc);
-      HBRUSH b = CreateSolidBrush(kFormColor);
-      FillRect(reinterpret_cast<HDC>(wp), &rc, b);
-      DeleteObject(b);
+      sys::ScopedBrush b(CreateSolidBrush(kFormColor));
+      FillRect(reinterpret_cast<HDC>(wp), &rc, b.get());
       return 1;
     }
     case WM_CTLCOLORSTATIC:
@@ -207,16 +203,13 @@ HFONT TFormSorvex::MakeFont(int extraPoints, bool bold) {
   LOGFONTW lf = baseFont_;
   if (extraPoints) {
     // Sizes are in points: -12 pixels is 9 points on a 96-dpi screen.
-    HDC dc = GetDC(nullptr);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
+    int dpi = GetDeviceCaps(sys::WindowDc(nullptr).get(), LOGPIXELSY);
     int points = MulDiv(-lf.lfHeight, 72, dpi) + extraPoints;
     lf.lfHeight = -MulDiv(points, dpi, 72);
   }
   if (bold) lf.lfWeight = FW_BOLD;
-  HFONT f = CreateFontIndirectW(&lf);
-  fonts_.push_back(f);
-  return f;
+  fonts_.emplace_back(CreateFontIndirectW(&lf));
+  return fonts_.back().get();
 }
 
 void TFormSorvex::SetFont(HWND hwnd, HFONT font) {
@@ -226,7 +219,7 @@ void TFormSorvex::SetFont(HWND hwnd, HFONT font) {
 HBITMAP TFormSorvex::Bitmap(const wchar_t* name) {
   HBITMAP b = static_cast<HBITMAP>(
       LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  if (b) bitmaps_.push_back(b);
+  if (b) bitmaps_.emplace_back(b);
   return b;
 }
 
@@ -369,10 +362,10 @@ void TFormSorvex::FormCreate() {
   // The hand cursor of the clickable labels (they set it themselves).
   handCursor_ = LoadCursorW(nullptr, IDC_HAND);
   // Option and result icons.
-  imageList1_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8);
+  imageList1_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 56, 8));
   if (HBITMAP strip = Bitmap(L"OptionIcons"))
-    ImageList_AddMasked(imageList1_, strip, RGB(255, 0, 255));
-  vtCleanResult.SetImages(imageList1_);
+    ImageList_AddMasked(imageList1_.get(), strip, RGB(255, 0, 255));
+  vtCleanResult.SetImages(imageList1_.get());
   SetupCleanResultTree();
   SetupOptionTree();
   SetupResultTree();
@@ -477,7 +470,7 @@ void TFormSorvex::ShowCleanVerdict() {
 
 // VTTraceOption: caption with its icon in column 0 (249, fixed), advice centred in 1.
 void TFormSorvex::SetupOptionTree() {
-  vtTraceOption.SetImages(imageList1_);
+  vtTraceOption.SetImages(imageList1_.get());
   vtTraceOption.SetColumns({{L"", 249, DT_LEFT, true}, {L"", 10, DT_CENTER, false}});
   vtTraceOption.SetAutoSizeColumn(1);
   vtTraceOption.OnGetText = [](model::TreeNode* node, int column) -> std::wstring {
@@ -542,7 +535,7 @@ static void SetStatusText(HWND stat, int panel, const std::wstring& text) {
 
 // VTTraceResult: "项目" and "值", the icon of an item in column 0, of a detail row in 1.
 void TFormSorvex::SetupResultTree() {
-  results.Images().Reset(imageList1_);
+  results.Images().Reset(imageList1_.get());
   vtTraceResult.SetModel(&results.Tree());
   vtTraceResult.SetColumns({{L"项目", 186, DT_LEFT, false}, {L"值", 298, DT_LEFT, false}});
   vtTraceResult.SetHeaderVisible(true);
@@ -680,7 +673,7 @@ void TFormSorvex::SetupDispatcher() {
   w.setStatus = [stat](int panel, const std::wstring& text) { SetStatusText(stat, panel, text); };
   w.processMessages = [] { sys::ProcessMessages(); };
   w.resetResultImages = [this] {
-    results.Images().Reset(imageList1_);
+    results.Images().Reset(imageList1_.get());
     vtTraceResult.SetImages(results.Images().Handle());
   };
   w.oneKeyStep = [this](int stage, int count, double kilobytes) {

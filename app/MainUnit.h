@@ -14,6 +14,7 @@
 #include "clean/CleanTraces.h"
 #include "scan/ScanTraces.h"
 #include "machine/Folders.h"
+#include "sys/Handles.h"
 #include "ui/VirtualTree.h"
 
 namespace sys {
@@ -183,10 +184,11 @@ class TFormSorvex {
   std::wstring settingsFailure_;  // held back until the one-key clean has ended
   std::unique_ptr<machine::TTarnOSInfo> os_;
   LOGFONTW baseFont_{};
-  std::vector<HFONT> fonts_;  // owned
+  // Controls hold these without owning them: the window goes first (destructor).
+  std::vector<sys::ScopedFont> fonts_;
   HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;
-  std::vector<HBITMAP> bitmaps_;
-  HIMAGELIST imageList1_ = nullptr;
+  std::vector<sys::ScopedBitmap> bitmaps_;
+  sys::ScopedImageList imageList1_;
   HCURSOR handCursor_ = nullptr;
   // The three folder buffers of the system: filled at creation, freed at destruction.
   std::unique_ptr<wchar_t[]> windowsDir_, systemDir_, tempDir_;
