@@ -13,6 +13,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/Handles.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/SqliteDb.h"
@@ -93,13 +94,12 @@ bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPat
 }
 
 void EmptyRecycleBin(HWND owner) {
-  HMODULE shell = LoadLibraryW(L"Shell32.dll");
+  sys::ScopedModule shell(LoadLibraryW(L"Shell32.dll"));
   if (!shell) return;
   using Fn = HRESULT(WINAPI*)(HWND, LPCWSTR, DWORD);
   if (auto fn = reinterpret_cast<Fn>(
-          reinterpret_cast<void*>(GetProcAddress(shell, "SHEmptyRecycleBinW"))))
+          reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHEmptyRecycleBinW"))))
     fn(owner, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
-  FreeLibrary(shell);
 }
 
 CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
@@ -137,19 +137,12 @@ void CleanExecutor::Abandon() {
 void CleanExecutor::Run(bool confirm) {
   // A scan still walking would add to, or empty, the list being cleaned.
   if (running_ || state_.cleaning || state_.scanning || state_.finderRunning) return;
-  struct Running {
-    bool& flag;
-    bool& shared;
-    const std::function<void(bool)>& busy;
-    Running(bool& f, bool& s, const std::function<void(bool)>& b) : flag(f), shared(s), busy(b) {
-      flag = shared = true;
-      if (busy) busy(true);
-    }
-    ~Running() {
-      flag = shared = false;
-      if (busy) busy(false);
-    }
-  } running(running_, state_.cleaning, window_.busy);
+  running_ = state_.cleaning = true;
+  if (window_.busy) window_.busy(true);
+  sys::ScopeExit running([this] {
+    running_ = state_.cleaning = false;
+    if (window_.busy) window_.busy(false);
+  });
   abandoned_ = false;
   rescanPasses_ = 0;
   failed_.clear();
@@ -367,10 +360,8 @@ void CleanExecutor::Rescan() {
     window_.processMessages();
     junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,
                                    [this](const std::wstring& t) { window_.setStatus(0, t); });
-    struct Current {
-      junk::TFindInvalidFiles*& slot;
-      ~Current() { slot = nullptr; }
-    } current{sweep_ = &finder};
+    sweep_ = &finder;
+    sys::ScopeExit current([this] { sweep_ = nullptr; });
     finder.FreeOnTerminate = false;
     finder.CleanTempFiles = true;
     finder.FindEmptyFolders = true;
