@@ -7,6 +7,7 @@
 #include "app/Entry.h"
 #include "app/Statistics.h"
 #include "catalogue/TraceOption.h"
+#include "sys/Handles.h"
 #include "sys/FileUtils.h"
 #include "sys/ProcessList.h"
 #include "sys/ProfileIni.h"
@@ -92,16 +93,13 @@ LRESULT CALLBACK TFormSorvex::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 // with the runtime's report (the loop rethrows); before that it is shown and the program
 // goes on.
 void TFormSorvex::RunHandler(const std::function<void()>& handler) {
-  struct Depth {
-    TFormSorvex* f;
-    explicit Depth(TFormSorvex* form) : f(form) { ++f->handlerDepth_; }
-    ~Depth() {
-      if (--f->handlerDepth_ == 0 && f->closePending_ && !f->destroyed_) {
-        f->closePending_ = false;
-        PostMessageW(f->hwnd_, WM_CLOSE, 0, 0);
-      }
+  ++handlerDepth_;
+  sys::ScopeExit depth([this] {
+    if (--handlerDepth_ == 0 && closePending_ && !destroyed_) {
+      closePending_ = false;
+      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     }
-  } depth(this);
+  });
   try {
     handler();
   } catch (...) {

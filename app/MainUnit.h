@@ -174,8 +174,9 @@ class TFormSorvex : private scan::ScanWindow, private clean::CleanWindow {
   std::exception_ptr fatal_;
   std::unique_ptr<machine::TTarnOSInfo> os_;
   LOGFONTW baseFont_{};
+  // Controls hold these without owning them: the window goes first (destructor).
   std::vector<sys::ScopedFont> fonts_;
-  HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;  // two of fonts_
+  HFONT pageFont_ = nullptr, pageBoldFont_ = nullptr;
   std::vector<sys::ScopedBitmap> bitmaps_;
   sys::ScopedImageList imageList1_;
   HCURSOR handCursor_ = nullptr;

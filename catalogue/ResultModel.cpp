@@ -7,46 +7,36 @@
 
 namespace catalogue {
 
-ResultImages::~ResultImages() {
-  if (list_) ImageList_Destroy(list_);
-}
-
 void ResultImages::Reset(HIMAGELIST options) {
-  if (!list_) list_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64);
-  ImageList_RemoveAll(list_);
+  if (!list_) list_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64));
+  ImageList_RemoveAll(list_.get());
   if (!options) return;
   int n = ImageList_GetImageCount(options);
   for (int i = 0; i < n; ++i) {
-    HICON icon = ImageList_GetIcon(options, i, ILD_TRANSPARENT);
-    ImageList_AddIcon(list_, icon);
-    DestroyIcon(icon);
+    sys::ScopedIcon icon(ImageList_GetIcon(options, i, ILD_TRANSPARENT));
+    ImageList_AddIcon(list_.get(), icon.get());
   }
 }
 
 int ResultImages::Append(HICON icon) {
   if (!icon) return -1;
-  if (!list_) list_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64);
-  return ImageList_AddIcon(list_, icon);
+  if (!list_) list_.reset(ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 64, 64));
+  return ImageList_AddIcon(list_.get(), icon);
 }
 
 int ResultImages::AppendFileIcon(const std::wstring& path) {
   SHFILEINFOW info = {};
-  HICON icon = nullptr;
-  bool owned = false;
   if (SHGetFileInfoW(path.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) &&
       info.hIcon) {
-    icon = info.hIcon;
-    owned = true;
-  } else {
-    icon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32517), IMAGE_ICON, 64, 64,
-                                         LR_SHARED | LR_DEFAULTSIZE));
+    sys::ScopedIcon icon(info.hIcon);
+    return Append(icon.get());
   }
-  int index = Append(icon);
-  if (owned) DestroyIcon(icon);
-  return index;
+  // Shared: the system owns it.
+  return Append(static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32517), IMAGE_ICON, 64,
+                                              64, LR_SHARED | LR_DEFAULTSIZE)));
 }
 
-int ResultImages::Count() const { return list_ ? ImageList_GetImageCount(list_) : 0; }
+int ResultImages::Count() const { return list_ ? ImageList_GetImageCount(list_.get()) : 0; }
 
 const wchar_t kDefaultValueMarker[] = L"@D_e_f_a_u_l_t";
 

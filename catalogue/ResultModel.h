@@ -10,6 +10,7 @@
 #include <string>
 
 #include "model/TreeModel.h"
+#include "sys/Handles.h"
 
 namespace catalogue {
 
@@ -54,7 +55,6 @@ struct ResultItem {
 class ResultImages {
  public:
   ResultImages() = default;
-  ~ResultImages();
   ResultImages(const ResultImages&) = delete;
   ResultImages& operator=(const ResultImages&) = delete;
 
@@ -66,11 +66,11 @@ class ResultImages {
   // The file's small shell icon (the shared Windows logo when the shell has none),
   // appended; its number, or -1.
   int AppendFileIcon(const std::wstring& path);
-  HIMAGELIST Handle() const { return list_; }
+  HIMAGELIST Handle() const { return list_.get(); }
   int Count() const;
 
  private:
-  HIMAGELIST list_ = nullptr;
+  sys::ScopedImageList list_;
 };
 
 class ResultModel {

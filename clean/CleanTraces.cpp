@@ -13,6 +13,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/Handles.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/SqliteDb.h"
@@ -96,13 +97,12 @@ bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPat
 }
 
 void EmptyRecycleBin(HWND owner) {
-  HMODULE shell = LoadLibraryW(L"Shell32.dll");
+  sys::ScopedModule shell(LoadLibraryW(L"Shell32.dll"));
   if (!shell) return;
   using Fn = HRESULT(WINAPI*)(HWND, LPCWSTR, DWORD);
   if (auto fn = reinterpret_cast<Fn>(
-          reinterpret_cast<void*>(GetProcAddress(shell, "SHEmptyRecycleBinW"))))
+          reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHEmptyRecycleBinW"))))
     fn(owner, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
-  FreeLibrary(shell);
 }
 
 CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel& results,
@@ -142,19 +142,12 @@ void CleanExecutor::Abandon() {
 void CleanExecutor::Run(bool confirm) {
   // A scan still walking would add to, or empty, the list being cleaned.
   if (running_ || state_.cleaning || state_.scanning || state_.finderRunning) return;
-  struct Running {
-    bool& flag;
-    bool& shared;
-    CleanWindow& window;
-    Running(bool& f, bool& s, CleanWindow& w) : flag(f), shared(s), window(w) {
-      flag = shared = true;
-      window.CleanBusy(true);
-    }
-    ~Running() {
-      flag = shared = false;
-      window.CleanBusy(false);
-    }
-  } running(running_, state_.cleaning, window_);
+  running_ = state_.cleaning = true;
+  window_.CleanBusy(true);
+  sys::ScopeExit running([this] {
+    running_ = state_.cleaning = false;
+    window_.CleanBusy(false);
+  });
   abandoned_ = false;
   rescanPasses_ = 0;
   failed_.clear();
@@ -373,10 +366,8 @@ void CleanExecutor::Rescan() {
     window_.ProcessMessages();
     junk::TFindInvalidFiles finder(results_, folders_, os_.MajorVersion,
                                    [this](const std::wstring& t) { window_.SetStatus(0, t); });
-    struct Current {
-      junk::TFindInvalidFiles*& slot;
-      ~Current() { slot = nullptr; }
-    } current{sweep_ = &finder};
+    sweep_ = &finder;
+    sys::ScopeExit current([this] { sweep_ = nullptr; });
     finder.FreeOnTerminate = false;
     finder.CleanTempFiles = true;
     finder.FindEmptyFolders = true;

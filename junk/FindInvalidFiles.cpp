@@ -10,6 +10,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/Handles.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -247,8 +248,8 @@ void TFindInvalidFiles::StatusChanged() {
   HandOverWhenDue();
 }
 
-void TFindInvalidFiles::Report(FindResult* r, bool withStatus) {
-  batch_.emplace_back(r);
+void TFindInvalidFiles::Report(std::unique_ptr<FindResult> r, bool withStatus) {
+  batch_.push_back(std::move(r));
   if (withStatus) statusPending_ = true;
   HandOverWhenDue();
 }
@@ -269,10 +270,7 @@ void TFindInvalidFiles::PostBatch() {
   if (Terminated()) return;
   if (statusPending_) ShowStatus();
   catalogue::ResultModel::CountBatch counting(results_);
-  struct Clear {
-    FindResult*& p;
-    ~Clear() { p = nullptr; }
-  } clear{CurrentResult};
+  sys::ScopeExit clear([this] { CurrentResult = nullptr; });
   for (const std::unique_ptr<FindResult>& r : batch_) {
     CurrentResult = r.get();
     PostResult();
@@ -415,11 +413,11 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
     if (FolderExcludedExactly(lower)) return;
     DWORD now = FolderAttributes(path);
     if (!IsPlainFolder(now) || !AttributesAllowed(now)) return;
-    auto r = new FindResult;
+    auto r = std::make_unique<FindResult>();
     r->Path = path;
     r->ImageIndex = catalogue::kImageTempFolder;
     r->IsFolder = 1;
-    Report(r);
+    Report(std::move(r));
   }
   for (const auto& sub : subfolders) {
     if (Terminated()) break;
@@ -427,9 +425,9 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
   }
 }
 
-FindResult* TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
-                                              const WIN32_FIND_DATAW& entry) {
-  auto r = new FindResult;
+std::unique_ptr<FindResult> TFindInvalidFiles::MakeFileResult(const std::wstring& folder,
+                                                              const WIN32_FIND_DATAW& entry) {
+  auto r = std::make_unique<FindResult>();
   r->Path = folder + entry.cFileName;
   r->Size = (std::int64_t(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
   r->IsFolder = 0;

@@ -48,7 +48,7 @@ class TFindInvalidFiles : public sys::Thread {
   std::vector<std::wstring> ExcludedFolders;  // lower-case folder fragments
   std::vector<std::wstring> ExcludedNames;    // file-name fragments, any letter case
   std::unique_ptr<std::vector<std::wstring>> RootFolders;  // may be absent
-  FindResult* CurrentResult = nullptr;
+  FindResult* CurrentResult = nullptr;  // the finding PostResult adds; not owned
   bool CleanLogFiles = false;
   bool CleanThumbnailCache = false;
   bool CleanErrorReports = false;
@@ -77,7 +77,8 @@ class TFindInvalidFiles : public sys::Thread {
   // The walk (worker thread; public so that tests can drive single steps).
   void ScanFolder(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);
   void WalkFolder(const std::wstring& folder, WalkMode mode);
-  FindResult* MakeFileResult(const std::wstring& folder, const WIN32_FIND_DATAW& entry);
+  std::unique_ptr<FindResult> MakeFileResult(const std::wstring& folder,
+                                             const WIN32_FIND_DATAW& entry);
   // Called inside the synchronised hand-over only.
   int AddFileIcon(const std::wstring& path);
 
@@ -86,8 +87,8 @@ class TFindInvalidFiles : public sys::Thread {
 
  private:
   void Status(const std::wstring& text);
-  // Queues r for the next hand-over (which frees it); withStatus shows StatusText then.
-  void Report(FindResult* r, bool withStatus = false);
+  // Queues r for the next hand-over; withStatus shows StatusText then.
+  void Report(std::unique_ptr<FindResult> r, bool withStatus = false);
   // StatusText changed: shown with the next hand-over.
   void StatusChanged();
   void HandOverWhenDue();

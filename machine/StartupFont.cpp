@@ -1,5 +1,6 @@
 #include "machine/StartupFont.h"
 
+#include "sys/Handles.h"
 #include "sys/Registry.h"
 
 namespace machine {
@@ -20,10 +21,9 @@ bool FontInstalled(const std::wstring& face) {
   LOGFONTW lf = {};
   lf.lfCharSet = DEFAULT_CHARSET;
   lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);
-  HDC dc = GetDC(nullptr);
+  sys::WindowDc screen(nullptr);
   bool found = false;
-  EnumFontFamiliesExW(dc, &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
-  ReleaseDC(nullptr, dc);
+  EnumFontFamiliesExW(screen.get(), &lf, FontFound, reinterpret_cast<LPARAM>(&found), 0);
   return found;
 }
 

@@ -7,6 +7,7 @@
 
 #include "sys/FileSearch.h"
 #include "sys/FileVersion.h"
+#include "sys/Handles.h"
 #include "sys/Registry.h"
 #include "machine/Seams.h"
 #include "sys/Text.h"
@@ -250,8 +251,8 @@ VersionFacts ReadVersionFacts() {
   if (f.extendedOk && ex.dwMajorVersion >= 6) {
     // Missing before Vista, so it is looked up rather than imported.
     using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
-    HMODULE kernel = LoadLibraryW(L"Kernel32.dll");
-    if (auto getProductInfo = ProcAddress<GetProductInfoFn>(kernel, "GetProductInfo")) {
+    sys::ScopedModule kernel(LoadLibraryW(L"Kernel32.dll"));
+    if (auto getProductInfo = ProcAddress<GetProductInfoFn>(kernel.get(), "GetProductInfo")) {
       DWORD number = 0;
       if (getProductInfo(ex.dwMajorVersion, ex.dwMinorVersion, ex.wServicePackMajor,
                          ex.wServicePackMinor, &number) > 0) {
@@ -259,7 +260,6 @@ VersionFacts ReadVersionFacts() {
         f.productNumber = number;
       }
     }
-    if (kernel) FreeLibrary(kernel);
   }
   const std::wstring ndp = L"Software\\Microsoft\\NET Framework Setup\\NDP\\";
   f.net20 = DotNetKeyTest(ndp + L"v2.0.50727", L"Install");

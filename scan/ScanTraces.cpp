@@ -8,6 +8,7 @@
 #include "scan/BrowserTraces.h"
 #include "scan/WindowsHistory.h"
 #include "sys/FileUtils.h"
+#include "sys/Handles.h"
 #include "sys/Registry.h"
 #include "sys/SizeText.h"
 #include "sys/Text.h"
@@ -78,14 +79,6 @@ void ScanDispatcher::Abandon() {
   StopBranch();
 }
 
-namespace {
-struct DepthScope {
-  int& depth;
-  explicit DepthScope(int& d) : depth(d) { ++depth; }
-  ~DepthScope() { --depth; }
-};
-}  // namespace
-
 void ScanDispatcher::ScanTraces(bool oneKey) {
   if (window_.ButtonCaption() != kScanCaption) {
     StopBranch();
@@ -94,7 +87,8 @@ void ScanDispatcher::ScanTraces(bool oneKey) {
   // A stopped scan still unwinding, its summary, or a clean: a new scan would free the
   // findings they hold.
   if (Busy() || state_.cleaning) return;
-  DepthScope depth(depth_);
+  ++depth_;
+  sys::ScopeExit depth([this] { --depth_; });
   abandoned_ = false;
   BeginScan(oneKey);
   // The browser group runs to its end even when stopped meanwhile.
@@ -234,7 +228,7 @@ void ScanDispatcher::SystemGroup(junk::TFindInvalidFiles* finder) {
   if (wanted(OptionId::ErrorReports) && finder) finder->CleanErrorReports = true;
   if (wanted(OptionId::InvalidShortcuts) && finder) {
     std::wstring programs = folders_.Special(CSIDL_COMMON_PROGRAMS);
-    finder->RootFolders.reset(new std::vector<std::wstring>{programs});
+    finder->RootFolders = std::make_unique<std::vector<std::wstring>>(1, programs);
     std::vector<std::wstring> below;
     if (!programs.empty()) sys::ListSubfolders(programs, below);
     for (const std::wstring& folder : below) {
@@ -274,7 +268,8 @@ void ScanDispatcher::FinderTerminated(junk::TFindInvalidFiles* sender) {
   state_.finderRunning = false;
   if (finder_ == sender) finder_ = nullptr;  // it frees itself after this handler
   if (!state_.scanning && !abandoned_ && depth_ == 0) {
-    DepthScope depth(depth_);
+    ++depth_;
+    sys::ScopeExit depth([this] { --depth_; });
     Summary();
     Trim();
   }

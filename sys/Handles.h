@@ -8,8 +8,7 @@
 
 namespace sys {
 
-// A handle with its close call. Traits::Invalid() is the value that means "none" (null for
-// most handles; CreateFile's INVALID_HANDLE_VALUE).
+// A handle with its close call. Traits::Invalid() is the value that means "none".
 template <class H, class Traits>
 class UniqueHandle {
  public:
@@ -49,8 +48,9 @@ inline void DeleteMemoryDc(HDC h) { DeleteDC(h); }
 inline void FreeLoadedModule(HMODULE h) { FreeLibrary(h); }
 inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
 inline void DestroyImageListHandle(HIMAGELIST h) { ImageList_Destroy(h); }
-inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
 
+// A GDI object must not be freed while selected into a device context: a SelectScope
+// that selected it has to end first.
 template <class T>
 using GdiObject = UniqueHandle<T, NullIsNone<T, HGDIOBJ, DeleteGdi>>;
 using ScopedFont = GdiObject<HFONT>;
@@ -60,15 +60,41 @@ using ScopedBitmap = GdiObject<HBITMAP>;
 using ScopedRegion = GdiObject<HRGN>;
 using MemoryDc = UniqueHandle<HDC, NullIsNone<HDC, HDC, DeleteMemoryDc>>;  // CreateCompatibleDC
 using ScopedModule = UniqueHandle<HMODULE, NullIsNone<HMODULE, HMODULE, FreeLoadedModule>>;
+// An image list copies an icon it is given, so the icon is still the caller's to free.
 using ScopedIcon = UniqueHandle<HICON, NullIsNone<HICON, HICON, DestroyIconHandle>>;
-using ScopedImageList = UniqueHandle<HIMAGELIST, NullIsNone<HIMAGELIST, HIMAGELIST, DestroyImageListHandle>>;
-using ScopedKernelHandle = UniqueHandle<HANDLE, NullIsNone<HANDLE, HANDLE, CloseKernelHandle>>;
+using ScopedImageList =
+    UniqueHandle<HIMAGELIST, NullIsNone<HIMAGELIST, HIMAGELIST, DestroyImageListHandle>>;
 
-struct FileHandleTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { CloseHandle(h); }
+// A theme handle from OpenThemeData. uxtheme.dll is bound at run time where it is used
+// (it is missing before Windows XP), so the handle comes with its close call.
+class ScopedTheme {
+ public:
+  using CloseFn = HRESULT(WINAPI*)(HANDLE);
+  ScopedTheme() = default;
+  ScopedTheme(HANDLE h, CloseFn close) : h_(h), close_(close) {}
+  ~ScopedTheme() { reset(); }
+  ScopedTheme(ScopedTheme&& o) noexcept : h_(std::exchange(o.h_, nullptr)), close_(o.close_) {}
+  ScopedTheme& operator=(ScopedTheme&& o) noexcept {
+    if (this != &o) {
+      reset();
+      h_ = std::exchange(o.h_, nullptr);
+      close_ = o.close_;
+    }
+    return *this;
+  }
+  ScopedTheme(const ScopedTheme&) = delete;
+  ScopedTheme& operator=(const ScopedTheme&) = delete;
+
+  HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  void reset() {
+    if (HANDLE h = std::exchange(h_, nullptr)) close_(h);
+  }
+
+ private:
+  HANDLE h_ = nullptr;
+  CloseFn close_ = nullptr;
 };
-using ScopedFile = UniqueHandle<HANDLE, FileHandleTraits>;  // from CreateFile
 
 // A window's device context from GetDC (null: the screen's), released on destruction.
 class WindowDc {
@@ -103,10 +129,11 @@ class PaintScope {
 };
 
 // Selects an object into a device context and puts the previous one back on destruction,
-// so that the object may be freed afterwards.
+// so that the object may be freed afterwards. A null object selects nothing.
 class SelectScope {
  public:
-  SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+  SelectScope(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
   ~SelectScope() {
     if (old_) SelectObject(dc_, old_);
   }
@@ -118,21 +145,17 @@ class SelectScope {
   HGDIOBJ old_;
 };
 
-// Runs a callable when the scope ends, unless dismissed.
+// Runs a callable when the scope ends.
 template <class F>
 class ScopeExit {
  public:
   explicit ScopeExit(F f) : f_(std::move(f)) {}
-  ~ScopeExit() {
-    if (armed_) f_();
-  }
+  ~ScopeExit() { f_(); }
   ScopeExit(const ScopeExit&) = delete;
   ScopeExit& operator=(const ScopeExit&) = delete;
-  void Dismiss() { armed_ = false; }
 
  private:
   F f_;
-  bool armed_ = true;
 };
 
 }  // namespace sys

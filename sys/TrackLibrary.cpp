@@ -1,5 +1,7 @@
 #include "sys/TrackLibrary.h"
 
+#include "sys/Handles.h"
+
 namespace sys {
 
 namespace {
@@ -24,23 +26,21 @@ std::wstring& OldSystemLibraryName() {
 
 void ClearTracksForVista(HWND window, int code) {
   using Fn = int(WINAPI*)(HWND, int);
-  HMODULE library = LoadLibraryW(TrackLibraryName().c_str());
+  ScopedModule library(LoadLibraryW(TrackLibraryName().c_str()));
   if (!library) return;
-  if (Fn clear = Lookup<Fn>(library, "ClearTracksForVista")) clear(window, code);
-  FreeLibrary(library);
+  if (Fn clear = Lookup<Fn>(library.get(), "ClearTracksForVista")) clear(window, code);
 }
 
 void ClearAutoCompleteOldSystem(int mode) {
   using Fn = int(WINAPI*)(int);
-  HMODULE library = LoadLibraryW(OldSystemLibraryName().c_str());
+  ScopedModule library(LoadLibraryW(OldSystemLibraryName().c_str()));
   if (!library) return;
-  Fn clear = Lookup<Fn>(library, MAKEINTRESOURCEA(211));
-  Fn finish = Lookup<Fn>(library, MAKEINTRESOURCEA(164));
+  Fn clear = Lookup<Fn>(library.get(), MAKEINTRESOURCEA(211));
+  Fn finish = Lookup<Fn>(library.get(), MAKEINTRESOURCEA(164));
   if (clear && finish) {
     clear(mode);
     finish(0);
   }
-  FreeLibrary(library);
 }
 
 }  // namespace sys

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "model/TreeModel.h"
+#include "sys/Handles.h"
+#include "ui/BackBuffer.h"
 
 namespace ui {
 
@@ -147,14 +149,26 @@ class VirtualTree {
   void UpdateScrollBar();
   // At once, or on a timer when the bar was set a moment ago.
   void ScrollBarWhenDue();
+  void ScrollBarTimer();
   void Layout();
   void SyncHeader();
   void CreateHeader();
   int HeaderHeight() const;
   int ColumnLeft(int column) const;
   int RowTop(int row) const;
+  std::wstring CellText(TreeNode* node, int column) const;
+
+  // Window life and the messages that are neither painting nor input.
+  void OnCreate();
+  void OnDestroy();
+  void OnSetFont(WPARAM wp, LPARAM lp);
+  LRESULT TextMessage(UINT msg, WPARAM wp, LPARAM lp) const;
+
+  // Painting.
   void LayoutCell(HDC dc, TreeNode* node, int column, int rowTop, Cell& cell) const;
   HFONT FontFor(const LOGFONTW& lf) const;
+  void OnPaint();
+  void PrintClient(HDC dc);
   void Paint(HDC dc, const RECT& area);
   void PaintRow(HDC dc, TreeNode* node, int rowTop);
   void PaintLines(HDC dc, TreeNode* node, int rowTop, int left);
@@ -162,12 +176,24 @@ class VirtualTree {
   void PaintCheck(HDC dc, const RECT& r, CheckType type, CheckState state);
   void OpenThemes();
   void CloseThemes();
+
+  // Keyboard and mouse.
   void MoveFocusTo(std::ptrdiff_t row);
   void KeyDown(WPARAM key, LPARAM flags);
+  LRESULT MouseMessage(UINT msg, LPARAM lp);
   void MouseDown(MouseButton button, POINT pt, bool doubleClick);
   void MouseUp(POINT pt);
   void CaptureIfHeld();
-  std::wstring CellText(TreeNode* node, int column) const;
+  // The press of a check box or row ends without a click.
+  void DropPress();
+  // True when it set the cursor.
+  bool SetCursorFor(HWND over, UINT hitArea);
+
+  // Scrolling and the header.
+  void Wheel(int delta);
+  void VScroll(int request);
+  // True when the message came from the header and was answered with `result`.
+  bool HeaderNotify(const NMHDR& nm, LRESULT& result);
 
   HWND hwnd_ = nullptr;
   HWND header_ = nullptr;
@@ -194,16 +220,14 @@ class VirtualTree {
   DWORD lastScrollBar_ = 0;
   TreeNode* shownFocus_ = nullptr;  // the focused node as last painted
 
-  HFONT font_ = nullptr;                                   // not owned
-  mutable std::vector<std::pair<LOGFONTW, HFONT>> fonts_;  // owned
-  HDC measureDc_ = nullptr;
-  HDC bufferDc_ = nullptr;
-  HBITMAP buffer_ = nullptr;
-  HGDIOBJ bufferOld_ = nullptr;
-  SIZE bufferSize_{0, 0};
-  HBRUSH dotBrush_ = nullptr;
-  HANDLE buttonTheme_ = nullptr;
-  HANDLE treeTheme_ = nullptr;
+  HFONT font_ = nullptr;  // not owned: the window's font, given with WM_SETFONT
+  // Fonts an OnPaintText handler asked for, made once each.
+  mutable std::vector<std::pair<LOGFONTW, sys::ScopedFont>> fonts_;
+  sys::MemoryDc measureDc_;  // hit tests lay cells out without painting
+  BackBuffer buffer_;
+  sys::ScopedBrush dotBrush_;
+  sys::ScopedTheme buttonTheme_;
+  sys::ScopedTheme treeTheme_;
 
   TreeNode* pressedCheck_ = nullptr;  // check box held down by the left button
   TreeNode* pressedRow_ = nullptr;    // row the left button went down on

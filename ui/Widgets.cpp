@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include "sys/Handles.h"
+
 namespace ui {
 
 const wchar_t kLabelClass[] = L"VelmoraLabel";
@@ -72,9 +74,8 @@ static void SetBackground(HWND hwnd, COLORREF c) {
 }
 
 static void FillBackground(HWND hwnd, HDC dc, const RECT& rc) {
-  HBRUSH b = CreateSolidBrush(BackgroundOf(hwnd));
-  FillRect(dc, &rc, b);
-  DeleteObject(b);
+  sys::ScopedBrush b(CreateSolidBrush(BackgroundOf(hwnd)));
+  FillRect(dc, &rc, b.get());
 }
 
 static void NotifyParent(HWND hwnd, UINT code) {
@@ -194,8 +195,8 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
+      sys::PaintScope paint(hwnd);
+      HDC dc = paint.dc();
       RECT rc;
       GetClientRect(hwnd, &rc);
       int len = GetWindowTextLengthW(hwnd);
@@ -203,13 +204,11 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       std::wstring text(size_t(len) + 1, L'\0');
       GetWindowTextW(hwnd, &text[0], len + 1);
       text.resize(size_t(len));
-      HGDIOBJ old = SelectObject(dc, d->font ? d->font : GetStockObject(DEFAULT_GUI_FONT));
+      sys::SelectScope font(dc, d->font ? d->font : GetStockObject(DEFAULT_GUI_FONT));
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, IsWindowEnabled(hwnd) ? d->color : GetSysColor(COLOR_GRAYTEXT));
       DrawTextW(dc, text.c_str(), -1, &rc, d->align | DT_WORDBREAK | DT_NOPREFIX);
       if (d->link && GetFocus() == hwnd) DrawFocusRect(dc, &rc);
-      SelectObject(dc, old);
-      EndPaint(hwnd, &ps);
       return 0;
     }
     case WM_SETCURSOR:
@@ -284,8 +283,8 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCHITTEST:
       return HTTRANSPARENT;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
+      sys::PaintScope paint(hwnd);
+      HDC dc = paint.dc();
       RECT rc;
       GetClientRect(hwnd, &rc);
       FillBackground(hwnd, dc, rc);
@@ -293,18 +292,16 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (bmp) {
         BITMAP bm;
         GetObjectW(bmp, sizeof bm, &bm);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, bmp);
+        sys::MemoryDc mem(CreateCompatibleDC(dc));
+        sys::SelectScope picture(mem.get(), bmp);
         if (GetPropW(hwnd, L"VelmoraStretch")) {
           SetStretchBltMode(dc, HALFTONE);
-          StretchBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+          StretchBlt(dc, 0, 0, rc.right, rc.bottom, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                     SRCCOPY);
         } else {
-          BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+          BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, SRCCOPY);
         }
-        SelectObject(mem, old);
-        DeleteDC(mem);
       }
-      EndPaint(hwnd, &ps);
       return 0;
     }
     case WM_NCDESTROY:
@@ -324,6 +321,46 @@ struct SpeedData {
   bool hot = false;
   ClickTracker click;
 };
+
+void PaintSpeedButton(HWND hwnd, const SpeedData& d) {
+  sys::PaintScope paint(hwnd);
+  HDC dc = paint.dc();
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  FillBackground(hwnd, dc, rc);
+  if (!d.transparent || d.down || d.hot) {
+    // The pressed page button stands out as a light tab on the banner.
+    sys::ScopedBrush b(CreateSolidBrush(d.down ? RGB(247, 250, 246) : RGB(214, 235, 214)));
+    FillRect(dc, &rc, b.get());
+    if (d.down) {
+      sys::ScopedPen pen(CreatePen(PS_SOLID, 1, RGB(120, 170, 120)));
+      sys::SelectScope selected(dc, pen.get());
+      MoveToEx(dc, rc.left, rc.bottom, nullptr);
+      LineTo(dc, rc.left, rc.top);
+      LineTo(dc, rc.right - 1, rc.top);
+      LineTo(dc, rc.right - 1, rc.bottom);
+    }
+  }
+  int textTop = rc.bottom - 20;
+  if (d.glyph) {
+    BITMAP bm;
+    GetObjectW(d.glyph, sizeof bm, &bm);
+    sys::MemoryDc mem(CreateCompatibleDC(dc));
+    sys::SelectScope glyph(mem.get(), d.glyph);
+    int x = (rc.right - bm.bmWidth) / 2, y = 4;
+    // The glyph's bottom-left pixel is its transparent colour, as for speed buttons.
+    TransparentBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                   GetPixel(mem.get(), 0, bm.bmHeight - 1));
+    textTop = y + bm.bmHeight + 2;
+  }
+  wchar_t text[128];
+  GetWindowTextW(hwnd, text, 128);
+  sys::SelectScope font(dc, d.font ? d.font : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, d.down ? RGB(0, 96, 0) : RGB(255, 255, 255));
+  RECT tr = {rc.left, textTop, rc.right, rc.bottom};
+  DrawTextW(dc, text, -1, &tr, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+}
 
 LRESULT CALLBACK SpeedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   SpeedData* d = reinterpret_cast<SpeedData*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -367,53 +404,9 @@ LRESULT CALLBACK SpeedProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      RECT rc;
-      GetClientRect(hwnd, &rc);
-      FillBackground(hwnd, dc, rc);
-      if (!d->transparent || d->down || d->hot) {
-        // The pressed page button stands out as a light tab on the banner.
-        HBRUSH b = CreateSolidBrush(d->down ? RGB(247, 250, 246) : RGB(214, 235, 214));
-        FillRect(dc, &rc, b);
-        DeleteObject(b);
-        if (d->down) {
-          HPEN pen = CreatePen(PS_SOLID, 1, RGB(120, 170, 120));
-          HGDIOBJ oldPen = SelectObject(dc, pen);
-          MoveToEx(dc, rc.left, rc.bottom, nullptr);
-          LineTo(dc, rc.left, rc.top);
-          LineTo(dc, rc.right - 1, rc.top);
-          LineTo(dc, rc.right - 1, rc.bottom);
-          SelectObject(dc, oldPen);
-          DeleteObject(pen);
-        }
-      }
-      int textTop = rc.bottom - 20;
-      if (d->glyph) {
-        BITMAP bm;
-        GetObjectW(d->glyph, sizeof bm, &bm);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, d->glyph);
-        int x = (rc.right - bm.bmWidth) / 2, y = 4;
-        // The glyph's bottom-left pixel is its transparent colour, as for speed buttons.
-        TransparentBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, bm.bmWidth, bm.bmHeight,
-                       GetPixel(mem, 0, bm.bmHeight - 1));
-        SelectObject(mem, old);
-        DeleteDC(mem);
-        textTop = y + bm.bmHeight + 2;
-      }
-      wchar_t text[128];
-      GetWindowTextW(hwnd, text, 128);
-      HGDIOBJ oldFont = SelectObject(dc, d->font ? d->font : GetStockObject(DEFAULT_GUI_FONT));
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, d->down ? RGB(0, 96, 0) : RGB(255, 255, 255));
-      RECT tr = {rc.left, textTop, rc.right, rc.bottom};
-      DrawTextW(dc, text, -1, &tr, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-      SelectObject(dc, oldFont);
-      EndPaint(hwnd, &ps);
+    case WM_PAINT:
+      PaintSpeedButton(hwnd, *d);
       return 0;
-    }
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }

@@ -28,6 +28,31 @@ void Pump() {
   }
 }
 
+// How many pixels of a window's own drawing (WM_PRINTCLIENT) are dark.
+int DarkPixels(HWND hwnd) {
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, rc.right, rc.bottom};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  GdiFlush();
+  int n = 0;
+  for (LONG i = 0; i < rc.right * rc.bottom; ++i) {
+    const BYTE* px = static_cast<const BYTE*>(bits) + i * 4;
+    if (px[0] < 100 && px[1] < 100 && px[2] < 100) ++n;
+  }
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  return n;
+}
+
 LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
 POINT Center(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
@@ -328,6 +353,10 @@ TEST_F(VirtualTreeTest, ScrollingAndHeader) {
   RECT client;
   GetClientRect(tree.Handle(), &client);
   EXPECT_EQ(tree.ColumnWidth(0) + tree.ColumnWidth(1), client.right);
+  // The header's titles are drawn: its custom-draw questions to the tree are answered.
+  HWND header = FindWindowExW(tree.Handle(), nullptr, WC_HEADERW, nullptr);
+  ASSERT_TRUE(header);
+  EXPECT_GT(DarkPixels(header), 10);
 
   tree.Model().Clear();
   EXPECT_EQ(tree.TopRow(), 0);
