@@ -15,6 +15,14 @@ bool CountsForTriState(const TreeNode* n) {
 TreeModel::TreeModel() {
   root_.depth_ = -1;
   root_.expanded_ = true;
+  root_.data_ = this;  // how a node finds the model that makes its children
+}
+
+void TreeNode::MakeForWalk() const {
+  const TreeNode* root = this;
+  while (root->parent_) root = root->parent_;
+  if (TreeModel* const* model = std::any_cast<TreeModel*>(&root->data_))
+    (*model)->MakeChildren(const_cast<TreeNode*>(this));
 }
 
 TreeModel::~TreeModel() {
@@ -52,7 +60,7 @@ TreeNode* TreeModel::Append(TreeNode* parent, std::any data) {
     }
   }
   AddBelowRows(p, 1);
-  Notify(TreeChangeKind::Added, n);
+  if (!making_) Notify(TreeChangeKind::Added, n);
   return n;
 }
 
@@ -123,6 +131,51 @@ TreeNode* TreeModel::NextInTree(const TreeNode* node) {
   return nullptr;
 }
 
+void TreeModel::SetLazyChildren(TreeNode* node, std::size_t count) {
+  node->lazyChildren_ = static_cast<std::uint8_t>(count < 255 ? count : 255);
+}
+
+bool TreeModel::MakeChildren(TreeNode* node) {
+  if (!node || node->ChildrenMade() || !childMaker_ || making_) return false;
+  making_ = true;
+  childMaker_(*this, node);
+  making_ = false;
+  return node->first_ != nullptr;
+}
+
+void TreeModel::DropChildren(TreeNode* node) {
+  if (node && node->lazyChildren_ && !node->expanded_) RemoveChildren(node, true);
+}
+
+void TreeModel::RemoveChildren(TreeNode* node, bool notify) {
+  while (TreeNode* c = node->last_) {
+    if (notify) {
+      Delete(c);
+      continue;
+    }
+    node->last_ = c->prev_;
+    if (c->prev_) c->prev_->next_ = nullptr;
+    nodeCount_ -= FreeSubtree(c);
+  }
+  node->first_ = nullptr;
+  node->childCount_ = 0;
+  node->belowRows_ = 0;
+}
+
+void TreeModel::ForEachInTree(const std::function<void(TreeNode*)>& visit) {
+  Walk(root_.first_, visit);
+}
+
+void TreeModel::Walk(TreeNode* first, const std::function<void(TreeNode*)>& visit) {
+  for (TreeNode* n = first; n; n = n->next_) {
+    visit(n);
+    // Made for this walk only, so no one holds them: they go without a notice.
+    bool made = MakeChildren(n);
+    Walk(n->first_, visit);
+    if (made) RemoveChildren(n, false);
+  }
+}
+
 void TreeModel::SetData(TreeNode* node, std::any data) {
   node->data_ = std::move(data);
   Notify(TreeChangeKind::Data, node);
@@ -140,6 +193,7 @@ void TreeModel::AddBelowRows(TreeNode* node, std::ptrdiff_t delta) {
 
 void TreeModel::SetExpanded(TreeNode* node, bool expanded) {
   if (!node || node == &root_ || node->expanded_ == expanded) return;
+  if (expanded) MakeChildren(node);
   bool visible = IsVisible(node);
   node->expanded_ = expanded;
   if (node->belowRows_ > 0) {
@@ -148,6 +202,7 @@ void TreeModel::SetExpanded(TreeNode* node, bool expanded) {
     if (visible) rowsValid_ = false;
   }
   Notify(TreeChangeKind::Expanded, node);
+  if (!expanded) DropChildren(node);
 }
 
 bool TreeModel::IsVisible(const TreeNode* node) {
