@@ -85,7 +85,11 @@ void TreeModel::Delete(TreeNode* node) {
     p->last_ = node->prev_;
   --p->childCount_;
 
-  nodeCount_ -= FreeSubtree(node);
+  std::size_t unmade = 0;
+  nodeCount_ -= FreeSubtree(node, &unmade);
+  unmadeCount_ -= unmade;
+  // The last made child gone, the node's children are to be made again.
+  if (!p->first_) unmadeCount_ += p->lazyChildren_;
 
   if (focusGone) SetFocused(nullptr);
   if (p != &root_ && p->checkType_ == CheckType::TriStateCheckBox) {
@@ -103,19 +107,20 @@ void TreeModel::Clear() {
   root_.first_ = root_.last_ = nullptr;
   root_.childCount_ = 0;
   root_.belowRows_ = 0;
-  nodeCount_ = 0;
+  nodeCount_ = unmadeCount_ = 0;
   focused_ = nullptr;
   rows_.clear();
   rowsValid_ = true;
   Notify(TreeChangeKind::Cleared, nullptr);
 }
 
-std::size_t TreeModel::FreeSubtree(TreeNode* node) {
+std::size_t TreeModel::FreeSubtree(TreeNode* node, std::size_t* unmade) {
   std::size_t freed = 0;
   std::vector<TreeNode*> stack{node};
   while (!stack.empty()) {
     TreeNode* t = stack.back();
     stack.pop_back();
+    if (unmade && !t->first_) *unmade += t->lazyChildren_;
     for (TreeNode* c = t->first_; c; c = c->next_) stack.push_back(c);
     delete t;
     ++freed;
@@ -125,14 +130,16 @@ std::size_t TreeModel::FreeSubtree(TreeNode* node) {
 
 TreeNode* TreeModel::NextInTree(const TreeNode* node) {
   if (!node) return nullptr;
-  if (node->first_) return node->first_;
+  if (TreeNode* child = node->FirstChild()) return child;
   for (; node; node = node->parent_)
     if (node->next_) return node->next_;
   return nullptr;
 }
 
 void TreeModel::SetLazyChildren(TreeNode* node, std::size_t count) {
+  if (!node->first_) unmadeCount_ -= node->lazyChildren_;
   node->lazyChildren_ = static_cast<std::uint8_t>(count < 255 ? count : 255);
+  if (!node->first_) unmadeCount_ += node->lazyChildren_;
 }
 
 bool TreeModel::MakeChildren(TreeNode* node) {
@@ -140,7 +147,9 @@ bool TreeModel::MakeChildren(TreeNode* node) {
   making_ = true;
   childMaker_(*this, node);
   making_ = false;
-  return node->first_ != nullptr;
+  if (!node->first_) return false;
+  unmadeCount_ -= node->lazyChildren_;
+  return true;
 }
 
 void TreeModel::DropChildren(TreeNode* node) {
@@ -156,6 +165,7 @@ void TreeModel::RemoveChildren(TreeNode* node, bool notify) {
     node->last_ = c->prev_;
     if (c->prev_) c->prev_->next_ = nullptr;
     nodeCount_ -= FreeSubtree(c);
+    if (!node->last_) unmadeCount_ += node->lazyChildren_;
   }
   node->first_ = nullptr;
   node->childCount_ = 0;

@@ -131,7 +131,10 @@ class TreeModel {
   void Delete(TreeNode* node);
   void Clear();
   std::size_t TopLevelCount() const { return root_.childCount_; }
-  std::size_t NodeCount() const { return nodeCount_; }
+  // Every node, children made on demand counted whether made or not.
+  std::size_t NodeCount() const { return nodeCount_ + unmadeCount_; }
+  // The nodes that exist now.
+  std::size_t MadeNodeCount() const { return nodeCount_; }
   TreeNode* FirstTopLevel() const { return root_.first_; }
   TreeNode* LastTopLevel() const { return root_.last_; }
   // The node after node in tree order (pre-order, collapsed or not), or null.
@@ -207,12 +210,15 @@ class TreeModel {
   void AddBelowRows(TreeNode* node, std::ptrdiff_t delta);
   void RebuildRows() const;
   // Frees the node and everything below it; returns how many nodes that was.
-  static std::size_t FreeSubtree(TreeNode* node);
+  // Frees the node and everything below it; returns how many nodes that was, and adds
+  // the children it still had to make to *unmade.
+  static std::size_t FreeSubtree(TreeNode* node, std::size_t* unmade = nullptr);
   void RemoveChildren(TreeNode* node, bool notify);
   void Walk(TreeNode* first, const std::function<void(TreeNode*)>& visit);
 
   TreeNode root_;  // never shown; its children are the top-level nodes
   std::size_t nodeCount_ = 0;
+  std::size_t unmadeCount_ = 0;  // children nodes say they have but are not made
   TreeNode* focused_ = nullptr;
   mutable std::vector<TreeNode*> rows_;
   mutable bool rowsValid_ = true;

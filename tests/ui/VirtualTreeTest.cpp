@@ -162,17 +162,18 @@ TEST_F(VirtualTreeTest, WindowTextListsChildrenMadeOnDemand) {
   lazy.SetLazyChildren(a, 2);
   lazy.SetLazyChildren(b, 2);
   EXPECT_EQ(WindowText(), want);
-  EXPECT_EQ(lazy.NodeCount(), 2u);
+  EXPECT_EQ(lazy.MadeNodeCount(), 2u);
+  EXPECT_EQ(lazy.NodeCount(), 6u);
   lazy.SetFocused(b);
   Key(VK_RIGHT);  // opens b
   EXPECT_EQ(lazy.VisibleRowCount(), 4u);
   EXPECT_EQ(WindowText(), want);
-  EXPECT_EQ(lazy.NodeCount(), 4u);
+  EXPECT_EQ(lazy.MadeNodeCount(), 4u);
   Key(VK_DOWN);
   Key(VK_LEFT);  // to b
   Key(VK_LEFT);  // closes it
   EXPECT_EQ(FocusName(), L"b.tmp");
-  EXPECT_EQ(lazy.NodeCount(), 2u);
+  EXPECT_EQ(lazy.MadeNodeCount(), 2u);
   EXPECT_EQ(WindowText(), want);
 }
 
