@@ -46,7 +46,8 @@ class TreeNode {
  public:
   // Null for a top-level node (whose link points at the model's hidden root).
   TreeNode* Parent() const { return parent_ && parent_->parent_ ? parent_ : nullptr; }
-  // A node with children made on demand makes them here when they are not there yet.
+  // A node with children made on demand has them made here when they are not there yet:
+  // whoever walks them sees them all.
   TreeNode* FirstChild() const {
     if (!first_ && lazyChildren_) MakeForWalk();
     return first_;
@@ -146,6 +147,8 @@ class TreeModel {
   // or its children are walked; they are dropped again when it is collapsed.
   using ChildMaker = std::function<void(TreeModel&, TreeNode*)>;
   void SetChildMaker(ChildMaker maker) { childMaker_ = std::move(maker); }
+  // Says a collapsed node has count such children (at most 255); an open node is given
+  // its new children as nodes by whoever adds them.
   void SetLazyChildren(TreeNode* node, std::size_t count);
   // Makes the children of a node that has them on demand; true when they were made now.
   // They are made without an Added notice: nothing on screen changes by it.
@@ -209,7 +212,6 @@ class TreeModel {
   // Adds delta rows to the counts above node, as far as the expanded chain reaches.
   void AddBelowRows(TreeNode* node, std::ptrdiff_t delta);
   void RebuildRows() const;
-  // Frees the node and everything below it; returns how many nodes that was.
   // Frees the node and everything below it; returns how many nodes that was, and adds
   // the children it still had to make to *unmade.
   static std::size_t FreeSubtree(TreeNode* node, std::size_t* unmade = nullptr);
