@@ -111,10 +111,8 @@ int wmain() {
   for (int i = 0; i < kFiles; ++i) {
     model::TreeNode* n = results.AddResultNode(&results.Tree(), NameOf(i), nullptr, 7,
                                             catalogue::ResultKind::File, L"", FolderOf(root, i));
-    results.AddResultNode(&results.Tree(), L"大小", n, 20, catalogue::ResultKind::None, L"",
-                          L"10 Byte");
-    results.AddResultNode(&results.Tree(), L"临时文件", n, 20, catalogue::ResultKind::None, L"",
-                          L"建议删除");
+    results.AddRow(n, L"大小", L"10 Byte", 20);
+    results.AddRow(n, L"临时文件", L"建议删除", 20);
   }
   BenchWindow w(stat);
   const std::wstring settings = root + L"\\Halvane.set";

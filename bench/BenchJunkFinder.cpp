@@ -183,11 +183,11 @@ SizeResult RunSize(const std::wstring& root, int groups) {
               files, lockWalk, run.serves, tripTime, found - lockWalk - tripTime);
   if (items > 0) {
     std::printf("[%d] result model per finding: %.0f bytes of heap blocks (goal < 300); "
-                "private bytes %s; %zu nodes\n",
+                "private bytes %s; %zu nodes (%zu of them made)\n",
                 files, r.bytesPerFinding,
                 privateGrowth ? std::to_string(privateGrowth / items).c_str()
                               : "not reported (Wine gives 0)",
-                results.Tree().NodeCount());
+                results.Tree().NodeCount(), results.Tree().MadeNodeCount());
   }
   results.Clear();
   bench::RemoveTree(root);

@@ -80,12 +80,66 @@ ResultModel::CountBatch::~CountBatch() {
   model_.ReportCount();
 }
 
+ResultModel::ResultModel() {
+  tree_.SetChildMaker([](model::TreeModel& tree, model::TreeNode* node) {
+    if (const ResultItem* item = node->DataAs<ResultItem>())
+      for (ResultItem& row : RowsOf(*item)) tree.Append(node, std::move(row));
+  });
+}
+
+std::wstring ResultModel::SizeText(std::int64_t bytes) {
+  return std::to_wstring(bytes) + L" Byte";
+}
+
+std::vector<ResultItem> ResultModel::RowsOf(const ResultItem& item) {
+  std::vector<ResultItem> out;
+  if (!item.Rows) return out;
+  for (const DetailRow& r : *item.Rows) {
+    ResultItem row;
+    row.Text = r.Label;
+    row.Location = r.IsSize ? SharedText(SizeText(item.Size)) : r.Value;
+    row.ImageIndex = r.ImageIndex;
+    out.push_back(std::move(row));
+  }
+  return out;
+}
+
+// Findings come folder by folder: the last folder is all the sharing they need.
+SharedText ResultModel::ShareLocation(const std::wstring& location) {
+  if (!lastLocation_.Equals(location.data(), location.size()))
+    lastLocation_ = SharedText(location);
+  return lastLocation_;
+}
+
+DetailRows ResultModel::ShareRows(std::vector<DetailRow> rows) {
+  auto same = [&rows](const DetailRows& list) {
+    if (list->size() != rows.size()) return false;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const DetailRow &a = (*list)[i], &b = rows[i];
+      if (a.IsSize != b.IsSize || a.ImageIndex != b.ImageIndex || !(a.Label == b.Label) ||
+          !(a.Value == b.Value))
+        return false;
+    }
+    return true;
+  };
+  for (const DetailRows& list : recentRows_)
+    if (same(list)) return list;
+  // A scanner's findings use a few shapes of rows, and an item grows through each of its
+  // shorter shapes on the way.
+  constexpr std::size_t kKept = 8;
+  if (recentRows_.size() == kKept) recentRows_.pop_back();
+  recentRows_.insert(recentRows_.begin(),
+                     std::make_shared<const std::vector<DetailRow>>(std::move(rows)));
+  return recentRows_.front();
+}
+
 model::TreeNode* ResultModel::AddResultNode(model::TreeModel* tree, const std::wstring& text,
                                          model::TreeNode* parent, int imageIndex, ResultKind kind,
                                          const std::wstring& detail, const std::wstring& location) {
+  if (!tree || cleaned_) return nullptr;
   ResultItem item;
   item.Text = text;
-  item.Location = location;
+  item.Location = tree == &tree_ ? ShareLocation(location) : SharedText(location);
   item.Detail = detail;
   item.Kind = kind;
   item.ImageIndex = imageIndex;
@@ -95,15 +149,41 @@ model::TreeNode* ResultModel::AddResultNode(model::TreeModel* tree, const std::w
 model::TreeNode* ResultModel::AddResultItem(model::TreeModel* tree, model::TreeNode* parent,
                                          const ResultItem& item) {
   if (!tree || cleaned_) return nullptr;
+  if (parent && tree == &tree_ && parent->DataAs<ResultItem>()) {
+    AddRow(parent, item.Text, item.Location, item.ImageIndex);
+    tree_.MakeChildren(parent);
+    return parent->LastChild();
+  }
   model::TreeNode* node = tree->Append(parent, item);
   if (!parent) {
     // The user may leave a finding out before cleaning.
     tree->SetCheckType(node, model::CheckType::CheckBox);
     tree->SetCheckStateOnly(node, model::CheckState::Checked);
     tree->SetFocused(node);
+    if (item.Rows) tree->SetLazyChildren(node, item.Rows->size());
   }
   ReportCount();
   return node;
+}
+
+void ResultModel::AddRow(model::TreeNode* item, const std::wstring& label,
+                         const std::wstring& value, int imageIndex) {
+  ResultItem* record = item && !cleaned_ ? item->DataAs<ResultItem>() : nullptr;
+  if (!record) return;
+  DetailRow row{SharedText(label), SharedText(value), imageIndex, false};
+  if (label == L"大小") {
+    record->Size = _wtoi64(value.c_str());
+    if (value == SizeText(record->Size)) row = {row.Label, SharedText(), imageIndex, true};
+  }
+  std::vector<DetailRow> rows;
+  if (record->Rows) rows = *record->Rows;
+  rows.push_back(std::move(row));
+  record->Rows = ShareRows(std::move(rows));
+  // Rows already made (or an open item) get the new one as a node at once.
+  if ((item->ChildrenMade() && item->ChildCount() > 0) || item->Expanded())
+    tree_.Append(item, RowsOf(*record).back());
+  tree_.SetLazyChildren(item, record->Rows->size());
+  ReportCount();
 }
 
 model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
@@ -114,18 +194,16 @@ model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   if (rootName.empty() || keyPath.empty()) return nullptr;
   ResultItem record;
   record.Text = rootName;
-  record.Location = keyPath;
+  record.Location = ShareLocation(keyPath);
   record.Detail = valueName;
   record.Kind = ResultKind::Registry;
   record.ValueData = valueData;
   record.ImageIndex = imageIndex;
   model::TreeNode* item = AddResultItem(&tree_, nullptr, record);
   if (!item) return nullptr;
-  const ResultKind row = ResultKind::None;
-  if (!valueName.empty()) AddResultNode(&tree_, L"键名", item, kImageRegistry, row, L"", valueName);
-  if (!valueData.empty())
-    AddResultNode(&tree_, L"键值或分析结果", item, kImageDetail, row, L"", valueData);
-  if (!description.empty()) AddResultNode(&tree_, L"说明", item, imageIndex, row, L"", description);
+  if (!valueName.empty()) AddRow(item, L"键名", valueName, kImageRegistry);
+  if (!valueData.empty()) AddRow(item, L"键值或分析结果", valueData, kImageDetail);
+  if (!description.empty()) AddRow(item, L"说明", description, imageIndex);
   return item;
 }
 
@@ -138,6 +216,8 @@ void ResultModel::Remove(model::TreeNode* node) {
 void ResultModel::Clear() {
   ++clears_;
   tree_.Clear();
+  lastLocation_ = SharedText();
+  recentRows_.clear();
   ReportCount();
 }
 

@@ -7,8 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "catalogue/SharedText.h"
 #include "model/TreeModel.h"
 #include "sys/Handles.h"
 
@@ -36,16 +39,30 @@ const wchar_t* KindText(ResultKind kind);
 // The value name that stands for a key's unnamed default value.
 extern const wchar_t kDefaultValueMarker[];  // "@D_e_f_a_u_l_t"
 
-// One result node: a registry item holds the root name in Text, the key path in
-// Location, the value name in Detail and the value data in ValueData. Detail rows carry a
-// label in Text and the value in Location.
-struct ResultItem {
-  std::wstring Text;
-  std::wstring Location;
-  std::wstring Detail;
-  ResultKind Kind = ResultKind::None;
-  std::wstring ValueData;
+// A detail row as a finding keeps it. A size row holds no text: it shows the finding's
+// size as "123 Byte".
+struct DetailRow {
+  SharedText Label;
+  SharedText Value;
   int ImageIndex = -1;
+  bool IsSize = false;
+};
+// Findings with the same rows share one list.
+using DetailRows = std::shared_ptr<const std::vector<DetailRow>>;
+
+// One result node: a registry item holds the root name in Text, the key path in
+// Location, the value name in Detail and the value data in ValueData. A top-level item
+// keeps its detail rows in Rows; the tree makes them into nodes only while they are
+// wanted, and such a row node carries a label in Text and the value in Location.
+struct ResultItem {
+  SharedText Text;
+  SharedText Location;
+  SharedText Detail;
+  ResultKind Kind = ResultKind::None;
+  SharedText ValueData;
+  int ImageIndex = -1;
+  std::int64_t Size = 0;  // what the "大小" row says; 0 without one
+  DetailRows Rows;
 
   bool IsRegistryItem() const { return Kind == ResultKind::Registry; }
 };
@@ -75,7 +92,7 @@ class ResultImages {
 
 class ResultModel {
  public:
-  ResultModel() = default;
+  ResultModel();
   ResultModel(const ResultModel&) = delete;
   ResultModel& operator=(const ResultModel&) = delete;
 
@@ -90,7 +107,16 @@ class ResultModel {
   model::TreeNode* AddResultNode(model::TreeModel* tree, const std::wstring& text, model::TreeNode* parent,
                               int imageIndex, ResultKind kind, const std::wstring& detail,
                               const std::wstring& location);
-  // The same with the whole record (a registry item keeps its value data).
+  // A detail row under a top-level item of the result tree, kept in the item's record (a
+  // node only while the item is expanded or walked). A "大小" row that reads "<size>
+  // Byte" becomes the item's size.
+  void AddRow(model::TreeNode* item, const std::wstring& label, const std::wstring& value,
+              int imageIndex);
+  // The rows an item shows, as the row nodes carry them.
+  static std::vector<ResultItem> RowsOf(const ResultItem& item);
+  static std::wstring SizeText(std::int64_t bytes);  // "123 Byte"
+  // The same with the whole record (a registry item keeps its value data). Below a
+  // parent, and in AddResultNode too, the record becomes a row and its node is returned.
   model::TreeNode* AddResultItem(model::TreeModel* tree, model::TreeNode* parent, const ResultItem& item);
   // A registry finding with its rows "键名", "键值或分析结果" and "说明"; nothing when the
   // root name or the key path is empty.
@@ -137,6 +163,10 @@ class ResultModel {
 
  private:
   void ReportCount();
+  SharedText ShareLocation(const std::wstring& location);
+  DetailRows ShareRows(std::vector<DetailRow> rows);
+  SharedText lastLocation_;
+  std::vector<DetailRows> recentRows_;
   int countBatches_ = 0;
   bool batchReported_ = false;
   bool countPending_ = false;

@@ -50,15 +50,6 @@ bool DeleteFolder(const std::wstring& path) {
 
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
 
-// The "大小" row of a file item: "123 Byte".
-std::int64_t SizeOfRows(const model::TreeNode* node) {
-  for (const model::TreeNode* c = node->FirstChild(); c; c = c->NextSibling()) {
-    const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>();
-    if (row && row->Text == L"大小") return _wtoi64(row->Location.c_str());
-  }
-  return 0;
-}
-
 
 // False when the rows stay: the database is locked or damaged, or the statement failed.
 bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
@@ -290,21 +281,14 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
 void CleanExecutor::KeepFailed(const model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return;
-  FailedItem f{*item, {}};
-  for (const model::TreeNode* c = node->FirstChild(); c; c = c->NextSibling())
-    if (const catalogue::ResultItem* row = c->DataAs<catalogue::ResultItem>())
-      f.rows.push_back(*row);
-  failedBytes_ += SizeOfRows(node);
-  failed_.push_back(std::move(f));
+  // The record keeps its rows: shown again, the item has them all.
+  failedBytes_ += item->Size;
+  failed_.push_back({*item});
 }
 
 void CleanExecutor::ShowFailedAgain() {
   model::TreeModel* tree = &results_.Tree();
-  for (const FailedItem& f : failed_) {
-    model::TreeNode* n = results_.AddResultItem(tree, nullptr, f.item);
-    for (const catalogue::ResultItem& row : f.rows)
-      if (n) results_.AddResultItem(tree, n, row);
-  }
+  for (const FailedItem& f : failed_) results_.AddResultItem(tree, nullptr, f.item);
 }
 
 void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
@@ -324,9 +308,10 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     guarded([&] { ini.WriteString(L"Settings", L"lastvisit", L""); });
     results_.Remove(node);
   } else if (r.Kind == catalogue::ResultKind::IniValue && exists) {
-    size_t bar = r.Detail.find(L'|');
-    std::wstring section = r.Detail.substr(0, bar);
-    std::wstring key = bar == std::wstring::npos ? L"" : r.Detail.substr(bar + 1);
+    const std::wstring detail = r.Detail;
+    size_t bar = detail.find(L'|');
+    std::wstring section = detail.substr(0, bar);
+    std::wstring key = bar == std::wstring::npos ? L"" : detail.substr(bar + 1);
     guarded([&] { ini.DeleteKey(section, key); });
     results_.Remove(node);
     window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));

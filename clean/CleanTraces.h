@@ -73,7 +73,6 @@ class CleanExecutor {
   // A failed item as it was, to be shown again once the list is emptied.
   struct FailedItem {
     catalogue::ResultItem item;
-    std::vector<catalogue::ResultItem> rows;
   };
   void ClearAutoComplete();
   void CleanIECache();

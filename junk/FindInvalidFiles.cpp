@@ -209,9 +209,7 @@ void TFindInvalidFiles::PostResult() {
     model::TreeNode* item = results_.AddResultNode(tree, name, nullptr, catalogue::kImageFolder,
                                                 catalogue::ResultKind::Folder, L"", parent);
     // A refused item must not turn its rows into items of their own.
-    if (item)
-      results_.AddResultNode(tree, L"说明", item, catalogue::kImageDetail,
-                             catalogue::ResultKind::None, L"", L"目录");
+    if (item) results_.AddRow(item, L"说明", L"目录", catalogue::kImageDetail);
     return;
   }
   size_t cut = r->Path.find_last_of(L'\\');
@@ -224,11 +222,10 @@ void TFindInvalidFiles::PostResult() {
   if (!item) return;
   if (r->Size > 0) {
     FoundBytes += r->Size;
-    results_.AddResultNode(tree, L"大小", item, catalogue::kImageDetail,
-                           catalogue::ResultKind::None, L"", std::to_wstring(r->Size) + L" Byte");
+    results_.AddRow(item, L"大小", catalogue::ResultModel::SizeText(r->Size),
+                    catalogue::kImageDetail);
   }
-  results_.AddResultNode(tree, L"临时文件", item, catalogue::kImageDetail,
-                         catalogue::ResultKind::None, L"", L"建议删除");
+  results_.AddRow(item, L"临时文件", L"建议删除", catalogue::kImageDetail);
 }
 
 int TFindInvalidFiles::AddFileIcon(const std::wstring& path) {

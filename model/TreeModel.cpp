@@ -15,6 +15,14 @@ bool CountsForTriState(const TreeNode* n) {
 TreeModel::TreeModel() {
   root_.depth_ = -1;
   root_.expanded_ = true;
+  root_.data_ = this;  // how a node finds the model that makes its children
+}
+
+void TreeNode::MakeForWalk() const {
+  const TreeNode* root = this;
+  while (root->parent_) root = root->parent_;
+  if (TreeModel* const* model = std::any_cast<TreeModel*>(&root->data_))
+    (*model)->MakeChildren(const_cast<TreeNode*>(this));
 }
 
 TreeModel::~TreeModel() {
@@ -52,7 +60,7 @@ TreeNode* TreeModel::Append(TreeNode* parent, std::any data) {
     }
   }
   AddBelowRows(p, 1);
-  Notify(TreeChangeKind::Added, n);
+  if (!making_) Notify(TreeChangeKind::Added, n);
   return n;
 }
 
@@ -77,7 +85,11 @@ void TreeModel::Delete(TreeNode* node) {
     p->last_ = node->prev_;
   --p->childCount_;
 
-  nodeCount_ -= FreeSubtree(node);
+  std::size_t unmade = 0;
+  nodeCount_ -= FreeSubtree(node, &unmade);
+  unmadeCount_ -= unmade;
+  // The last made child gone, the node's children are to be made again.
+  if (!p->first_) unmadeCount_ += p->lazyChildren_;
 
   if (focusGone) SetFocused(nullptr);
   if (p != &root_ && p->checkType_ == CheckType::TriStateCheckBox) {
@@ -95,19 +107,20 @@ void TreeModel::Clear() {
   root_.first_ = root_.last_ = nullptr;
   root_.childCount_ = 0;
   root_.belowRows_ = 0;
-  nodeCount_ = 0;
+  nodeCount_ = unmadeCount_ = 0;
   focused_ = nullptr;
   rows_.clear();
   rowsValid_ = true;
   Notify(TreeChangeKind::Cleared, nullptr);
 }
 
-std::size_t TreeModel::FreeSubtree(TreeNode* node) {
+std::size_t TreeModel::FreeSubtree(TreeNode* node, std::size_t* unmade) {
   std::size_t freed = 0;
   std::vector<TreeNode*> stack{node};
   while (!stack.empty()) {
     TreeNode* t = stack.back();
     stack.pop_back();
+    if (unmade && !t->first_) *unmade += t->lazyChildren_;
     for (TreeNode* c = t->first_; c; c = c->next_) stack.push_back(c);
     delete t;
     ++freed;
@@ -117,10 +130,60 @@ std::size_t TreeModel::FreeSubtree(TreeNode* node) {
 
 TreeNode* TreeModel::NextInTree(const TreeNode* node) {
   if (!node) return nullptr;
-  if (node->first_) return node->first_;
+  if (TreeNode* child = node->FirstChild()) return child;
   for (; node; node = node->parent_)
     if (node->next_) return node->next_;
   return nullptr;
+}
+
+void TreeModel::SetLazyChildren(TreeNode* node, std::size_t count) {
+  if (!node->first_) unmadeCount_ -= node->lazyChildren_;
+  node->lazyChildren_ = static_cast<std::uint8_t>(count < 255 ? count : 255);
+  if (!node->first_) unmadeCount_ += node->lazyChildren_;
+}
+
+bool TreeModel::MakeChildren(TreeNode* node) {
+  if (!node || node->ChildrenMade() || !childMaker_ || making_) return false;
+  making_ = true;
+  childMaker_(*this, node);
+  making_ = false;
+  if (!node->first_) return false;
+  unmadeCount_ -= node->lazyChildren_;
+  return true;
+}
+
+void TreeModel::DropChildren(TreeNode* node) {
+  if (node && node->lazyChildren_ && !node->expanded_) RemoveChildren(node, true);
+}
+
+void TreeModel::RemoveChildren(TreeNode* node, bool notify) {
+  while (TreeNode* c = node->last_) {
+    if (notify) {
+      Delete(c);
+      continue;
+    }
+    node->last_ = c->prev_;
+    if (c->prev_) c->prev_->next_ = nullptr;
+    nodeCount_ -= FreeSubtree(c);
+    if (!node->last_) unmadeCount_ += node->lazyChildren_;
+  }
+  node->first_ = nullptr;
+  node->childCount_ = 0;
+  node->belowRows_ = 0;
+}
+
+void TreeModel::ForEachInTree(const std::function<void(TreeNode*)>& visit) {
+  Walk(root_.first_, visit);
+}
+
+void TreeModel::Walk(TreeNode* first, const std::function<void(TreeNode*)>& visit) {
+  for (TreeNode* n = first; n; n = n->next_) {
+    visit(n);
+    // Made for this walk only, so no one holds them: they go without a notice.
+    bool made = MakeChildren(n);
+    Walk(n->first_, visit);
+    if (made) RemoveChildren(n, false);
+  }
 }
 
 void TreeModel::SetData(TreeNode* node, std::any data) {
@@ -140,6 +203,7 @@ void TreeModel::AddBelowRows(TreeNode* node, std::ptrdiff_t delta) {
 
 void TreeModel::SetExpanded(TreeNode* node, bool expanded) {
   if (!node || node == &root_ || node->expanded_ == expanded) return;
+  if (expanded) MakeChildren(node);
   bool visible = IsVisible(node);
   node->expanded_ = expanded;
   if (node->belowRows_ > 0) {
@@ -148,6 +212,7 @@ void TreeModel::SetExpanded(TreeNode* node, bool expanded) {
     if (visible) rowsValid_ = false;
   }
   Notify(TreeChangeKind::Expanded, node);
+  if (!expanded) DropChildren(node);
 }
 
 bool TreeModel::IsVisible(const TreeNode* node) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace model {
@@ -45,12 +46,23 @@ class TreeNode {
  public:
   // Null for a top-level node (whose link points at the model's hidden root).
   TreeNode* Parent() const { return parent_ && parent_->parent_ ? parent_ : nullptr; }
-  TreeNode* FirstChild() const { return first_; }
-  TreeNode* LastChild() const { return last_; }
+  // A node with children made on demand has them made here when they are not there yet:
+  // whoever walks them sees them all.
+  TreeNode* FirstChild() const {
+    if (!first_ && lazyChildren_) MakeForWalk();
+    return first_;
+  }
+  TreeNode* LastChild() const {
+    if (!first_ && lazyChildren_) MakeForWalk();
+    return last_;
+  }
   TreeNode* NextSibling() const { return next_; }
   TreeNode* PrevSibling() const { return prev_; }
-  std::size_t ChildCount() const { return childCount_; }
-  bool HasChildren() const { return first_ != nullptr; }
+  // Counts children made on demand whether they are made or not.
+  std::size_t ChildCount() const { return first_ ? childCount_ : lazyChildren_; }
+  bool HasChildren() const { return first_ != nullptr || lazyChildren_ > 0; }
+  // Whether the children are nodes now (a node without any has none to make).
+  bool ChildrenMade() const { return first_ != nullptr || lazyChildren_ == 0; }
   int Depth() const { return depth_; }  // 0 for a top-level node
   model::CheckType CheckType() const { return checkType_; }
   model::CheckState CheckState() const { return checkState_; }
@@ -71,6 +83,7 @@ class TreeNode {
 
  private:
   friend class TreeModel;
+  void MakeForWalk() const;
   TreeNode* parent_ = nullptr;
   TreeNode* first_ = nullptr;
   TreeNode* last_ = nullptr;
@@ -85,6 +98,8 @@ class TreeNode {
   model::CheckType checkType_ = model::CheckType::None;
   model::CheckState checkState_ = model::CheckState::Unchecked;
   bool expanded_ = false;
+  // Children the model's child maker makes when they are wanted (see SetLazyChildren).
+  std::uint8_t lazyChildren_ = 0;
   std::any data_;
 };
 
@@ -117,11 +132,32 @@ class TreeModel {
   void Delete(TreeNode* node);
   void Clear();
   std::size_t TopLevelCount() const { return root_.childCount_; }
-  std::size_t NodeCount() const { return nodeCount_; }
+  // Every node, children made on demand counted whether made or not.
+  std::size_t NodeCount() const { return nodeCount_ + unmadeCount_; }
+  // The nodes that exist now.
+  std::size_t MadeNodeCount() const { return nodeCount_; }
   TreeNode* FirstTopLevel() const { return root_.first_; }
   TreeNode* LastTopLevel() const { return root_.last_; }
   // The node after node in tree order (pre-order, collapsed or not), or null.
   static TreeNode* NextInTree(const TreeNode* node);
+
+  // --- children made on demand ---
+  // Rows that follow from a node's record need not be nodes all the time: such a node says
+  // how many children it has, and the child maker appends them when the node is expanded
+  // or its children are walked; they are dropped again when it is collapsed.
+  using ChildMaker = std::function<void(TreeModel&, TreeNode*)>;
+  void SetChildMaker(ChildMaker maker) { childMaker_ = std::move(maker); }
+  // Says a collapsed node has count such children (at most 255); an open node is given
+  // its new children as nodes by whoever adds them.
+  void SetLazyChildren(TreeNode* node, std::size_t count);
+  // Makes the children of a node that has them on demand; true when they were made now.
+  // They are made without an Added notice: nothing on screen changes by it.
+  bool MakeChildren(TreeNode* node);
+  // Frees the made-on-demand children of a collapsed node.
+  void DropChildren(TreeNode* node);
+  // Every node in tree order, children made on demand included; those made only for the
+  // walk are dropped again behind it.
+  void ForEachInTree(const std::function<void(TreeNode*)>& visit);
 
   void SetData(TreeNode* node, std::any data);
   // Tells the subscribers that the record was changed in place.
@@ -176,11 +212,15 @@ class TreeModel {
   // Adds delta rows to the counts above node, as far as the expanded chain reaches.
   void AddBelowRows(TreeNode* node, std::ptrdiff_t delta);
   void RebuildRows() const;
-  // Frees the node and everything below it; returns how many nodes that was.
-  static std::size_t FreeSubtree(TreeNode* node);
+  // Frees the node and everything below it; returns how many nodes that was, and adds
+  // the children it still had to make to *unmade.
+  static std::size_t FreeSubtree(TreeNode* node, std::size_t* unmade = nullptr);
+  void RemoveChildren(TreeNode* node, bool notify);
+  void Walk(TreeNode* first, const std::function<void(TreeNode*)>& visit);
 
   TreeNode root_;  // never shown; its children are the top-level nodes
   std::size_t nodeCount_ = 0;
+  std::size_t unmadeCount_ = 0;  // children nodes say they have but are not made
   TreeNode* focused_ = nullptr;
   mutable std::vector<TreeNode*> rows_;
   mutable bool rowsValid_ = true;
@@ -190,6 +230,8 @@ class TreeModel {
   };
   std::vector<Subscriber> listeners_;
   int nextListenerId_ = 1;
+  ChildMaker childMaker_;
+  bool making_ = false;
 };
 
 }  // namespace model

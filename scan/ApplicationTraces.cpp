@@ -44,9 +44,7 @@ void AddAppItem(ScanContext& ctx, const std::wstring& text, int image, catalogue
   model::TreeModel* tree = &ctx.results.Tree();
   model::TreeNode* item =
       ctx.results.AddResultNode(tree, text, nullptr, image, kind, detail, location);
-  if (item)
-    ctx.results.AddResultNode(tree, L"说明", item, image, catalogue::ResultKind::None, L"",
-                              description);
+  ctx.results.AddRow(item, L"说明", description, image);
 }
 
 std::wstring FileNamePart(const std::wstring& path) {
@@ -130,9 +128,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
       if (!includeFolders || name[0] == L'.' || s.IsReparsePoint()) continue;
       model::TreeNode* item = ctx.results.AddResultNode(tree, name, nullptr, kImageFolder,
                                                      catalogue::ResultKind::Folder, L"", folder);
-      if (item)
-        ctx.results.AddResultNode(tree, L"说明", item, kImageDetail, catalogue::ResultKind::None,
-                                  L"", L"目录");
+      ctx.results.AddRow(item, L"说明", L"目录", kImageDetail);
       continue;
     }
     const std::wstring path = folder + L"\\" + name;
@@ -161,8 +157,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
     }
     if (item && s.Size() > 0) {
       ctx.results.AddSize(s.Size());
-      ctx.results.AddResultNode(tree, L"大小", item, kImageDetail, catalogue::ResultKind::None, L"",
-                                std::to_wstring(s.Size()) + L" Byte");
+      ctx.results.AddRow(item, L"大小", std::to_wstring(s.Size()) + L" Byte", kImageDetail);
     }
   }
 }

@@ -43,9 +43,7 @@ model::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
 
 void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image) {
-  if (item)
-    ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image, catalogue::ResultKind::None,
-                              L"", value);
+  ctx.results.AddRow(item, label, value, image);
 }
 
 std::wstring SizeText(std::int64_t size) { return std::to_wstring(size) + L" Byte"; }

@@ -69,10 +69,10 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
       catalogue::ResultKind::IECache, L"", name);
   if (item) {
     if (size > 0)
-      ctx.results.AddResultNode(tree, L"大小", item, kImageDetail, catalogue::ResultKind::None, L"",
-                                sys::Format(L"%lld", static_cast<long long>(size)) + L" Byte");
-    ctx.results.AddResultNode(tree, L"IE缓存", item, kImageDetail, catalogue::ResultKind::None, L"",
-                              L"若未使用浏览器的脱机浏览功能，建议删除");
+      ctx.results.AddRow(item, L"大小",
+                         sys::Format(L"%lld", static_cast<long long>(size)) + L" Byte",
+                         kImageDetail);
+    ctx.results.AddRow(item, L"IE缓存", L"若未使用浏览器的脱机浏览功能，建议删除", kImageDetail);
     ctx.results.AddSize(size);
   }
   ctx.processMessages();

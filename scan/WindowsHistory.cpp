@@ -36,10 +36,9 @@ std::wstring FolderPart(const std::wstring& fileName) {
   return slash == std::wstring::npos ? std::wstring() : fileName.substr(0, slash + 1);
 }
 
-model::TreeNode* AddRow(ScanContext& ctx, model::TreeNode* item, const std::wstring& label, int image,
-                     const std::wstring& value) {
-  return ctx.results.AddResultNode(&ctx.results.Tree(), label, item, image,
-                                   catalogue::ResultKind::None, L"", value);
+void AddRow(ScanContext& ctx, model::TreeNode* item, const std::wstring& label, int image,
+            const std::wstring& value) {
+  ctx.results.AddRow(item, label, value, image);
 }
 
 // Binary values whose data is never read: the value itself is the item.

@@ -354,7 +354,8 @@ std::wstring VirtualTree::CellText(TreeNode* node, int column) const {
 std::wstring VirtualTree::Text() const {
   std::wstring out;
   int columns = ColumnCount();
-  for (TreeNode* n = model_->FirstTopLevel(); n; n = TreeModel::NextInTree(n)) {
+  // Rows made on demand are listed too, collapsed or not.
+  model_->ForEachInTree([&](TreeNode* n) {
     out.append(static_cast<std::size_t>(n->Depth()), L'\t');
     if (n->CheckType() != CheckType::None)
       out += IsChecked(n->CheckState()) ? L"[x] " : IsMixed(n->CheckState()) ? L"[-] " : L"[ ] ";
@@ -363,7 +364,7 @@ std::wstring VirtualTree::Text() const {
       out += CellText(n, c);
     }
     out += L"\r\n";
-  }
+  });
   return out;
 }
 

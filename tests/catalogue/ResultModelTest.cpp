@@ -168,3 +168,94 @@ TEST(ResultModelTest, ImageListCopiesTheOptionsAndAppendsAfterThem) {
   EXPECT_EQ(3, model.Images().Count());
   ImageList_Destroy(options);
 }
+
+// Each kind of finding keeps its rows in its record: the tree holds one node per finding
+// until it is opened, shows the rows as nodes while it is open, and drops them again.
+TEST(ResultModelTest, DetailRowsAreAnsweredFromTheRecord) {
+  using K = catalogue::ResultKind;
+  using Add = model::TreeNode* (*)(ResultModel&);
+  struct Case {
+    const char* what;
+    Add add;
+    std::vector<std::wstring> rows;  // "label=value@image"
+    std::int64_t size;
+  } cases[] = {
+      {"finder's file", [](ResultModel& m) {
+         model::TreeNode* n = m.AddResultNode(&m.Tree(), L"a.tmp", nullptr, 7, K::File, L"",
+                                              L"C:\\Temp");
+         m.AddRow(n, L"大小", L"4096 Byte", 20);
+         m.AddRow(n, L"临时文件", L"建议删除", 20);
+         return n;
+       }, {L"大小=4096 Byte@20", L"临时文件=建议删除@20"}, 4096},
+      {"folder", [](ResultModel& m) {
+         model::TreeNode* n = m.AddResultNode(&m.Tree(), L"old", nullptr, 3, K::Folder, L"",
+                                              L"C:\\Temp\\");
+         m.AddRow(n, L"说明", L"目录", 20);
+         return n;
+       }, {L"说明=目录@20"}, 0},
+      {"size written otherwise", [](ResultModel& m) {
+         model::TreeNode* n = m.AddResultNode(&m.Tree(), L"c.log", nullptr, 7, K::None, L"",
+                                              L"C:\\Logs");
+         m.AddRow(n, L"大小", L"0012 Byte", 20);
+         return n;
+       }, {L"大小=0012 Byte@20"}, 12},
+      {"registry value", [](ResultModel& m) {
+         return m.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\A", 33, L"无效", L"x", L"v");
+       }, {L"键名=v@19", L"键值或分析结果=x@20", L"说明=无效@33"}, 0},
+      {"event log", [](ResultModel& m) {
+         model::TreeNode* n = m.AddResultNode(&m.Tree(), L"应用程序", nullptr, 30, K::EventLog,
+                                              L"Application", L"共有9条日志记录");
+         m.AddRow(n, L"大小", L"65536 Byte", 20);
+         m.AddRow(n, L"日志名", L"Application", 20);
+         return n;
+       }, {L"大小=65536 Byte@20", L"日志名=Application@20"}, 65536},
+  };
+  for (const Case& c : cases) {
+    ResultModel model;
+    model.AddResultNode(&model.Tree(), L"first.tmp", nullptr, 7, K::File, L"", L"C:\\Temp");
+    model::TreeNode* item = c.add(model);
+    ASSERT_NE(nullptr, item) << c.what;
+    const ResultItem* record = item->DataAs<ResultItem>();
+    EXPECT_EQ(c.size, record->Size) << c.what;
+    std::vector<std::wstring> answered;
+    for (const ResultItem& r : ResultModel::RowsOf(*record))
+      answered.push_back(r.Text + L"=" + r.Location + L"@" + std::to_wstring(r.ImageIndex));
+    EXPECT_EQ(c.rows, answered) << c.what;
+    model::TreeModel& tree = model.Tree();
+    EXPECT_EQ(2u, tree.MadeNodeCount()) << c.what;  // collapsed: no row nodes
+    EXPECT_EQ(2 + c.rows.size(), tree.NodeCount()) << c.what;
+    EXPECT_EQ(c.rows.size(), item->ChildCount()) << c.what;
+    tree.SetExpanded(item, true);
+    EXPECT_EQ(2 + c.rows.size(), tree.MadeNodeCount()) << c.what;
+    EXPECT_EQ(2 + c.rows.size(), tree.VisibleRowCount()) << c.what;
+    std::vector<std::wstring> shown;
+    for (std::size_t i = 2; i < tree.VisibleRowCount(); ++i) {
+      const ResultItem* r = tree.VisibleRow(i)->DataAs<ResultItem>();
+      shown.push_back(r->Text + L"=" + r->Location + L"@" + std::to_wstring(r->ImageIndex));
+    }
+    EXPECT_EQ(c.rows, shown) << c.what;
+    tree.SetExpanded(item, false);
+    EXPECT_EQ(2u, tree.MadeNodeCount()) << c.what;
+    EXPECT_EQ(2u, tree.VisibleRowCount()) << c.what;
+  }
+}
+
+// A row added to an open item shows at once; a copied record brings its rows along.
+TEST(ResultModelTest, RowsFollowTheRecord) {
+  ResultModel model;
+  model::TreeNode* a = model.AddResultNode(&model.Tree(), L"a.tmp", nullptr, 7,
+                                           catalogue::ResultKind::File, L"", L"C:\\Temp");
+  model.Tree().SetExpanded(a, true);
+  model.AddRow(a, L"临时文件", L"建议删除", 20);
+  EXPECT_EQ(2u, model.Tree().VisibleRowCount());
+  model.AddRow(a, L"说明", L"x", 20);
+  EXPECT_EQ(3u, model.Tree().VisibleRowCount());
+  ResultItem copy = *a->DataAs<ResultItem>();
+  model.Clear();
+  model::TreeNode* again = model.AddResultItem(&model.Tree(), nullptr, copy);
+  EXPECT_EQ(1u, model.Tree().MadeNodeCount());
+  EXPECT_EQ(3u, model.Tree().NodeCount());
+  ASSERT_NE(nullptr, again->FirstChild());  // walking makes them
+  EXPECT_EQ(L"临时文件", again->FirstChild()->DataAs<ResultItem>()->Text);
+  EXPECT_EQ(L"x", again->LastChild()->DataAs<ResultItem>()->Location);
+}

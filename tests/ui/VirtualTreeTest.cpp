@@ -162,6 +162,46 @@ TEST_F(VirtualTreeTest, WindowTextListsWholeTree) {
   DestroyWindow(raw);
 }
 
+// Children made on demand read the same as children that are always there, open or not,
+// and the listing leaves none of them behind; the expand button and keys see them too.
+TEST_F(VirtualTreeTest, WindowTextListsChildrenMadeOnDemand) {
+  tree.SetColumns({{L"", 150, DT_LEFT, false}, {L"", 100, DT_LEFT, false}});
+  TreeModel eager;
+  for (const wchar_t* name : {L"a.tmp", L"b.tmp"}) {
+    TreeNode* n = eager.Append(nullptr, Row{name, L"C:\\Temp"});
+    eager.SetCheckType(n, CheckType::CheckBox);
+    eager.Append(n, Row{L"大小", L"5 Byte"});
+    eager.Append(n, Row{L"临时文件", L"建议删除"});
+  }
+  tree.SetModel(&eager);
+  const std::wstring want = WindowText();
+  tree.SetModel(nullptr);
+
+  TreeModel& lazy = tree.Model();
+  lazy.SetChildMaker([](TreeModel& m, TreeNode* n) {
+    m.Append(n, Row{L"大小", L"5 Byte"});
+    m.Append(n, Row{L"临时文件", L"建议删除"});
+  });
+  TreeNode* a = Add(L"a.tmp", nullptr, CheckType::CheckBox, L"C:\\Temp");
+  TreeNode* b = Add(L"b.tmp", nullptr, CheckType::CheckBox, L"C:\\Temp");
+  lazy.SetLazyChildren(a, 2);
+  lazy.SetLazyChildren(b, 2);
+  EXPECT_EQ(WindowText(), want);
+  EXPECT_EQ(lazy.MadeNodeCount(), 2u);
+  EXPECT_EQ(lazy.NodeCount(), 6u);
+  lazy.SetFocused(b);
+  Key(VK_RIGHT);  // opens b
+  EXPECT_EQ(lazy.VisibleRowCount(), 4u);
+  EXPECT_EQ(WindowText(), want);
+  EXPECT_EQ(lazy.MadeNodeCount(), 4u);
+  Key(VK_DOWN);
+  Key(VK_LEFT);  // to b
+  Key(VK_LEFT);  // closes it
+  EXPECT_EQ(FocusName(), L"b.tmp");
+  EXPECT_EQ(lazy.MadeNodeCount(), 2u);
+  EXPECT_EQ(WindowText(), want);
+}
+
 TEST_F(VirtualTreeTest, Keyboard) {
   TreeNode* g = Add(L"G", nullptr, CheckType::TriStateCheckBox);
   Add(L"O1", g, CheckType::CheckBox);
