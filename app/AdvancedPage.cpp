@@ -7,6 +7,7 @@
 #include "machine/TarnGetOSInfo.h"
 #include "sys/TrackLibrary.h"
 #include "ui/VirtualTree.h"
+#include "ui/Widgets.h"
 
 namespace app {
 
@@ -57,7 +58,7 @@ void AdvancedPage::Setup(HWND owner, HIMAGELIST images) {
     return r && column == iconColumn ? r->ImageIndex : -1;
   };
   HWND stat = c_.stat1;
-  model_.OnCountText = [stat](const std::wstring& text) { SetStatusText(stat, 1, text); };
+  model_.OnCountText = [stat](const std::wstring& text) { ui::SetStatusText(stat, 1, text); };
 }
 
 void AdvancedPage::VTTraceOptionMouseDown(const ui::TreeHit& hit) {

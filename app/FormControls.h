@@ -42,8 +42,4 @@ struct FormControls {
   HWND stat1 = nullptr;
 };
 
-// The status bar paints itself at once for every text it gets, and a scan's hand-over gives
-// it several: it is painted at the next pump instead, once.
-void SetStatusText(HWND stat, int panel, const std::wstring& text);
-
 }  // namespace app

@@ -269,15 +269,6 @@ void TFormSorvex::ShowCleanVerdict() {
                                               : L"您的电脑中存在很多垃圾文件，请立即进行系统清理");
 }
 
-void SetStatusText(HWND stat, int panel, const std::wstring& text) {
-  bool shown = (GetWindowLongPtrW(stat, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (shown) SendMessageW(stat, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
-  if (!shown) return;
-  SendMessageW(stat, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(stat, nullptr, FALSE);
-}
-
 bool TFormSorvex::FillCleanSummary(bool thisTime) {
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -394,7 +385,7 @@ void TFormSorvex::SetButtonCaption(const std::wstring& text) {
 void TFormSorvex::EnableClean(bool on) { advanced_.EnableClean(on); }
 
 void TFormSorvex::SetStatus(int panel, const std::wstring& text) {
-  SetStatusText(c_.stat1, panel, text);
+  ui::SetStatusText(c_.stat1, panel, text);
 }
 
 void TFormSorvex::ProcessMessages() { sys::ProcessMessages(); }

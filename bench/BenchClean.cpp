@@ -17,6 +17,7 @@
 #include "machine/Folders.h"
 #include "machine/TarnGetOSInfo.h"
 #include "sys/Thread.h"
+#include "ui/Widgets.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ using bench::Now;
 
 using bench::ExeFolder;
 
-// A real status bar and a real pump, with the longest gap between two pumps measured.
+// A real status bar, set the way the window sets it, and a real pump, with the longest gap
+// between two pumps measured.
 class BenchWindow final : public clean::CleanWindow {
  public:
   explicit BenchWindow(HWND stat) : stat_(stat) {}
@@ -35,7 +37,7 @@ class BenchWindow final : public clean::CleanWindow {
   int pumps = 0;
 
   void SetStatus(int panel, const std::wstring& text) override {
-    SendMessageW(stat_, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
+    ui::SetStatusText(stat_, panel, text);
   }
   void ProcessMessages() override {
     double now = Now();

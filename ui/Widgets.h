@@ -60,6 +60,10 @@ HWND CreateChild(const wchar_t* cls, const std::wstring& name, const std::wstrin
                  DWORD style, int x, int y, int w, int h, HWND parent, int id,
                  DWORD exStyle = 0);
 
+// Sets a status bar panel's text. The bar paints itself at once for every text it gets,
+// and a scan's hand-over or a clean gives it many: it is painted at the next pump instead.
+void SetStatusText(HWND stat, int panel, const std::wstring& text);
+
 // Colour of the first ancestor that has one (panels and the form set theirs).
 COLORREF BackgroundOf(HWND hwnd);
 // The form publishes its background colour with this property (a COLORREF + 1, so 0
