@@ -157,7 +157,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
     }
     if (item && s.Size() > 0) {
       ctx.results.AddSize(s.Size());
-      ctx.results.AddRow(item, L"大小", std::to_wstring(s.Size()) + L" Byte", kImageDetail);
+      ctx.results.AddRow(item, L"大小", catalogue::ResultModel::SizeText(s.Size()), kImageDetail);
     }
   }
 }

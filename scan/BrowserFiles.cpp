@@ -46,7 +46,6 @@ void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
   ctx.results.AddRow(item, label, value, image);
 }
 
-std::wstring SizeText(std::int64_t size) { return std::to_wstring(size) + L" Byte"; }
 
 void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
                   const std::wstring& table, const std::wstring& note, catalogue::ResultKind kind,
@@ -62,7 +61,7 @@ void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstri
                   std::int64_t size, const std::wstring& note, int image) {
   model::TreeNode* item = AddItem(ctx, file, image, catalogue::ResultKind::None, L"", folder);
   if (!item) return;
-  if (size > 0) AddLine(ctx, item, L"大小", SizeText(size));
+  if (size > 0) AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(size));
   AddLine(ctx, item, note, kOfflineAdvice);
   ctx.results.AddSize(size);
 }

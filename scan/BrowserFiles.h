@@ -47,7 +47,6 @@ model::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
                       const std::wstring& location);
 void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
              const std::wstring& value, int image = kLineImage);
-std::wstring SizeText(std::int64_t size);  // "0 Byte"
 
 bool Stopped(const ScanContext& ctx);
 void Pump(ScanContext& ctx);

@@ -103,7 +103,7 @@ void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& folder,
       } else if (SameName(name, source.flatFile)) {
         model::TreeNode* item =
             AddItem(ctx, name, kFirefoxImage, catalogue::ResultKind::None, L"", folder + L"\\");
-        AddLine(ctx, item, L"大小", SizeText(s.Size()));
+        AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(s.Size()));
         AddLine(ctx, item, L"说明", source.note);
       }
     }

@@ -69,9 +69,7 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
       catalogue::ResultKind::IECache, L"", name);
   if (item) {
     if (size > 0)
-      ctx.results.AddRow(item, L"大小",
-                         sys::Format(L"%lld", static_cast<long long>(size)) + L" Byte",
-                         kImageDetail);
+      ctx.results.AddRow(item, L"大小", catalogue::ResultModel::SizeText(size), kImageDetail);
     ctx.results.AddRow(item, L"IE缓存", L"若未使用浏览器的脱机浏览功能，建议删除", kImageDetail);
     ctx.results.AddSize(size);
   }

@@ -73,7 +73,7 @@ void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& 
   for (const OperaFile& f : kOperaFiles) {
     if (f.kind != kind || (f.name && lower != f.name)) continue;
     model::TreeNode* item = AddItem(ctx, name, kOperaImage, catalogue::ResultKind::None, L"", folder);
-    AddLine(ctx, item, L"大小", SizeText(size));
+    AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(size));
     AddLine(ctx, item, f.label, f.text);
     return;
   }

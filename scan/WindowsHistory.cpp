@@ -84,7 +84,7 @@ void ScanEventLogs(ScanContext& ctx) {
     const std::int64_t size = logs.FileSizeOf(name);
     if (size > 0) {
       results.AddSize(size);
-      AddRow(ctx, item, L"大小", kImageDetail, std::to_wstring(size) + L" Byte");
+      AddRow(ctx, item, L"大小", kImageDetail, catalogue::ResultModel::SizeText(size));
     }
     AddRow(ctx, item, L"日志名", kImageDetail, name);
     AddRow(ctx, item, L"说明", kImageEventLog, L"Windows系统记录的日志信息");
