@@ -442,13 +442,4 @@ HWND CreateChild(const wchar_t* cls, const std::wstring& name, const std::wstrin
   return hwnd;
 }
 
-void SetStatusText(HWND stat, int panel, const std::wstring& text) {
-  bool shown = (GetWindowLongPtrW(stat, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (shown) SendMessageW(stat, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(stat, SB_SETTEXTW, panel, reinterpret_cast<LPARAM>(text.c_str()));
-  if (!shown) return;
-  SendMessageW(stat, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(stat, nullptr, FALSE);
-}
-
 }  // namespace ui

@@ -60,8 +60,10 @@ HWND CreateChild(const wchar_t* cls, const std::wstring& name, const std::wstrin
                  DWORD style, int x, int y, int w, int h, HWND parent, int id,
                  DWORD exStyle = 0);
 
-// Sets a status bar panel's text. The bar paints itself at once for every text it gets,
-// and a scan's hand-over or a clean gives it many: it is painted at the next pump instead.
+// Sets a status bar panel's text. A clean or a scan's hand-over gives the bar far more
+// texts than anyone can read, and every text it takes costs several server calls under
+// Wine: the bar keeps only the latest text of each panel and takes it at the next pump.
+// Whoever asks the bar for a text, or sets one directly, sees the latest one first.
 void SetStatusText(HWND stat, int panel, const std::wstring& text);
 
 // Colour of the first ancestor that has one (panels and the form set theirs).

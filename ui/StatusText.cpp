@@ -1,0 +1,109 @@
+// A status bar's latest texts, held until the next pump (see SetStatusText).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Widgets.h"
+
+namespace ui {
+namespace {
+
+struct HeldTexts {
+  HWND bar = nullptr;
+  WNDPROC barProc = nullptr;
+  std::map<int, std::wstring> texts;  // by panel
+  bool posted = false;
+  bool giving = false;
+};
+
+// Status bars live on the main thread only; a program has one or two.
+std::vector<std::unique_ptr<HeldTexts>>& Bars() {
+  static std::vector<std::unique_ptr<HeldTexts>> bars;
+  return bars;
+}
+
+HeldTexts* Find(HWND bar) {
+  for (auto& b : Bars())
+    if (b->bar == bar) return b.get();
+  return nullptr;
+}
+
+UINT GiveMessage() {
+  static const UINT message = RegisterWindowMessageW(L"VelmoraGiveStatusTexts");
+  return message;
+}
+
+void Give(HeldTexts& held) {
+  held.giving = true;
+  std::map<int, std::wstring> texts;
+  texts.swap(held.texts);
+  for (const auto& t : texts)
+    CallWindowProcW(held.barProc, held.bar, SB_SETTEXTW, WPARAM(t.first),
+                    reinterpret_cast<LPARAM>(t.second.c_str()));
+  held.giving = false;
+}
+
+LRESULT CALLBACK HoldingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  HeldTexts* held = Find(hwnd);
+  if (!held) return DefWindowProcW(hwnd, msg, wp, lp);
+  const WNDPROC barProc = held->barProc;
+  if (msg == GiveMessage()) {
+    held->posted = false;
+    Give(*held);
+    return 0;
+  }
+  switch (msg) {
+    case SB_GETTEXTW:
+    case SB_GETTEXTA:
+    case SB_GETTEXTLENGTHW:
+    case SB_GETTEXTLENGTHA:
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+      Give(*held);
+      break;
+    case SB_SETTEXTW:
+    case SB_SETTEXTA:
+      // A text set directly is newer than the one held for its panel.
+      if (!held->giving) held->texts.erase(LOBYTE(LOWORD(wp)));
+      break;
+    case WM_NCDESTROY: {
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(barProc));
+      auto& bars = Bars();
+      for (auto it = bars.begin(); it != bars.end(); ++it)
+        if (it->get() == held) {
+          bars.erase(it);
+          break;
+        }
+      break;
+    }
+  }
+  return CallWindowProcW(barProc, hwnd, msg, wp, lp);
+}
+
+HeldTexts& Hold(HWND bar) {
+  auto held = std::make_unique<HeldTexts>();
+  held->bar = bar;
+  held->barProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HoldingProc)));
+  Bars().push_back(std::move(held));
+  return *Bars().back();
+}
+
+}  // namespace
+
+void SetStatusText(HWND stat, int panel, const std::wstring& text) {
+  HeldTexts* found = Find(stat);
+  if (!found && !IsWindow(stat)) return;
+  HeldTexts& held = found ? *found : Hold(stat);
+  held.texts[panel] = text;
+  if (held.posted) return;
+  held.posted = PostMessageW(stat, GiveMessage(), 0, 0) != FALSE;
+  // With the queue full the text is given at once rather than lost.
+  if (!held.posted) Give(held);
+}
+
+}  // namespace ui
