@@ -356,7 +356,9 @@ void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& m
     DWORD a = s.Attributes();
     bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly && !IncludeReadOnly) continue;
-    if (SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name, machine::AppFolders().temp)) continue;
+    if (SkipLockedFiles && !readOnly &&
+        sys::IsFileLocked(path + name, a, machine::AppFolders().temp))
+      continue;
     if (!AttributesAllowed(a)) continue;
     Report(MakeFileResult(path, s.Data()));
   }
@@ -381,8 +383,17 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
   if (!IsPlainFolder(attributes)) return;
 
   bool empty = true;
-  std::vector<std::pair<std::wstring, DWORD>> subfolders;
-  {
+  Subfolders subfolders;
+  // Only a fresh listing may call a folder empty; one that had content a moment ago in
+  // the file walk is entered with what that walk saw in it.
+  auto seen = files ? listings_.end() : listings_.find(path);
+  if (seen != listings_.end()) {
+    empty = false;
+    subfolders = std::move(seen->second);
+    listings_.erase(seen);
+    // What was a folder then may be a link now: each is asked again as it is entered.
+    for (auto& sub : subfolders) sub.second = INVALID_FILE_ATTRIBUTES;
+  } else {
     for (sys::FileSearch s(path + L"*.*"); s.Found() && !Terminated(); s.Next()) {
       const WIN32_FIND_DATAW& entry = s.Data();
       if (s.IsDirectory()) {
@@ -395,15 +406,19 @@ void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD kn
       empty = false;
       if (!files) continue;
       std::wstring name = s.Name();
-      bool readOnly = (s.Attributes() & FILE_ATTRIBUTE_READONLY) != 0;
+      const DWORD a = s.Attributes();
+      bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
       bool wanted = !NameExcluded(sys::LowerCase(name)) &&
-                    !(SkipLockedFiles && !readOnly && sys::IsFileLocked(path + name, machine::AppFolders().temp));
+                    !(SkipLockedFiles && !readOnly &&
+                      sys::IsFileLocked(path + name, a, machine::AppFolders().temp));
       StatusText = kStatusPrefix + path + name;
       if (wanted)
         Report(MakeFileResult(path, entry), true);
       else
         StatusChanged();
     }
+    if (files && !empty && !Terminated() && listings_.size() < kRememberedListings)
+      listings_.emplace(path, subfolders);
   }
 
   if (empty && !files && !Terminated()) {
@@ -486,6 +501,7 @@ void TFindInvalidFiles::Execute() {
   if (!Terminated() && CleanAcrobatCache) scanPlaces(kAcrobatCache);
   if (!Terminated() && CleanSymantecLogs) scanPlaces(kSymantecLogs);
   if (!Terminated() && FindEmptyFolders) FindEmptyFoldersBelowTempAndMenus();
+  listings_.clear();
 }
 
 // Broken shortcuts directly inside the root folders.

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "catalogue/ResultModel.h"
@@ -123,6 +125,12 @@ class TFindInvalidFiles : public sys::Thread {
   DWORD lastHandOver_ = 0;
   std::vector<std::wstring> lowFolders_;
   std::vector<std::wstring> lowNames_;
+  // The sub-folders of every folder a file walk found with content, by path: the
+  // empty-folder walk of the same tree need not list those again. Bounded, since a
+  // pathological tree would otherwise be held whole.
+  using Subfolders = std::vector<std::pair<std::wstring, DWORD>>;
+  static constexpr size_t kRememberedListings = 50000;
+  std::unordered_map<std::wstring, Subfolders> listings_;
 };
 
 // Appends a backslash when missing and folds doubled backslashes into one (the leading

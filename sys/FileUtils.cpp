@@ -46,10 +46,19 @@ std::wstring GetFileTypeName(const std::wstring& path) {
 
 bool IsFileLocked(const std::wstring& path, const std::wstring& temp) {
   DWORD attrs = FileAttributes(path);
-  if (attrs == INVALID_FILE_ATTRIBUTES) return false;
+  return attrs != INVALID_FILE_ATTRIBUTES && IsFileLocked(path, attrs, temp);
+}
+
+bool IsFileLocked(const std::wstring& path, DWORD attrs, const std::wstring& temp) {
   HANDLE h = CreateFileW(ExactPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+  } else {
+    DWORD error = GetLastError();
+    // Gone since it was listed: nothing holds it.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  }
   // Windows refuses write access to a read-only file; a process with every file right
   // (root under Wine) is not refused, so the attribute is tested as well.
   bool locked = h == INVALID_HANDLE_VALUE || (attrs & FILE_ATTRIBUTE_READONLY);
@@ -60,7 +69,6 @@ bool IsFileLocked(const std::wstring& path, const std::wstring& temp) {
     return false;
   return true;
 }
-
 
 // Trailing backslash, doubled backslashes collapsed (a leading UNC pair is kept).
 static std::wstring NormaliseFolder(const std::wstring& folder) {

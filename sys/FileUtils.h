@@ -15,6 +15,9 @@ std::wstring ExtractExePath(const std::wstring& commandLine);
 // locked; a locked file inside `temp` (the temporary folder) without a shell type name
 // counts as not locked. Read-only files always fail the test: callers exempt them.
 bool IsFileLocked(const std::wstring& path, const std::wstring& temp);
+// The same with the attributes a folder listing has just given: one question fewer to the
+// file system for every file of a walk.
+bool IsFileLocked(const std::wstring& path, DWORD attributes, const std::wstring& temp);
 
 // The shell's type name of a file ("文本文档"), empty when none.
 std::wstring GetFileTypeName(const std::wstring& path);

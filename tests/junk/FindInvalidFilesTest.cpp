@@ -665,6 +665,26 @@ TEST_F(JunkFinderTest, LinksAreNeitherWalkedNorReported) {
   EXPECT_TRUE(testsupport::FileExistsW(sandbox / L"Documents\\letter.txt"));
 }
 
+// The empty-folder walk enters what the file walk saw without listing it again; what
+// changed in between is judged as it is now.
+TEST_F(JunkFinderTest, EmptyFolderWalkAfterTheFileWalkJudgesTheFoldersAsTheyAreNow) {
+  sandbox.file(L"Temp\\Full\\x.tmp");
+  sandbox.dir(L"Temp\\Full\\Empty");
+  sandbox.dir(L"Temp\\Full\\Sub\\Inner");
+  sandbox.dir(L"Temp\\Filled");
+  sandbox.dir(L"Elsewhere\\Inner");
+  auto f = ScanFinder();
+  f->WalkFolder(folders.temp, junk::WalkMode::Files);
+  sandbox.file(L"Temp\\Filled\\new.tmp");
+  // A folder swapped for a link to another tree is not entered.
+  ASSERT_TRUE(RemoveDirectoryW((sandbox / L"Temp\\Full\\Sub\\Inner").c_str()));
+  ASSERT_TRUE(RemoveDirectoryW((sandbox / L"Temp\\Full\\Sub").c_str()));
+  ASSERT_TRUE(testsupport::MakeFolderLink(sandbox / L"Temp\\Full\\Sub", sandbox / L"Elsewhere"));
+  results.Clear();
+  f->WalkFolder(folders.temp, junk::WalkMode::EmptyFolders);
+  EXPECT_EQ(std::set<std::wstring>{sandbox / L"Temp\\Full\\Empty\\"}, Paths()) << Utf8(Paths());
+}
+
 TEST_F(JunkFinderTest, StatusShowsEveryFolderAndFile) {
   sandbox.file(L"Temp\\a.tmp");
   auto f = RerunFinder();

@@ -113,6 +113,10 @@ TEST_F(FileUtilsTest, IsFileLockedCases) {
   EXPECT_TRUE(IsFileLocked(tempTyped, temp));
   // Whether a name without extension has a type name depends on the shell.
   EXPECT_EQ(!GetFileTypeName(tempUntyped).empty(), IsFileLocked(tempUntyped, temp));
+  // With the attributes of a listing the answers are the same, also for a file gone since.
+  for (const std::wstring& p : {free, held, ro, tempTyped, tempUntyped})
+    EXPECT_EQ(IsFileLocked(p, temp), IsFileLocked(p, GetFileAttributesW(p.c_str()), temp)) << p;
+  EXPECT_FALSE(IsFileLocked(sandbox / L"missing.txt", FILE_ATTRIBUTE_NORMAL, temp));
   CloseHandle(h1);
   CloseHandle(h2);
   CloseHandle(h3);
