@@ -98,7 +98,13 @@ winepath_w() { echo "Z:$(echo "$1" | sed 's#/#\\#g')"; }
 velmora_session_start() {
   velmora_xvfb_start "$@" || return 1
   velmora_prefix_init
-  "$WINESERVER" -p
+  # A server left running on this prefix (an earlier run stopped by hand) would refuse
+  # the new one, and the run would end having run nothing.
+  "$WINESERVER" -p || {
+    echo "wine-env: no Wine server could start on $WINEPREFIX; is one still running? (stop it: WINEPREFIX=$WINEPREFIX $WINESERVER -k)" >&2
+    velmora_xvfb_stop
+    return 1
+  }
 }
 
 velmora_session_stop() {
