@@ -16,9 +16,14 @@ struct HeldTexts {
   HWND bar = nullptr;
   WNDPROC barProc = nullptr;
   std::map<int, std::wstring> texts;  // by panel
-  bool posted = false;
+  bool posted = false;  // a give message or the timer is on its way
   bool giving = false;
+  DWORD lastGiven = 0;
 };
+
+// Nobody reads more than a few texts a second, and each one the bar takes is painted.
+constexpr DWORD kGiveMillis = 100;
+constexpr UINT_PTR kGiveTimer = 0x5645;
 
 // Status bars live on the main thread only; a program has one or two.
 std::vector<std::unique_ptr<HeldTexts>>& Bars() {
@@ -38,6 +43,8 @@ UINT GiveMessage() {
 }
 
 void Give(HeldTexts& held) {
+  if (held.texts.empty()) return;
+  held.lastGiven = GetTickCount();
   held.giving = true;
   std::map<int, std::wstring> texts;
   texts.swap(held.texts);
@@ -51,7 +58,8 @@ LRESULT CALLBACK HoldingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   HeldTexts* held = Find(hwnd);
   if (!held) return DefWindowProcW(hwnd, msg, wp, lp);
   const WNDPROC barProc = held->barProc;
-  if (msg == GiveMessage()) {
+  if (msg == GiveMessage() || (msg == WM_TIMER && wp == kGiveTimer)) {
+    if (msg == WM_TIMER) KillTimer(hwnd, kGiveTimer);
     held->posted = false;
     Give(*held);
     return 0;
@@ -101,7 +109,11 @@ void SetStatusText(HWND stat, int panel, const std::wstring& text) {
   HeldTexts& held = found ? *found : Hold(stat);
   held.texts[panel] = text;
   if (held.posted) return;
-  held.posted = PostMessageW(stat, GiveMessage(), 0, 0) != FALSE;
+  // Given at the next pump, or once the last text has been shown long enough.
+  const DWORD since = GetTickCount() - held.lastGiven;
+  held.posted = since >= kGiveMillis
+                    ? PostMessageW(stat, GiveMessage(), 0, 0) != FALSE
+                    : SetTimer(stat, kGiveTimer, kGiveMillis - since, nullptr) != 0;
   // With the queue full the text is given at once rather than lost.
   if (!held.posted) Give(held);
 }

@@ -11,9 +11,22 @@
 
 namespace {
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+// The window's pumps over a while: as long as a text may wait for its turn.
+void Pump(DWORD millis = 150) {
+  const DWORD start = GetTickCount();
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(5);
+  } while (GetTickCount() - start < millis);
+}
+
+// Texts the bar itself takes, counted below the text keeper.
+WNDPROC g_barProc = nullptr;
+int g_taken = 0;
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == SB_SETTEXTW) ++g_taken;
+  return CallWindowProcW(g_barProc, hwnd, msg, wp, lp);
 }
 
 class StatusTextTest : public ::testing::Test {
@@ -60,6 +73,20 @@ TEST_F(StatusTextTest, OnlyTheLatestTextReachesTheBarAtThePump) {
   Pump();
   EXPECT_EQ(L"file 99", Shown(0));
   EXPECT_EQ(L"count", Shown(1));
+}
+
+TEST_F(StatusTextTest, ABusyRunGivesTheBarAFewTextsASecond) {
+  g_barProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+  g_taken = 0;
+  const DWORD start = GetTickCount();
+  for (int i = 0; GetTickCount() - start < 500; ++i) {
+    ui::SetStatusText(bar, 0, L"file " + std::to_wstring(i));
+    Pump(0);
+  }
+  Pump();
+  EXPECT_GE(g_taken, 2);
+  EXPECT_LE(g_taken, 8);
 }
 
 TEST_F(StatusTextTest, ReadersAndDirectSettersSeeTheLatestText) {
