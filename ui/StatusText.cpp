@@ -17,7 +17,6 @@ struct HeldTexts {
   WNDPROC barProc = nullptr;
   std::map<int, std::wstring> texts;  // by panel
   bool posted = false;  // a give message or the timer is on its way
-  bool giving = false;
   DWORD lastGiven = 0;
 };
 
@@ -45,13 +44,11 @@ UINT GiveMessage() {
 void Give(HeldTexts& held) {
   if (held.texts.empty()) return;
   held.lastGiven = GetTickCount();
-  held.giving = true;
   std::map<int, std::wstring> texts;
   texts.swap(held.texts);
   for (const auto& t : texts)
     CallWindowProcW(held.barProc, held.bar, SB_SETTEXTW, WPARAM(t.first),
                     reinterpret_cast<LPARAM>(t.second.c_str()));
-  held.giving = false;
 }
 
 LRESULT CALLBACK HoldingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -75,8 +72,9 @@ LRESULT CALLBACK HoldingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case SB_SETTEXTW:
     case SB_SETTEXTA:
-      // A text set directly is newer than the one held for its panel.
-      if (!held->giving) held->texts.erase(LOBYTE(LOWORD(wp)));
+      // A text set directly is newer than the one held for its panel. (Texts given from
+      // here go to the bar's own procedure, past this one.)
+      held->texts.erase(LOBYTE(LOWORD(wp)));
       break;
     case WM_NCDESTROY: {
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(barProc));
