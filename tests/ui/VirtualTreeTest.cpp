@@ -28,28 +28,46 @@ void Pump() {
   }
 }
 
-// How many pixels of a window's own drawing (WM_PRINTCLIENT) are dark.
-int DarkPixels(HWND hwnd) {
+// A window's own drawing (WM_PRINTCLIENT) on a white ground, as its DIB holds it.
+struct Printed {
+  LONG width = 0, height = 0;
+  std::vector<DWORD> pixels;
+  // Blue, green, red.
+  const BYTE* At(LONG x, LONG y) const {
+    return reinterpret_cast<const BYTE*>(&pixels[size_t(y) * width + x]);
+  }
+};
+
+Printed Print(HWND hwnd) {
   RECT rc;
   GetClientRect(hwnd, &rc);
+  Printed out{rc.right, rc.bottom, {}};
   BITMAPINFO bi{};
   bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bmp);
-  RECT all{0, 0, rc.right, rc.bottom};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
   GdiFlush();
-  int n = 0;
-  for (LONG i = 0; i < rc.right * rc.bottom; ++i) {
-    const BYTE* px = static_cast<const BYTE*>(bits) + i * 4;
-    if (px[0] < 100 && px[1] < 100 && px[2] < 100) ++n;
-  }
+  const DWORD* px = static_cast<const DWORD*>(bits);
+  out.pixels.assign(px, px + size_t(rc.right) * rc.bottom);
   SelectObject(dc, old);
   DeleteObject(bmp);
   DeleteDC(dc);
+  return out;
+}
+
+// How many pixels of a window's own drawing are dark.
+int DarkPixels(HWND hwnd) {
+  const Printed p = Print(hwnd);
+  int n = 0;
+  for (LONG y = 0; y < p.height; ++y)
+    for (LONG x = 0; x < p.width; ++x) {
+      const BYTE* px = p.At(x, y);
+      if (px[0] < 100 && px[1] < 100 && px[2] < 100) ++n;
+    }
   return n;
 }
 
@@ -415,21 +433,12 @@ TEST_F(VirtualTreeTest, PaintsColoursAndChecks) {
   };
   Pump();
 
-  RECT rc;
-  GetClientRect(tree.Handle(), &rc);
-  BITMAPINFO bi{};
-  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  SendMessageW(tree.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-  GdiFlush();
+  const Printed printed = Print(tree.Handle());
   auto count = [&](const RECT& r, auto pred) {
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
       for (int x = r.left; x < r.right; ++x) {
-        const BYTE* px = static_cast<const BYTE*>(bits) + (y * rc.right + x) * 4;
+        const BYTE* px = printed.At(x, y);
         if (pred(px[2], px[1], px[0])) ++n;
       }
     return n;
@@ -446,7 +455,4 @@ TEST_F(VirtualTreeTest, PaintsColoursAndChecks) {
   RECT bold = Part(L"红色的一行", &ui::TreeNodeRects::text);
   RECT normal = Part(L"普通的一行", &ui::TreeNodeRects::text);
   EXPECT_GE(bold.right - bold.left, normal.right - normal.left);
-  SelectObject(dc, old);
-  DeleteObject(bmp);
-  DeleteDC(dc);
 }
