@@ -50,6 +50,10 @@ bool DeleteFolder(const std::wstring& path) {
 
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
 
+std::wstring ErrorText(LONG rc) {
+  return rc == ERROR_ACCESS_DENIED ? std::wstring(L"拒绝访问") : sys::Format(L"错误 %ld", rc);
+}
+
 
 // False when the rows stay: the database is locked or damaged, or the statement failed.
 bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
@@ -70,21 +74,32 @@ bool Unticked(const model::TreeNode* n) { return model::IsUnchecked(n->CheckStat
 
 }  // namespace
 
-bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
-                        const std::wstring& valueName, int majorVersion) {
-  if (rootName.empty() || keyPath.empty()) return true;
-  HKEY root = RootOf(rootName);
-  if (valueName.empty()) {
-    // NT refuses to delete a key that has sub-keys: they go first, deepest first.
-    return Gone(majorVersion == 4 ? RegDeleteKeyW(root, keyPath.c_str())
-                                  : sys::DeleteKeyTree(root, keyPath));
+std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
+                                const std::wstring& valueName, RegistryBackup* backup,
+                                sys::RegView view) {
+  // Never a whole root.
+  if (rootName.empty() || keyPath.empty()) return {};
+  RegistryItem item;
+  LONG rc = item.Open(RootOf(rootName), keyPath, valueName, view);
+  if (rc == ERROR_FILE_NOT_FOUND) return {};
+  if (rc == ERROR_INVALID_NAME) return L"无法备份：名称含换行符或空字符";
+  if (rc == ERROR_INVALID_DATA) return L"正被其他程序改动，未删除";
+  if (rc != ERROR_SUCCESS)
+    return item.FailedPath().empty() ? ErrorText(rc) : L"其中有子键无法删除，未做任何改动";
+  if (backup) {
+    std::wstring text;
+    switch (item.Text(text)) {
+      case BackupProblem::None: break;
+      case BackupProblem::Unreadable: return L"无法完整备份：有值或子键无法读取";
+      case BackupProblem::NameNotCarried: return L"无法备份：名称含换行符或空字符";
+      case BackupProblem::PathTooLong: return L"无法备份：键路径过长，导入无法还原";
+      case BackupProblem::PlaceUnknown: return L"无法备份：无法确定键的实际位置";
+    }
+    if (!backup->Append(text)) return L"未能写入注册表备份";
   }
-  sys::RegKey key;
-  LONG rc = key.OpenWrite(root, keyPath);
-  if (rc != ERROR_SUCCESS) return Gone(rc);
-  if (valueName == catalogue::kDefaultValueMarker)
-    return key.WriteString(L"", L"") == ERROR_SUCCESS;
-  return Gone(key.DeleteValue(valueName));
+  rc = item.Delete();
+  if (rc == ERROR_INVALID_DATA) return L"备份后已被改动，未删除";
+  return Gone(rc) ? std::wstring() : ErrorText(rc);
 }
 
 void EmptyRecycleBin(HWND owner) {
@@ -162,6 +177,7 @@ void CleanExecutor::Run(bool confirm) {
   Step(OneKeyStep::IECachePassed);
   backup_ = RegistryBackup(BackupFolderFor(settingsFile_));
   CleanItems();
+  backup_.Close();
   if (abandoned_) return;
   if (catalogue::OptionChecked(options_, catalogue::OptionId::RecycleBin))
     window_.EmptyRecycleBin();
@@ -243,11 +259,9 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
-    const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
-    bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
-    window_.SetStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
-                             (kept ? L"" : L"（未能写入注册表备份）"));
-    return ok;
+    const std::wstring why = DeleteRegistryItem(r.Text, r.Location, r.Detail, &backup_);
+    window_.SetStatus(0, why.empty() ? L"删除: " + log : L"删除失败: " + log + L"（" + why + L"）");
+    return why.empty();
   }
   if (r.Kind == catalogue::ResultKind::FirefoxDatabase ||
       r.Kind == catalogue::ResultKind::ChromeDatabase) {

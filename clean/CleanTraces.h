@@ -101,12 +101,16 @@ class CleanExecutor {
   junk::TFindInvalidFiles* sweep_ = nullptr;  // the sweep running now
 };
 
-// Deletes a registry finding: the whole key (sub-keys first) when `valueName` is empty,
-// the default value's text for "@D_e_f_a_u_l_t", else the value. Only a key or value
-// that is not found counts as already deleted; a key that will not open for writing
-// (access denied) is a failure. Unknown root names mean HKEY_CURRENT_CONFIG.
-bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
-                        const std::wstring& valueName, int majorVersion);
+// Deletes a registry finding: the whole key with everything below it when `valueName` is
+// empty, the default value's text for "@D_e_f_a_u_l_t", else the value. All or nothing: a
+// key is deleted only when every key below it may be deleted too. With a `backup` the item
+// is deleted only once all of it is in the backup file, under the name of its real place.
+// Empty when the item is gone afterwards (a key or value that is not there counts as
+// deleted); otherwise why it stays, as the status line shows it. Unknown root names mean
+// HKEY_CURRENT_CONFIG.
+std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
+                                const std::wstring& valueName, RegistryBackup* backup = nullptr,
+                                sys::RegView view = sys::RegView::Default);
 // Empties every drive's recycle bin without asking (SHEmptyRecycleBin, flags 7).
 void EmptyRecycleBin(HWND owner);
 

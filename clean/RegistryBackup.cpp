@@ -1,12 +1,9 @@
 #include "clean/RegistryBackup.h"
 
-#include <vector>
-
 #include "catalogue/ResultModel.h"
-#include "machine/Folders.h"
+#include "sys/FileUtils.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
-#include "sys/FileUtils.h"
 
 namespace clean {
 
@@ -15,6 +12,11 @@ namespace {
 const wchar_t kHeader[] = L"Windows Registry Editor Version 5.00\r\n";
 using catalogue::kDefaultValueMarker;
 
+// The longest path below a root that an import can create: the registry calls take their
+// path as a counted string of at most 32,766 characters and cut a longer one short, so
+// "reg import" and regedit would write such a key under a wrong, shorter name.
+const size_t kLongestImportablePath = 32766;
+
 std::wstring Quoted(const std::wstring& s) {
   std::wstring q = L"\"";
   for (wchar_t c : s) {
@@ -22,6 +24,11 @@ std::wstring Quoted(const std::wstring& s) {
     q += c;
   }
   return q + L"\"";
+}
+
+// A name the .reg form can write: it has no escape for a line break, and a NUL ends it.
+bool Carried(const std::wstring& name) {
+  return name.find_first_of(std::wstring(L"\r\n\0", 3)) == std::wstring::npos;
 }
 
 // Text that a quoted string gives back unchanged: one terminating NUL, none inside, no
@@ -37,36 +44,19 @@ bool IsPlainString(const std::vector<BYTE>& data) {
 }
 
 std::wstring HexBytes(const std::vector<BYTE>& data) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
   std::wstring s;
-  wchar_t b[4];
+  s.reserve(data.size() * 3);
   for (size_t i = 0; i < data.size(); ++i) {
-    swprintf(b, 4, L"%02x", data[i]);
     if (i) s += L',';
-    s += b;
+    s += kDigits[data[i] >> 4];
+    s += kDigits[data[i] & 15];
   }
   return s;
 }
 
-}  // namespace
-
-std::wstring RegValueText(HKEY key, const std::wstring& valueName) {
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExW(key, valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    return {};
-  std::vector<BYTE> data(size);
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    size = DWORD(data.size());
-    LONG rc = RegQueryValueExW(key, valueName.c_str(), nullptr, &type,
-                               data.empty() ? nullptr : data.data(), &size);
-    if (rc == ERROR_MORE_DATA) {
-      data.resize(size);
-      continue;
-    }
-    if (rc != ERROR_SUCCESS) return {};
-    data.resize(size);
-    break;
-  }
-  std::wstring line = valueName.empty() ? L"@" : Quoted(valueName);
+std::wstring ValueLine(const std::wstring& name, DWORD type, const std::vector<BYTE>& data) {
+  std::wstring line = name.empty() ? L"@" : Quoted(name);
   line += L'=';
   if (type == REG_SZ && IsPlainString(data)) {
     line += Quoted(std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2 - 1));
@@ -82,14 +72,96 @@ std::wstring RegValueText(HKEY key, const std::wstring& valueName) {
   return line + L"\r\n";
 }
 
-std::wstring RegKeyText(HKEY root, const std::wstring& keyPath, const std::wstring& name) {
-  sys::RegKey key;
-  if (key.OpenRead(root, keyPath) != ERROR_SUCCESS) return {};
-  std::wstring text = L"\r\n[" + name + L"]\r\n";
-  for (const std::wstring& v : key.ValueNames()) text += RegValueText(key.Handle(), v);
-  for (const std::wstring& sub : key.SubKeyNames())
-    text += RegKeyText(root, keyPath + L"\\" + sub, name + L"\\" + sub);
-  return text;
+LONG ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+  data.clear();
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD size = DWORD(data.size());
+    LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                               data.empty() ? nullptr : data.data(), &size);
+    if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && size > data.size())) {
+      data.resize(size);
+      continue;
+    }
+    if (rc == ERROR_SUCCESS) data.resize(size);
+    return rc;
+  }
+  return ERROR_MORE_DATA;
+}
+
+// The part of a place after its root's name.
+size_t BelowRoot(const std::wstring& place) {
+  size_t slash = place.find(L'\\');
+  return slash == std::wstring::npos ? 0 : place.size() - slash - 1;
+}
+
+}  // namespace
+
+std::wstring RegValueText(HKEY key, const std::wstring& valueName) {
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  if (ReadValue(key, valueName, type, data) != ERROR_SUCCESS) return {};
+  return ValueLine(valueName, type, data);
+}
+
+LONG RegistryItem::Open(HKEY root, const std::wstring& path, const std::wstring& valueName,
+                        sys::RegView view) {
+  root_ = root;
+  path_ = path;
+  defaultValue_ = valueName == kDefaultValueMarker;
+  value_ = defaultValue_ ? L"" : valueName;
+  if (valueName.empty()) return tree_.Open(root, path, view, KEY_READ | DELETE);
+  // No call can name a value by a name that holds a NUL: another value would be deleted.
+  if (value_.find(L'\0') != std::wstring::npos) return ERROR_INVALID_NAME;
+  HKEY key = nullptr;
+  LONG rc = sys::OpenKeyInView(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE, view, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  key_.reset(key);
+  return ReadValue(key, value_, type_, data_);
+}
+
+BackupProblem RegistryItem::Text(std::wstring& text) {
+  text.clear();
+  const HKEY top = key_ ? key_.get() : tree_.Keys().at(0).handle;
+  const std::wstring place = sys::RegKeyPlace(root_, path_, top);
+  if (place.empty()) return BackupProblem::PlaceUnknown;
+  if (!Carried(place) || !Carried(value_)) return BackupProblem::NameNotCarried;
+  if (key_) {
+    text = L"\r\n[" + place + L"]\r\n" + ValueLine(value_, type_, data_);
+    return BackupProblem::None;
+  }
+  const std::vector<sys::RegTree::Key>& keys = tree_.Keys();
+  // Characters of each key's path below its root, built from its parent's.
+  std::vector<size_t> length(keys.size());
+  length[0] = BelowRoot(place);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const sys::RegTree::Key& k = keys[i];
+    if (!Carried(k.name)) return BackupProblem::NameNotCarried;
+    if (i) length[i] = length[k.parent] + 1 + k.name.size();
+    if (length[i] > kLongestImportablePath) return BackupProblem::PathTooLong;
+    const std::wstring below = tree_.PathOf(i);
+    text += L"\r\n[" + place + (below.empty() ? L"" : L"\\" + below) + L"]\r\n";
+    bool carried = true;
+    LONG rc = sys::ForEachValue(
+        k.handle, [&](const std::wstring& name, DWORD type, const std::vector<BYTE>& data) {
+          carried = carried && Carried(name);
+          text += ValueLine(name, type, data);
+        });
+    if (!carried) return BackupProblem::NameNotCarried;
+    if (rc != ERROR_SUCCESS) return BackupProblem::Unreadable;
+  }
+  return BackupProblem::None;
+}
+
+LONG RegistryItem::Delete() {
+  if (!key_) return tree_.Unchanged() ? tree_.DeleteAll() : ERROR_INVALID_DATA;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  LONG rc = ReadValue(key_.get(), value_, type, data);
+  if (rc != ERROR_SUCCESS || type != type_ || data != data_) return ERROR_INVALID_DATA;
+  if (!defaultValue_) return RegDeleteValueW(key_.get(), value_.c_str());
+  // The default value is cleared, not removed: Windows shows it as "(value not set)".
+  return RegSetValueExW(key_.get(), L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""),
+                        sizeof(wchar_t));
 }
 
 std::wstring BackupFolderFor(const std::wstring& settingsFile) {
@@ -99,26 +171,8 @@ std::wstring BackupFolderFor(const std::wstring& settingsFile) {
   return (slash == std::wstring::npos ? std::wstring(L".") : base.substr(0, slash)) + L"\\Backup";
 }
 
-bool RegistryBackup::Save(HKEY root, const std::wstring& keyPath, const std::wstring& valueName) {
-  // Without a key path the clean deletes nothing (never a whole root).
-  if (keyPath.empty()) return true;
-  const std::wstring header = sys::RootName(root) + L"\\" + keyPath;
-  std::wstring text;
-  if (valueName.empty()) {
-    text = RegKeyText(root, keyPath, header);
-  } else {
-    sys::RegKey key;
-    if (key.OpenRead(root, keyPath) != ERROR_SUCCESS) return true;
-    std::wstring line =
-        RegValueText(key.Handle(), valueName == kDefaultValueMarker ? L"" : valueName);
-    if (!line.empty()) text = L"\r\n[" + header + L"]\r\n" + line;
-  }
-  return text.empty() || Append(text);
-}
-
 bool RegistryBackup::Append(const std::wstring& text) {
-  std::wstring out = text;
-  if (file_.empty()) {
+  if (!handle_) {
     CreateDirectoryW(folder_.c_str(), nullptr);
     SYSTEMTIME t;
     GetLocalTime(&t);
@@ -126,28 +180,36 @@ bool RegistryBackup::Append(const std::wstring& text) {
         folder_ + sys::Format(L"\\%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
                               t.wMinute, t.wSecond);
     // Two cleans within one second each get a file of their own.
-    for (int n = 1; n < 100 && file_.empty(); ++n) {
+    for (int n = 1; n < 100 && !handle_; ++n) {
       std::wstring name = stem + (n == 1 ? L"" : sys::Format(L"-%d", n)) + L".reg";
-      HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
-        CloseHandle(h);
+        handle_.reset(h);
         file_ = name;
+        size_ = 0;
       } else if (GetLastError() != ERROR_FILE_EXISTS) {
         return false;
       }
     }
-    if (file_.empty()) return false;
-    out = L"\xFEFF" + std::wstring(kHeader) + text;
+    if (!handle_) return false;
   }
-  HANDLE h = CreateFileW(file_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  // The file's first entry brings the file's header.
+  const std::wstring out = size_ ? text : L"\xFEFF" + std::wstring(kHeader) + text;
   const DWORD bytes = DWORD(out.size() * sizeof(wchar_t));
   DWORD written = 0;
-  bool ok = WriteFile(h, out.data(), bytes, &written, nullptr) && written == bytes;
-  CloseHandle(h);
-  return ok;
+  LARGE_INTEGER at;
+  at.QuadPart = size_;
+  bool ok = SetFilePointerEx(handle_.get(), at, nullptr, FILE_BEGIN) &&
+            WriteFile(handle_.get(), out.data(), bytes, &written, nullptr) && written == bytes &&
+            FlushFileBuffers(handle_.get());
+  if (ok) {
+    size_ += bytes;
+    return true;
+  }
+  // Half an entry would spoil the file for every importer: it is cut off again.
+  if (SetFilePointerEx(handle_.get(), at, nullptr, FILE_BEGIN)) SetEndOfFile(handle_.get());
+  return false;
 }
 
 }  // namespace clean

@@ -13,10 +13,7 @@ RegKey& RegKey::operator=(RegKey&& o) noexcept {
 
 namespace {
 LONG OpenKey(HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
-  LONG rc = view == RegView::Default ? RegOpenKeyExW(root, path.c_str(), 0, access, key)
-                                     : RegViews().open(root, path, access, view, key);
-  if (rc != ERROR_SUCCESS) *key = nullptr;
-  return rc;
+  return OpenKeyInView(root, path, access, view, key);
 }
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "sys/Registry.h"
 #include "sys/Text.h"
 
 namespace sys {
@@ -74,6 +75,82 @@ RegViewApi& RegViews() {
 }
 
 bool HasRegistryViews() { return RegViews().present; }
+
+LONG OpenKeyInView(HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
+  *key = nullptr;
+  const RegViewApi& api = RegViews();
+  LONG rc = api.open ? api.open(root, path, access, view, key)
+                     : RegOpenKeyExW(root, path.c_str(), 0, access, key);
+  if (rc != ERROR_SUCCESS) *key = nullptr;
+  return rc;
+}
+
+namespace {
+
+using NtQueryKeyFn = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+
+// The kernel's name of an open key ("\REGISTRY\MACHINE\SOFTWARE\Wow6432Node\X"), the
+// name after every redirection and link; empty when it cannot be read.
+std::wstring KernelKeyName(HKEY key) {
+  static const auto query = reinterpret_cast<NtQueryKeyFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey")));
+  if (!query) return {};
+  const int kKeyNameInformation = 3;
+  std::vector<BYTE> buf(1024);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ULONG needed = 0;
+    LONG status = query(key, kKeyNameInformation, buf.data(), ULONG(buf.size()), &needed);
+    if (status == 0) {
+      ULONG bytes = *reinterpret_cast<const ULONG*>(buf.data());
+      if (bytes > buf.size() - sizeof(ULONG)) return {};
+      return std::wstring(reinterpret_cast<const wchar_t*>(buf.data() + sizeof(ULONG)),
+                          bytes / sizeof(wchar_t));
+    }
+    if (needed <= buf.size()) return {};
+    buf.resize(needed + 64);
+  }
+  return {};
+}
+
+bool StartsWithNoCase(const std::wstring& s, const std::wstring& prefix) {
+  return s.size() >= prefix.size() && LowerCase(s.substr(0, prefix.size())) == LowerCase(prefix);
+}
+
+}  // namespace
+
+std::wstring RegKeyPlace(HKEY root, const std::wstring& path, HKEY key) {
+  const std::wstring rootName = RootName(root);
+  if (!HasRegistryViews()) return rootName + L"\\" + path;
+  const std::wstring real = KernelKeyName(key);
+  if (real.empty()) return {};
+  // The root's own kernel name, from its first key below it opened in the native view,
+  // which nothing redirects.
+  const std::wstring first = path.substr(0, path.find(L'\\'));
+  std::wstring base;
+  HKEY f = nullptr;
+  if (!first.empty() &&
+      OpenKeyInView(root, first, KEY_QUERY_VALUE, RegView::Native64, &f) == ERROR_SUCCESS) {
+    const std::wstring name = KernelKeyName(f);
+    RegCloseKey(f);
+    if (name.size() > first.size() &&
+        LowerCase(name.substr(name.size() - first.size() - 1)) == LowerCase(L"\\" + first))
+      base = name.substr(0, name.size() - first.size() - 1);
+  }
+  if (!base.empty() && !rootName.empty() && StartsWithNoCase(real, base + L"\\")) {
+    const std::wstring below = real.substr(base.size() + 1);
+    // The spelling of the finding where only letter case differs.
+    return rootName + L"\\" + (LowerCase(below) == LowerCase(path) ? path : below);
+  }
+  // Elsewhere (the user's classes behind HKEY_CLASSES_ROOT): the kernel's two trees.
+  static const struct {
+    const wchar_t* kernel;
+    const wchar_t* root;
+  } kTrees[] = {{L"\\REGISTRY\\MACHINE\\", L"HKEY_LOCAL_MACHINE\\"},
+                {L"\\REGISTRY\\USER\\", L"HKEY_USERS\\"}};
+  for (const auto& t : kTrees)
+    if (StartsWithNoCase(real, t.kernel)) return t.root + real.substr(wcslen(t.kernel));
+  return {};
+}
 
 DWORD AttributesInAnyView(const std::wstring& path) {
   if (path.empty()) return INVALID_FILE_ATTRIBUTES;

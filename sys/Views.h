@@ -62,6 +62,16 @@ struct RegViewApi {
 };
 RegViewApi& RegViews();
 bool HasRegistryViews();
+// Opens `path` below `root` in `view` (Default: the program's own) through RegViews(). The
+// result as RegOpenKeyExW gives it; `*key` is null unless it is ERROR_SUCCESS.
+LONG OpenKeyInView(HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key);
+
+// The name under which the registry editor of a 64-bit Windows finds `key`, opened as
+// `path` below `root`: the root's name and the path where the key really lies
+// ("HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\..." for a key that WoW64 redirection took
+// there; a key the user's classes hold may be named below "HKEY_USERS"). Without registry
+// views, the root's name and `path`. Empty when it cannot be told.
+std::wstring RegKeyPlace(HKEY root, const std::wstring& path, HKEY key);
 
 // Restores FileViews() and RegViews() on destruction; change them in between.
 class ScopedViewApis {

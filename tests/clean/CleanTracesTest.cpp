@@ -126,13 +126,13 @@ TEST(RegistryDeletionTest, UnknownRootNamesMeanCurrentConfig) {
   sys::RegKey k;
   ASSERT_EQ(ERROR_SUCCESS, k.Create(HKEY_CURRENT_CONFIG, key + L"\\Sub"));
   k.Close();
-  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
+  EXPECT_EQ(L"", clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L""));
   EXPECT_FALSE(sys::RegKeyExists(HKEY_CURRENT_CONFIG, key));
   // Nothing to delete is no failure.
-  EXPECT_TRUE(clean::DeleteRegistryItem(L"", key, L"", 6));
-  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_CURRENT_USER", L"", L"v", 6));
+  EXPECT_EQ(L"", clean::DeleteRegistryItem(L"", key, L""));
+  EXPECT_EQ(L"", clean::DeleteRegistryItem(L"HKEY_CURRENT_USER", L"", L"v"));
   // A key that is not there is already deleted.
-  EXPECT_TRUE(clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L"", 6));
+  EXPECT_EQ(L"", clean::DeleteRegistryItem(L"HKEY_NOWHERE", key, L""));
   RegDeleteKeyW(HKEY_CURRENT_CONFIG, L"Software\\VelmoraCleanTest");
 }
 

@@ -184,15 +184,23 @@ TEST_F(RegistryBackupTest, RegImportPutsDeletedKeysAndValuesBackByteForByte) {
   sys::DeleteKeyTree(HKEY_USERS, base);
 }
 
-TEST_F(RegistryBackupTest, CleanGoesOnWhenTheBackupCannotBeWritten) {
+// Without its backup nothing is deleted: the item stays listed as failed, and the clean
+// goes on with the rest.
+TEST_F(RegistryBackupTest, NothingIsDeletedWithoutItsBackup) {
   sandbox.file(L"Backup", "a file where the folder would be");
   SetRegString(HKEY_CURRENT_USER, L"Software\\Gone", L"v", L"1");
   Item(L"HKEY_CURRENT_USER", L"Software\\Gone", L"");
+  const std::wstring file = sandbox.file(L"Temp\\junk.tmp");
+  results.AddResultNode(&results.Tree(), L"junk.tmp", nullptr, 7, catalogue::ResultKind::File,
+                        L"", sandbox / L"Temp");
   executor->Run(false);
-  EXPECT_FALSE(sys::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Gone"));
+  EXPECT_TRUE(sys::RegKeyExists(HKEY_CURRENT_USER, L"Software\\Gone"));
+  EXPECT_FALSE(sys::FileExists(file));
+  EXPECT_EQ(1, executor->FailedCount());
+  EXPECT_EQ(1, results.ItemCount());
   EXPECT_NE(statuses.end(),
             std::find(statuses.begin(), statuses.end(),
-                      L"删除: HKEY_CURRENT_USER\\Software\\Gone\\:（未能写入注册表备份）"));
+                      L"删除失败: HKEY_CURRENT_USER\\Software\\Gone\\:（未能写入注册表备份）"));
 }
 
 TEST_F(RegistryBackupTest, ValueLinesInTheRegFileForm) {

@@ -24,6 +24,17 @@ std::wstring OtherRegistryView::PathOf(HKEY root, const std::wstring& path) {
   return path.substr(0, software.size()) + L"\\Wow6432Node" + path.substr(software.size());
 }
 
+RedirectedRegistryView::RedirectedRegistryView() {
+  sys::RegViewApi& api = sys::RegViews();
+  api.present = true;
+  api.open = [](HKEY root, const std::wstring& path, REGSAM access, sys::RegView view,
+                HKEY* key) {
+    const std::wstring where =
+        view == sys::RegView::Native64 ? path : OtherRegistryView::PathOf(root, path);
+    return RegOpenKeyExW(root, where.c_str(), 0, access, key);
+  };
+}
+
 NativeOnlyFiles::NativeOnlyFiles() {
   sys::FileViewApi& api = sys::FileViews();
   api.disableRedirection = [this](void** old) {

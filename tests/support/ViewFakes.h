@@ -26,6 +26,19 @@ class OtherRegistryView {
   sys::ScopedViewApis restore_;
 };
 
+// The 32-bit program on a 64-bit Windows: registry views present, and its own view of the
+// redirected keys (HKLM "Software", HKCR) is where Windows keeps the 32-bit view, below
+// "Wow6432Node" (OtherRegistryView::PathOf); the native 64-bit view is the plain path.
+class RedirectedRegistryView {
+ public:
+  RedirectedRegistryView();
+  RedirectedRegistryView(const RedirectedRegistryView&) = delete;
+  RedirectedRegistryView& operator=(const RedirectedRegistryView&) = delete;
+
+ private:
+  sys::ScopedViewApis restore_;
+};
+
 // File-system redirection that can be switched off; the paths added here exist only
 // while it is (the native view), everything else is asked of the real file system.
 class NativeOnlyFiles {
