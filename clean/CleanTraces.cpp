@@ -85,7 +85,7 @@ std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring
   if (rc == ERROR_INVALID_NAME) return L"无法备份：名称含换行符或空字符";
   if (rc == ERROR_INVALID_DATA) return L"正被其他程序改动，未删除";
   if (rc != ERROR_SUCCESS)
-    return item.FailedPath().empty() ? ErrorText(rc) : L"其中有子键无法删除，未做任何改动";
+    return item.FailedPath().empty() ? ErrorText(rc) : L"有子键无法读取或删除，未做任何改动";
   if (backup) {
     std::wstring text;
     switch (item.Text(text)) {

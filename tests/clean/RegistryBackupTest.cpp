@@ -20,6 +20,7 @@
 #include "tests/support/FakeCleanWindow.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
+#include "tests/support/ViewFakes.h"
 
 using namespace testsupport;
 
@@ -102,6 +103,57 @@ std::vector<std::wstring> BackupFiles(const std::wstring& folder) {
   std::vector<std::wstring> files;
   for (sys::FileSearch f(folder + L"\\*.reg"); f.Found(); f.Next()) files.push_back(folder + L"\\" + f.Name());
   return files;
+}
+
+std::wstring FileText(const std::wstring& file) {
+  std::string bytes;
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  char buf[65536];
+  DWORD n = 0;
+  while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n) bytes.append(buf, n);
+  CloseHandle(h);
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+// A chain of `levels` keys of 70-character names below `key`, each with a value, made
+// through relative handles as a program can.
+void MakeChain(HKEY root, const std::wstring& key, int levels) {
+  HKEY cur = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &cur, nullptr));
+  for (int i = 0; i < levels; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    HKEY next = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExW(cur, (std::wstring(67 - n.size(), L'k') + L"." + n).c_str(), 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr));
+    RegSetValueExW(next, L"level", 0, REG_SZ, reinterpret_cast<const BYTE*>(n.c_str()),
+                   DWORD((n.size() + 1) * 2));
+    RegCloseKey(cur);
+    cur = next;
+  }
+  RegCloseKey(cur);
+}
+
+int ChainDepth(HKEY root, const std::wstring& key) {
+  HKEY cur = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &cur) != ERROR_SUCCESS) return -1;
+  int depth = 0;
+  for (;;) {
+    wchar_t name[256];
+    DWORD len = 256;
+    HKEY next = nullptr;
+    if (RegEnumKeyExW(cur, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+        RegOpenKeyExW(cur, name, 0, KEY_READ, &next) != ERROR_SUCCESS)
+      break;
+    RegCloseKey(cur);
+    cur = next;
+    ++depth;
+  }
+  RegCloseKey(cur);
+  return depth;
 }
 
 class RegistryBackupTest : public SandboxTest {
@@ -224,4 +276,167 @@ TEST_F(RegistryBackupTest, ValueLinesInTheRegFileForm) {
     EXPECT_EQ(c.line, clean::RegValueText(k.Handle(), c.name)) << c.name;
   }
   EXPECT_EQ(L"", clean::RegValueText(k.Handle(), L"absent"));
+}
+
+// A chain whose deepest path comes close to the 32,766 characters an import can create is
+// kept whole and comes back byte for byte; one that passes them (a 500-level chain of
+// 70-character names) cannot be restored by any import, so nothing of it is deleted.
+TEST_F(RegistryBackupTest, ADeepChainIsKeptWholeOrNotTouched) {
+  const std::wstring sid = UserSid();
+  ASSERT_FALSE(sid.empty());
+  const std::wstring base =
+      sid + L"\\Software\\VelmoraTests\\deep-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring fits = base + L"\\Fits", deep = base + L"\\TooDeep";
+  sys::DeleteKeyTree(HKEY_USERS, base);
+  MakeChain(HKEY_USERS, fits, int((32766 - fits.size()) / 71) - 1);
+  MakeChain(HKEY_USERS, deep, 500);
+  const Snapshot before = Take(HKEY_USERS, fits);
+  ASSERT_GT(before.size(), 400u);
+  Item(L"HKEY_USERS", fits, L"");
+  Item(L"HKEY_USERS", deep, L"");
+
+  executor->Run(false);
+
+  EXPECT_FALSE(sys::RegKeyExists(HKEY_USERS, fits));
+  EXPECT_EQ(500, ChainDepth(HKEY_USERS, deep));
+  EXPECT_EQ(1, executor->FailedCount());
+  EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(),
+                                      L"删除失败: HKEY_USERS\\" + deep +
+                                          L"\\:（无法备份：键路径过长，导入无法还原）"));
+  const std::vector<std::wstring> files = BackupFiles(sandbox / L"Backup");
+  ASSERT_EQ(1u, files.size());
+  EXPECT_EQ(0u, RunImport(files[0]));
+  EXPECT_EQ(before, Take(HKEY_USERS, fits));
+  sys::DeleteKeyTree(HKEY_USERS, base);
+}
+
+// The .reg form has no escape for a line break, and a NUL ends a name: an item holding
+// such a name anywhere is not deleted, and never another value under a shortened name.
+TEST_F(RegistryBackupTest, NamesTheFileCannotCarryStopTheirItem) {
+  const std::wstring key = L"Software\\Names";
+  SetRegString(HKEY_CURRENT_USER, key + L"\\ValueName", L"two\r\nlines", L"x");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\KeyName\\a\nb", L"v", L"x");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Single", L"line\nbreak", L"x");
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Nul", L"x", L"short name");
+  // Only the native call makes a name with a NUL in it.
+  using SetFn = LONG(WINAPI*)(HANDLE, const void*, ULONG, ULONG, const void*, ULONG);
+  auto set = reinterpret_cast<SetFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "NtSetValueKey")));
+  ASSERT_TRUE(set);
+  const std::wstring nul(L"x\0y", 3);
+  struct {
+    USHORT length, maximum;
+    const wchar_t* buffer;
+  } name = {USHORT(nul.size() * 2), USHORT(nul.size() * 2), nul.c_str()};
+  sys::RegKey k;
+  ASSERT_EQ(ERROR_SUCCESS, k.OpenWrite(HKEY_CURRENT_USER, key + L"\\Nul"));
+  ASSERT_EQ(0, set(k.Handle(), &name, 0, REG_SZ, L"n", 4));
+  k.Close();
+  SetRegString(HKEY_CURRENT_USER, key + L"\\Plain", L"v", L"x");
+  Item(L"HKEY_CURRENT_USER", key + L"\\ValueName", L"");
+  Item(L"HKEY_CURRENT_USER", key + L"\\KeyName", L"");
+  Item(L"HKEY_CURRENT_USER", key + L"\\Single", L"line\nbreak");
+  Item(L"HKEY_CURRENT_USER", key + L"\\Nul", L"");
+  Item(L"HKEY_CURRENT_USER", key + L"\\Nul", nul);
+  Item(L"HKEY_CURRENT_USER", key + L"\\Plain", L"");
+
+  executor->Run(false);
+
+  EXPECT_EQ(5, executor->FailedCount());
+  for (const wchar_t* sub : {L"ValueName", L"KeyName\\a\nb", L"Single", L"Nul"})
+    EXPECT_TRUE(sys::RegKeyExists(HKEY_CURRENT_USER, key + L"\\" + sub)) << sub;
+  ASSERT_EQ(ERROR_SUCCESS, k.OpenRead(HKEY_CURRENT_USER, key + L"\\Nul"));
+  EXPECT_EQ(L"short name", k.ReadString(L"x"));
+  EXPECT_FALSE(sys::RegKeyExists(HKEY_CURRENT_USER, key + L"\\Plain"));
+  EXPECT_EQ(5, std::count_if(statuses.begin(), statuses.end(), [](const std::wstring& t) {
+              return t.find(L"（无法备份：名称含换行符或空字符）") != std::wstring::npos;
+            }));
+  EXPECT_EQ(std::wstring::npos, FileText(BackupFiles(sandbox / L"Backup").at(0)).find(L"Names\\Nul"));
+}
+
+// All or nothing: when one key below a finding may not be deleted or read (Wine grants
+// every right, so the seam refuses), nothing of the finding is touched or kept.
+TEST_F(RegistryBackupTest, AKeyThatCannotGoWholeIsNotTouched) {
+  sys::ScopedRegTreeApi calls;
+  sys::RegTreeCalls().openSubKey = [](HKEY parent, const std::wstring& name, REGSAM access,
+                                      HKEY* key) {
+    if (name == L"NoDelete" && (access & DELETE)) return LONG(ERROR_ACCESS_DENIED);
+    if (name == L"NoRead") access = KEY_ENUMERATE_SUB_KEYS | DELETE;
+    return RegOpenKeyExW(parent, name.c_str(), 0, access, key);
+  };
+  const struct {
+    const wchar_t* refused;
+    const wchar_t* why;
+  } cases[] = {{L"NoDelete", L"有子键无法读取或删除，未做任何改动"},
+               {L"NoRead", L"无法完整备份：有值或子键无法读取"}};
+  std::vector<Snapshot> before;
+  for (const auto& c : cases) {
+    const std::wstring key = std::wstring(L"Software\\Whole") + c.refused;
+    SetRegString(HKEY_CURRENT_USER, key, L"top", L"1");
+    SetRegString(HKEY_CURRENT_USER, key + L"\\A\\Deep", L"v", L"2");
+    SetRegString(HKEY_CURRENT_USER, key + L"\\M\\" + c.refused, L"v", L"3");
+    SetRegString(HKEY_CURRENT_USER, key + L"\\Z", L"v", L"4");
+    before.push_back(Take(HKEY_CURRENT_USER, key));
+    Item(L"HKEY_CURRENT_USER", key, L"");
+  }
+  executor->Run(false);
+  for (size_t i = 0; i < 2; ++i) {
+    const std::wstring key = std::wstring(L"Software\\Whole") + cases[i].refused;
+    EXPECT_EQ(before[i], Take(HKEY_CURRENT_USER, key)) << key;
+    EXPECT_NE(statuses.end(),
+              std::find(statuses.begin(), statuses.end(),
+                        L"删除失败: HKEY_CURRENT_USER\\" + key + L"\\:（" + cases[i].why + L"）"));
+  }
+  EXPECT_TRUE(BackupFiles(sandbox / L"Backup").empty());
+}
+
+// A key that a 32-bit program reaches through WoW64 redirection is kept under its real
+// name, so that a 64-bit regedit puts it back there; a key of the 64-bit view, and one not
+// redirected, under their own.
+TEST_F(RegistryBackupTest, TheBackupNamesTheKeysRealPlace) {
+  RedirectedRegistryView wow64;
+  const std::wstring shared = L"Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+  SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Gone32", L"v", L"32");
+  SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Gone32", L"v", L"64");  // another program's
+  SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Classes\\CLSID\\{1}", L"", L"x");
+  SetRegString(HKEY_CLASSES_ROOT, L"Wow6432Node\\CLSID\\{2}", L"", L"x");
+  CreateRegKey(HKEY_CLASSES_ROOT, L"CLSID");  // the 64-bit view's
+  SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\" + shared, L"C:\\gone.dll", L"1");
+  SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Only64", L"v", L"64");
+  SetRegString(HKEY_CURRENT_USER, L"Software\\User", L"v", L"u");
+  clean::RegistryBackup backup(sandbox / L"Backup");
+  const struct {
+    const wchar_t* root;
+    std::wstring key, value;
+    sys::RegView view;
+    std::wstring header;
+  } cases[] = {
+      {L"HKEY_LOCAL_MACHINE", L"Software\\Gone32", L"", sys::RegView::Default,
+       L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Gone32"},
+      {L"HKEY_LOCAL_MACHINE", L"Software\\Classes\\CLSID\\{1}", L"", sys::RegView::Default,
+       L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Classes\\CLSID\\{1}"},
+      {L"HKEY_CLASSES_ROOT", L"CLSID\\{2}", L"", sys::RegView::Default,
+       L"HKEY_CLASSES_ROOT\\Wow6432Node\\CLSID\\{2}"},
+      {L"HKEY_LOCAL_MACHINE", L"Software\\" + shared, L"C:\\gone.dll", sys::RegView::Default,
+       L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\" + shared},
+      {L"HKEY_LOCAL_MACHINE", L"Software\\Only64", L"", sys::RegView::Native64,
+       L"HKEY_LOCAL_MACHINE\\Software\\Only64"},
+      {L"HKEY_CURRENT_USER", L"Software\\User", L"", sys::RegView::Default,
+       L"HKEY_CURRENT_USER\\Software\\User"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(L"", clean::DeleteRegistryItem(c.root, c.key, c.value, &backup, c.view)) << c.key;
+  backup.Close();
+  const std::wstring text = FileText(backup.File());
+  for (const auto& c : cases)
+    EXPECT_NE(std::wstring::npos, text.find(L"\r\n[" + c.header + L"]\r\n")) << c.header;
+  // Where the keys lie in the hermetic registry: the native view sees the plain paths.
+  const sys::RegView plain = sys::RegView::Native64;
+  EXPECT_FALSE(sys::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Gone32", plain));
+  EXPECT_FALSE(sys::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Only64", plain));
+  EXPECT_TRUE(sys::RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Gone32", plain));
+  sys::RegKey k;
+  ASSERT_EQ(ERROR_SUCCESS,
+            k.OpenRead(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\" + shared, plain));
+  EXPECT_FALSE(k.ValueExists(L"C:\\gone.dll"));
 }
