@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The registry scanners and a one-key clean on a freshly made Wine prefix: the scanners
 # find only a few entries (each listed), the clean keeps them in a ".reg" backup, and
-# afterwards the program starts again and the command interpreter still works.
+# afterwards the program starts again and the command interpreter still works; importing
+# the backup puts every finding back where it was.
 # With VELMORA_WOW64=1 (and the 32-bit build) the prefix is a 64-bit one seen by the
-# 32-bit program, and an entry valid only in the 64-bit system folder must not be found.
+# 32-bit program, and an entry valid only in the 64-bit system folder must not be found;
+# the backup is imported by the 64-bit "reg", as a double-click would, and every finding
+# must come back in the registry view it was in (a key of the 32-bit view below
+# "Wow6432Node"), not in the other.
 set -u
 build=${1:?build folder}
 export WINEPREFIX_OVERRIDE=$build/fresh-prefix${VELMORA_WOW64:+-wow64}
@@ -40,6 +44,10 @@ if [ -n "${VELMORA_WOW64:-}" ]; then
   rm -f "$win/syswow64/velmora-only64.dll"
   add 'HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDlls' \
     /v 'C:\windows\system32\velmora-only64.dll' /t REG_DWORD /d 1
+  # An empty vendor key of the 32-bit view only, which redirection keeps below Wow6432Node.
+  add 'HKLM\Software\VelmoraWow32\x' /reg:32
+  "$WINE" reg delete 'HKLM\Software\VelmoraWow32\x' /reg:32 /f >/dev/null 2>&1 || fail "reg delete"
+  wow_keys=1
 fi
 gone='C:\velmora-gone'
 cv='HKLM\Software\Microsoft\Windows\CurrentVersion'
@@ -62,7 +70,24 @@ for f in SharedDlls SoftwareKeys InstallerFolders UninstallEntries HelpFiles Sta
   grep -q "^$f"$'\t'".*[Vv]elmora" <<<"$found" || fail "$f did not find its entry: $found"
 done
 grep -q 'velmora-only64' <<<"$found" && fail "a file of the 64-bit system folder was found missing"
-[ "$total" = $((natural + 8)) ] || fail "$total findings: $found"
+[ "$total" = $((natural + 8 + ${wow_keys:-0})) ] || fail "$total findings: $found"
+
+# Where each finding is: in which registry view (a 64-bit prefix has two).
+views=${VELMORA_WOW64:+32 64}
+where_found() {
+  while IFS='|' read -r key value; do
+    local at=
+    for v in ${views:-plain}; do
+      local flag=()
+      [ "$v" = plain ] || flag=("/reg:$v")
+      if [ -z "$value" ]; then "$WINE" reg query "$key" "${flag[@]}" >/dev/null 2>&1
+      else "$WINE" reg query "$key" /v "$value" "${flag[@]}" >/dev/null 2>&1; fi
+      at+=" $v:$?"
+    done
+    echo "$key|$value|$at"
+  done < <(awk -F'\t' '!/^#/ && NF >= 2 { print $2 "|" $3 }' <<<"$found")
+}
+before_clean=$(where_found)
 
 "$WINE" "$prog/Sorvex.exe" >/dev/null 2>&1 &
 running=$!
@@ -96,8 +121,24 @@ wait "$running"
 ok=$("$WINE" cmd /c echo ok 2>/dev/null | tr -d '\r')
 [ "$ok" = ok ] || fail "cmd /c echo ok printed '$ok'"
 
+if [ "$total" -gt 0 ]; then
+  backup=$(ls "$prog/Backup/"*.reg | head -n1)
+  if [ -n "${VELMORA_WOW64:-}" ]; then
+    iconv -f UTF-16 -t UTF-8 "$backup" | grep -qi '^\[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\VelmoraWow32\]' ||
+      fail "the backup does not name the 32-bit view's key by its real place"
+    importer=(/usr/lib/wine/wine64 reg)
+  else
+    importer=("$WINE" reg)
+  fi
+  "${importer[@]}" import "$(winepath_w "$backup")" >/dev/null 2>&1 || fail "reg import of the backup failed"
+  after_import=$(where_found)
+  [ "$after_import" = "$before_clean" ] ||
+    fail "the import did not put the findings back where they were:
+$(diff <(echo "$before_clean") <(echo "$after_import"))"
+fi
+
 "$WINESERVER" -k 2>/dev/null
 "$WINESERVER" -w 2>/dev/null
 [ -n "${own_display:-}" ] && velmora_xvfb_stop
 rm -rf "$WINEPREFIX"
-echo "fresh prefix: ok ($natural findings of its own, $total cleaned)"
+echo "fresh prefix: ok ($natural findings of its own, $total cleaned and restored by an import)"
