@@ -29,6 +29,30 @@ void Report(catalogue::ScanContext& ctx, const wchar_t* root, const std::wstring
   ctx.results.AddKeyedResult(root, key, image, description, data, valueName);
 }
 
+JudgeContext Judging(const catalogue::ScanContext& ctx, const JudgeCache* cache) {
+  return JudgeContext{ctx.folders, ctx.os, cache};
+}
+
+Verdict Dead(const wchar_t* root, const std::wstring& key, const std::wstring& data,
+             const std::wstring& valueName) {
+  Verdict v;
+  v.dead = true;
+  v.root = root;
+  v.key = key;
+  v.data = data;
+  v.valueName = valueName;
+  return v;
+}
+
+bool ReportIfDead(catalogue::ScanContext& ctx, const Verdict& verdict, int image,
+                  const std::wstring& description) {
+  if (!verdict.dead) return false;
+  ctx.results.AddKeyedResult(verdict.root, verdict.key, image, description, verdict.data,
+                             verdict.valueName);
+  for (const Verdict& v : verdict.along) ReportIfDead(ctx, v, image, description);
+  return true;
+}
+
 LONG ReadText(const sys::RegKey& key, const std::wstring& name, std::wstring& text) {
   if (!key.IsOpen()) return ERROR_INVALID_HANDLE;
   if (!key.ValueExists(name)) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "catalogue/ScanContext.h"
+#include "registry_scan/Judge.h"
 #include "sys/Registry.h"
 
 namespace registry_scan {
@@ -21,6 +22,16 @@ void Status(catalogue::ScanContext& ctx, const std::wstring& what);
 void Report(catalogue::ScanContext& ctx, const wchar_t* root, const std::wstring& key, int image,
             const std::wstring& description, const std::wstring& data = L"",
             const std::wstring& valueName = L"");
+
+// The judgements' view of a scan, with the look-ups it keeps.
+JudgeContext Judging(const catalogue::ScanContext& ctx, const JudgeCache* cache = nullptr);
+// A verdict that the entry is dead.
+Verdict Dead(const wchar_t* root, const std::wstring& key, const std::wstring& data = L"",
+             const std::wstring& valueName = L"");
+// Adds the findings of a dead verdict (the entry, then what goes along with it); false,
+// adding nothing, when it is not dead.
+bool ReportIfDead(catalogue::ScanContext& ctx, const Verdict& verdict, int image,
+                  const std::wstring& description);
 
 // A value as text: an absent value reads as empty (ERROR_SUCCESS); a value that is not
 // text is an error and leaves `text` as it was, so a caller can start from a marker.

@@ -2,6 +2,7 @@
 
 #include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
+#include "registry_scan/Judge.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -60,6 +61,10 @@ bool HasFileVersion(const std::wstring& file) {
 }  // namespace
 
 std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninstall) {
+  return GuessProgramIcon(Judging(ctx), uninstall);
+}
+
+std::wstring GuessProgramIcon(const JudgeContext& ctx, const std::wstring& uninstall) {
   std::wstring s = sys::LowerCase(uninstall);
   const std::wstring windows = sys::LowerCase(ctx.folders.windows);
   const bool underWindows = !windows.empty() && sys::Contains(s, windows);
@@ -91,7 +96,7 @@ std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninst
   return sys::FileExistsInAnyView(s) ? s : std::wstring();
 }
 
-bool IsUninstallEntryValid(const ScanContext& ctx, const std::wstring& uninstall,
+bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstall,
                            const std::wstring& displayName, const std::wstring& icon,
                            const ProductList& products) {
   if (uninstall.empty()) return true;
@@ -119,46 +124,63 @@ bool IsUninstallEntryValid(const ScanContext& ctx, const std::wstring& uninstall
   return true;
 }
 
-void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std::wstring& name,
-                         const std::wstring& productKey, ProductList& products) {
+namespace {
+
+// The product an uninstall entry of that display name owns: the last one of that name.
+ProductList::const_iterator ProductNamed(const ProductList& products, const std::wstring& display) {
+  for (size_t i = products.size(); i-- > 0;)
+    if (!products[i]->ProductName.empty() && products[i]->ProductName == display)
+      return products.begin() + i;
+  return products.end();
+}
+
+// A product matched by a dead entry is not judged again.
+void ForgetProduct(ProductList& products, const std::wstring& display) {
+  auto it = ProductNamed(products, display);
+  if (it != products.end()) products.erase(it);
+}
+
+// One entry: `prefix` + `name` (an uninstall entry), or `prefix` + `productKey` +
+// "\InstallProperties" (a product's own); `name` stands in for a missing display name.
+Verdict JudgeEntryAt(const JudgeContext& ctx, const std::wstring& prefix, const std::wstring& name,
+                     const std::wstring& productKey, const ProductList& products,
+                     sys::RegView view) {
   const std::wstring path =
       productKey.empty() ? prefix + name : prefix + productKey + L"\\InstallProperties";
   sys::RegKey key;
-  if (key.OpenRead(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS) return;
+  if (key.OpenRead(HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return {};
   bool named = false;
   std::wstring display = FirstOf(key, L"DisplayName", L"QuietDisplayName", &named);
   if (!named) display = name;
   const std::wstring uninstall = FirstOf(key, L"UninstallString", L"QuietUninstallString", nullptr);
-  if (!named && uninstall.empty()) return;
+  if (!named && uninstall.empty()) return {};
   std::wstring icon = ReadTextOrEmpty(key, L"DisplayIcon");
   key.Close();
   if (icon.empty() && !uninstall.empty()) icon = GuessProgramIcon(ctx, uninstall);
+  if (IsUninstallEntryValid(ctx, uninstall, display, icon, products)) return {};
 
-  std::wstring product = productKey.empty() ? std::wstring() : prefix + productKey;
-  if (!IsUninstallEntryValid(ctx, uninstall, display, icon, products)) {
-    Report(ctx, kMachine, productKey.empty() ? prefix + name : prefix + productKey,
-           kImageApplications, kDescription, display);
-    for (size_t i = products.size(); i-- > 0;) {
-      if (products[i]->ProductName.empty() || products[i]->ProductName != display) continue;
-      if (product.empty()) product = products[i]->ProductKey;
-      products.erase(products.begin() + i);
-      break;
-    }
-  }
+  Verdict v = Dead(kMachine, productKey.empty() ? prefix + name : prefix + productKey, display);
+  v.view = view;
   // A product matched by an uninstall entry: its installer registrations go with it.
-  if (product.empty() || sys::Contains(product, L"\\")) return;
-  if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return;
+  if (!productKey.empty()) return v;
+  auto owned = ProductNamed(products, display);
+  if (owned == products.end()) return v;
+  if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return v;
+  const std::wstring product = (*owned)->ProductKey;
   const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product;
   if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, registration))
-    Report(ctx, kMachine, registration, kImageApplications, kDescription, display);
+    v.along.push_back(Dead(kMachine, registration, display));
   for (const std::wstring& sid : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey)) {
     const std::wstring perUser = ProductsOfUser(sid) + product;
     if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, perUser))
-      Report(ctx, kMachine, perUser, kImageApplications, kDescription, display);
+      v.along.push_back(Dead(kMachine, perUser, display));
   }
+  return v;
 }
 
-void ScanUninstallEntries(ScanContext& ctx) {
+}  // namespace
+
+ProductList ReadInstallerProducts() {
   ProductList products;
   for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kProductsKey)) {
     sys::RegKey k;
@@ -170,10 +192,40 @@ void ScanUninstallEntries(ScanContext& ctx) {
     p->ProductKey = name;
     products.push_back(std::move(p));
   }
+  return products;
+}
 
+Verdict JudgeUninstallEntry(const JudgeContext& ctx, const std::wstring& name, sys::RegView view) {
   const std::wstring prefix = std::wstring(kUninstallKey) + L"\\";
-  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUninstallKey))
-    CheckUninstallEntry(ctx, prefix, name, L"", products);
+  if (ctx.cache && ctx.cache->products)
+    return JudgeEntryAt(ctx, prefix, name, L"", *ctx.cache->products, view);
+  return JudgeEntryAt(ctx, prefix, name, L"", ReadInstallerProducts(), view);
+}
+
+Verdict JudgeProductProperties(const JudgeContext& ctx, const std::wstring& sid,
+                               const std::wstring& productKey) {
+  ProductList read;
+  if (!ctx.cache || !ctx.cache->products) read = ReadInstallerProducts();
+  const ProductList& products = read.empty() && ctx.cache && ctx.cache->products
+                                    ? *ctx.cache->products
+                                    : read;
+  std::wstring productName;
+  for (const auto& p : products)
+    if (p->ProductKey == productKey) productName = p->ProductName;
+  return JudgeEntryAt(ctx, ProductsOfUser(sid), productName, productKey, products,
+                      sys::RegView::Default);
+}
+
+void ScanUninstallEntries(ScanContext& ctx) {
+  ProductList products = ReadInstallerProducts();
+  JudgeCache cache;
+  cache.products = &products;
+  const JudgeContext judge = Judging(ctx, &cache);
+
+  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+    const Verdict v = JudgeUninstallEntry(judge, name);
+    if (ReportIfDead(ctx, v, kImageApplications, kDescription)) ForgetProduct(products, v.data);
+  }
 
   if (products.empty()) return;
   const std::vector<std::wstring> sids = sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey);
@@ -187,12 +239,13 @@ void ScanUninstallEntries(ScanContext& ctx) {
                                 return p.get() == pending[i];
                               });
     if (still == products.end()) continue;
-    const TRegIcoPosition product = **still;  // the entry may be freed below
+    const std::wstring productKey = (*still)->ProductKey;  // the entry may be freed below
     for (const std::wstring& sid : sids) {
-      const std::wstring user = ProductsOfUser(sid);
-      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE, user + product.ProductKey + L"\\InstallProperties"))
+      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE,
+                             ProductsOfUser(sid) + productKey + L"\\InstallProperties"))
         continue;
-      CheckUninstallEntry(ctx, user, product.ProductName, product.ProductKey, products);
+      const Verdict v = JudgeProductProperties(judge, sid, productKey);
+      if (ReportIfDead(ctx, v, kImageApplications, kDescription)) ForgetProduct(products, v.data);
       break;
     }
   }
