@@ -14,6 +14,7 @@
 #include "catalogue/SharedText.h"
 #include "model/TreeModel.h"
 #include "sys/Handles.h"
+#include "sys/RegistryTree.h"
 
 namespace catalogue {
 
@@ -60,6 +61,9 @@ struct ResultItem {
   SharedText Detail;
   ResultKind Kind = ResultKind::None;
   SharedText ValueData;
+  // A finding of the invalid-registry scanners: what the scan saw of the entry, which the
+  // clean judges again before it deletes anything. Null for every other finding.
+  std::shared_ptr<const sys::RegSummary> Seen;
   int ImageIndex = -1;
   std::int64_t Size = 0;  // what the "大小" row says; 0 without one
   DetailRows Rows;

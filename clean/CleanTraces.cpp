@@ -9,6 +9,7 @@
 #include "catalogue/TraceOption.h"
 #include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
+#include "registry_scan/Judge.h"
 #include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
@@ -102,6 +103,23 @@ std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring
   return Gone(rc) ? std::wstring() : ErrorText(rc);
 }
 
+bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& folders,
+                  const machine::TTarnOSInfo& os) {
+  if (!item.IsRegistryItem() || !item.Seen) return true;
+  const std::wstring valueName =
+      item.Detail == catalogue::kDefaultValueMarker ? std::wstring() : item.Detail.str();
+  sys::RegSummary now;
+  // Gone since the scan: nothing to judge, nothing left to delete.
+  LONG rc = sys::SummarizeRegItem(RootOf(item.Text), item.Location, valueName,
+                                  sys::RegView::Default, now);
+  if (rc == ERROR_FILE_NOT_FOUND) return true;
+  if (rc != ERROR_SUCCESS || now != *item.Seen) return false;
+  const registry_scan::JudgeContext judge{folders, os, nullptr};
+  const registry_scan::Verdict verdict =
+      registry_scan::JudgeFinding(judge, item.Text, item.Location, item.Detail);
+  return verdict.dead && verdict.data == item.ValueData.str();
+}
+
 void EmptyRecycleBin(HWND owner) {
   sys::ScopedModule shell(LoadLibraryW(L"Shell32.dll"));
   if (!shell) return;
@@ -176,8 +194,9 @@ void CleanExecutor::Run(bool confirm) {
   CleanIECache();
   Step(OneKeyStep::IECachePassed);
   backup_ = RegistryBackup(BackupFolderFor(settingsFile_));
-  CleanItems();
+  if (JudgeAgain()) CleanItems();
   backup_.Close();
+  changed_.clear();
   if (abandoned_) return;
   if (catalogue::OptionChecked(options_, catalogue::OptionId::RecycleBin))
     window_.EmptyRecycleBin();
@@ -230,6 +249,23 @@ void CleanExecutor::CleanIECache() {
   window_.SetStatus(0, L"IE缓存清理完毕");
 }
 
+bool CleanExecutor::JudgeAgain() {
+  changed_.clear();
+  const unsigned clears = results_.Clears();
+  DWORD lastPump = GetTickCount();
+  for (model::TreeNode* n = results_.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+    if (!r || !r->Seen || Unticked(n)) continue;
+    if (!StillAsFound(*r, folders_, os_)) changed_.insert(n);
+    if (GetTickCount() - lastPump >= kPumpMillis) {
+      window_.ProcessMessages();
+      lastPump = GetTickCount();
+      if (abandoned_ || results_.Clears() != clears) return false;
+    }
+  }
+  return true;
+}
+
 // The node in hand is never kept across the pump: only the model's count of clears tells
 // whether what follows it is still there (nothing else may empty it while this runs).
 void CleanExecutor::CleanItems() {
@@ -259,6 +295,10 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
+    if (changed_.count(node)) {
+      window_.SetStatus(0, L"已变化，未删除: " + log);
+      return false;
+    }
     const std::wstring why = DeleteRegistryItem(r.Text, r.Location, r.Detail, &backup_);
     window_.SetStatus(0, why.empty() ? L"删除: " + log : L"删除失败: " + log + L"（" + why + L"）");
     return why.empty();

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,10 @@ class CleanExecutor {
   };
   void ClearAutoComplete();
   void CleanIECache();
+  // Judges every registry finding of the scanners again before anything is deleted, so
+  // that no deletion of this clean changes what another item is judged by. False when the
+  // list went away meanwhile.
+  bool JudgeAgain();
   void CleanItems();
   // False when the item is still there.
   bool CleanItem(model::TreeNode* node);
@@ -97,6 +102,7 @@ class CleanExecutor {
   bool abandoned_ = false;
   int rescanPasses_ = 0;
   std::vector<FailedItem> failed_;
+  std::set<const model::TreeNode*> changed_;  // since the scan; left alone by this clean
   std::int64_t failedBytes_ = 0;
   junk::TFindInvalidFiles* sweep_ = nullptr;  // the sweep running now
 };
@@ -111,6 +117,11 @@ class CleanExecutor {
 std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
                                 const std::wstring& valueName, RegistryBackup* backup = nullptr,
                                 sys::RegView view = sys::RegView::Default);
+// A registry finding of the invalid-registry scanners is still what the scan listed: the
+// scanner's own rule judges it dead again, with the data the scan showed, and the key or
+// value holds what the scan saw. Any other finding is what it was.
+bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& folders,
+                  const machine::TTarnOSInfo& os);
 // Empties every drive's recycle bin without asking (SHEmptyRecycleBin, flags 7).
 void EmptyRecycleBin(HWND owner);
 

@@ -72,22 +72,6 @@ std::wstring ValueLine(const std::wstring& name, DWORD type, const std::vector<B
   return line + L"\r\n";
 }
 
-LONG ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
-  data.clear();
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD size = DWORD(data.size());
-    LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
-                               data.empty() ? nullptr : data.data(), &size);
-    if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && size > data.size())) {
-      data.resize(size);
-      continue;
-    }
-    if (rc == ERROR_SUCCESS) data.resize(size);
-    return rc;
-  }
-  return ERROR_MORE_DATA;
-}
-
 // The part of a place after its root's name.
 size_t BelowRoot(const std::wstring& place) {
   size_t slash = place.find(L'\\');
@@ -99,7 +83,7 @@ size_t BelowRoot(const std::wstring& place) {
 std::wstring RegValueText(HKEY key, const std::wstring& valueName) {
   DWORD type = 0;
   std::vector<BYTE> data;
-  if (ReadValue(key, valueName, type, data) != ERROR_SUCCESS) return {};
+  if (sys::ReadRegValue(key, valueName, type, data) != ERROR_SUCCESS) return {};
   return ValueLine(valueName, type, data);
 }
 
@@ -116,7 +100,7 @@ LONG RegistryItem::Open(HKEY root, const std::wstring& path, const std::wstring&
   LONG rc = sys::OpenKeyInView(root, path, KEY_QUERY_VALUE | KEY_SET_VALUE, view, &key);
   if (rc != ERROR_SUCCESS) return rc;
   key_.reset(key);
-  return ReadValue(key, value_, type_, data_);
+  return sys::ReadRegValue(key, value_, type_, data_);
 }
 
 BackupProblem RegistryItem::Text(std::wstring& text) {
@@ -156,7 +140,7 @@ LONG RegistryItem::Delete() {
   if (!key_) return tree_.Unchanged() ? tree_.DeleteAll() : ERROR_INVALID_DATA;
   DWORD type = 0;
   std::vector<BYTE> data;
-  LONG rc = ReadValue(key_.get(), value_, type, data);
+  LONG rc = sys::ReadRegValue(key_.get(), value_, type, data);
   if (rc != ERROR_SUCCESS || type != type_ || data != data_) return ERROR_INVALID_DATA;
   if (!defaultValue_) return RegDeleteValueW(key_.get(), value_.c_str());
   // The default value is cleared, not removed: Windows shows it as "(value not set)".

@@ -47,8 +47,14 @@ Verdict Dead(const wchar_t* root, const std::wstring& key, const std::wstring& d
 bool ReportIfDead(catalogue::ScanContext& ctx, const Verdict& verdict, int image,
                   const std::wstring& description) {
   if (!verdict.dead) return false;
-  ctx.results.AddKeyedResult(verdict.root, verdict.key, image, description, verdict.data,
-                             verdict.valueName);
+  model::TreeNode* node = ctx.results.AddKeyedResult(verdict.root, verdict.key, image,
+                                                     description, verdict.data, verdict.valueName);
+  if (catalogue::ResultItem* item = node ? node->DataAs<catalogue::ResultItem>() : nullptr) {
+    auto seen = std::make_shared<sys::RegSummary>();
+    sys::SummarizeRegItem(sys::RootFromName(verdict.root), verdict.key, verdict.valueName,
+                          verdict.view, *seen);
+    item->Seen = seen;
+  }
   for (const Verdict& v : verdict.along) ReportIfDead(ctx, v, image, description);
   return true;
 }

@@ -90,6 +90,22 @@ LONG ForEachValue(HKEY key, const std::function<void(const std::wstring&, DWORD,
   return read == count ? ERROR_SUCCESS : ERROR_INVALID_DATA;
 }
 
+LONG ReadRegValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
+  data.clear();
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD size = DWORD(data.size());
+    LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                               data.empty() ? nullptr : data.data(), &size);
+    if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && size > data.size())) {
+      data.resize(size);
+      continue;
+    }
+    if (rc == ERROR_SUCCESS) data.resize(size);
+    return rc;
+  }
+  return ERROR_MORE_DATA;
+}
+
 void RegTree::Close() {
   for (Key& k : keys_)
     if (k.handle) RegCloseKey(k.handle);
@@ -191,49 +207,52 @@ LONG RegTree::DeleteAll() {
   return ERROR_SUCCESS;
 }
 
-LONG SummarizeRegItem(HKEY root, const std::wstring& path, const std::wstring& valueName,
-                      RegView view, RegSummary& out) {
+RegSummary SummarizeValue(const std::wstring& name, DWORD type, const std::vector<BYTE>& data) {
+  Hash hash;
+  hash.Value(name, type, data);
+  RegSummary s;
+  s.entries = 1;
+  s.digest = hash.h;
+  return s;
+}
+
+LONG SummarizeTree(const RegTree& tree, RegSummary& out) {
   out = RegSummary();
   Hash hash;
-  if (!valueName.empty()) {
-    HKEY key = nullptr;
-    LONG rc = OpenKeyInView(root, path, KEY_QUERY_VALUE, view, &key);
-    if (rc != ERROR_SUCCESS) return rc;
-    DWORD type = 0, size = 0;
-    std::vector<BYTE> data;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      rc = RegQueryValueExW(key, valueName.c_str(), nullptr, &type,
-                            data.empty() ? nullptr : data.data(), &size);
-      if (rc == ERROR_SUCCESS && size <= data.size()) break;
-      if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) break;
-      data.resize(size);
-      size = DWORD(data.size());
-    }
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return rc;
-    data.resize(size);
-    hash.Value(valueName, type, data);
-    out.entries = 1;
-    out.digest = hash.h;
-    return ERROR_SUCCESS;
-  }
-  RegTree tree;
-  LONG rc = tree.Open(root, path, view, KEY_READ);
-  if (rc != ERROR_SUCCESS) return rc;
   DWORD entries = 0;
   for (size_t i = 0; i < tree.Keys().size(); ++i) {
     // A key's place in the tree, not only its name: the same keys moved elsewhere differ.
     hash.Text(tree.PathOf(i));
     ++entries;
-    rc = ForEachValue(tree.Keys()[i].handle,
-                      [&](const std::wstring& name, DWORD type, const std::vector<BYTE>& data) {
-                        hash.Value(name, type, data);
-                        ++entries;
-                      });
+    LONG rc = ForEachValue(tree.Keys()[i].handle,
+                           [&](const std::wstring& name, DWORD type, const std::vector<BYTE>& data) {
+                             hash.Value(name, type, data);
+                             ++entries;
+                           });
     if (rc != ERROR_SUCCESS) return rc;
   }
   out.entries = entries;
   out.digest = hash.h;
+  return ERROR_SUCCESS;
+}
+
+LONG SummarizeRegItem(HKEY root, const std::wstring& path, const std::wstring& valueName,
+                      RegView view, RegSummary& out) {
+  out = RegSummary();
+  if (valueName.empty()) {
+    RegTree tree;
+    LONG rc = tree.Open(root, path, view, KEY_READ);
+    return rc == ERROR_SUCCESS ? SummarizeTree(tree, out) : rc;
+  }
+  HKEY key = nullptr;
+  LONG rc = OpenKeyInView(root, path, KEY_QUERY_VALUE, view, &key);
+  if (rc != ERROR_SUCCESS) return rc;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+  rc = ReadRegValue(key, valueName, type, data);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return rc;
+  out = SummarizeValue(valueName, type, data);
   return ERROR_SUCCESS;
 }
 

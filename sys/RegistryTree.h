@@ -38,6 +38,9 @@ class ScopedRegTreeApi {
 LONG ForEachValue(HKEY key, const std::function<void(const std::wstring& name, DWORD type,
                                                      const std::vector<BYTE>& data)>& visit);
 
+// Reads one value of an open key whole, however large (it may grow meanwhile).
+LONG ReadRegValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data);
+
 class RegTree {
  public:
   struct Key {
@@ -87,5 +90,8 @@ struct RegSummary {
 // or value that is not there has entries 0 and ERROR_FILE_NOT_FOUND.
 LONG SummarizeRegItem(HKEY root, const std::wstring& path, const std::wstring& valueName,
                       RegView view, RegSummary& out);
+// The same of an open tree, and of one value as read.
+LONG SummarizeTree(const RegTree& tree, RegSummary& out);
+RegSummary SummarizeValue(const std::wstring& name, DWORD type, const std::vector<BYTE>& data);
 
 }  // namespace sys
