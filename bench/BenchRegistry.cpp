@@ -2,7 +2,9 @@
 // (file classes, CLSIDs, uninstall entries, installer products, software keys, menu order,
 // context-menu handlers, shared DLLs and help values), against a bare RegEnumKeyExW /
 // RegEnumValueW walk of the same keys in the same run. Prints the ratio scanners/walk
-// (goal <= 1.5). Works in a private key (RegOverridePredefKey), deleted afterwards.
+// (goal <= 1.5). Then the clean of those findings as the one-key clean makes it (each judged
+// again, kept in the backup file and deleted), with the share of judging them again.
+// Works in a private key (RegOverridePredefKey), deleted afterwards.
 #include <windows.h>
 
 #include <algorithm>
@@ -12,10 +14,14 @@
 
 #include "bench/BenchTree.h"
 #include "catalogue/ResultModel.h"
+#include "catalogue/TraceOption.h"
+#include "clean/CleanTraces.h"
 #include "registry_scan/FindInvalidRegistry.h"
 #include "machine/Folders.h"
 #include "machine/TarnGetOSInfo.h"
 #include "sys/FileUtils.h"
+#include "sys/Registry.h"
+#include "sys/Thread.h"
 
 namespace {
 
@@ -116,9 +122,36 @@ void Walk(HKEY key, int& keys, int& values) {
   }
 }
 
+// The window as the clean sees it, doing nothing.
+class QuietWindow final : public clean::CleanWindow {
+ public:
+  void SetStatus(int, const std::wstring&) override {}
+  void ProcessMessages() override { sys::ProcessMessages(); }
+  void OneKeyStepReached(catalogue::OneKeyStep) override {}
+  int ShowMessage(const std::wstring&, UINT) override { return IDOK; }
+  void RepaintResults() override {}
+  void EmptyRecycleBin() override {}
+  void CleanBusy(bool) override {}
+  void SettingsNotWritten(const sys::ProfileWriteError&) override {}
+};
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW f;
+  HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &f);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileW((folder + L"\\" + f.cFileName).c_str());
+    } while (FindNextFileW(h, &f));
+    FindClose(h);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace
 
 int main() {
+  sys::InitMainThread();
   std::wstring present = sys::ModuleFileName();
   const std::wstring baseName = L"Software\\VelmoraBench\\registry" + std::to_wstring(GetCurrentProcessId());
   HKEY base, hklm, hkcu, hkcr;
@@ -167,6 +200,48 @@ int main() {
   std::printf("bare walk: %d keys, %d values in %.3f s (best of 3)\n", keys, values, bestWalk);
   std::printf("seven scanners: %d findings in %.3f s (best of 3)\n", results.ItemCount(), best);
   std::printf("ratio scanners/walk: %.2f (goal <= 1.5)\n", best / bestWalk);
+
+  // What the scanners spent recording what they saw of each finding (the clean compares it).
+  const int findings = results.ItemCount();
+  t0 = Now();
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+    sys::RegSummary seen;
+    sys::SummarizeRegItem(sys::RootFromName(r->Text), r->Location, r->Detail,
+                          sys::RegView::Default, seen);
+  }
+  std::printf("of the scan, recording what it saw of each finding: %.3f s\n", Now() - t0);
+
+  // Judging the findings again alone, then the whole clean, which judges them once more.
+  int still = 0;
+  t0 = Now();
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    if (clean::StillAsFound(*n->DataAs<catalogue::ResultItem>(), folders, os)) ++still;
+  const double judging = Now() - t0;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring work = std::wstring(temp) + L"VelmoraBenchClean" + std::to_wstring(GetCurrentProcessId());
+  CreateDirectoryW(work.c_str(), nullptr);
+  model::TreeModel options;
+  catalogue::BuildOptionTree(options, os, nullptr);
+  catalogue::SetAllOptions(options, false);
+  catalogue::ScanState state;
+  state.oneKey = true;
+  QuietWindow window;
+  clean::CleanExecutor executor(state, results, options, folders, os, window, work + L"\\Halvane.set");
+  t0 = Now();
+  executor.Run(false);
+  const double cleanTime = Now() - t0;
+  std::printf("judged again: %d of %d findings still as found in %.3f s (%.0f us a finding)\n",
+              still, findings, judging, findings ? judging * 1e6 / findings : 0.0);
+  std::printf("clean: %d findings judged again, kept and deleted in %.3f s (%d left); "
+              "judging again is %.0f%% of it\n",
+              findings, cleanTime, executor.FailedCount(),
+              cleanTime > 0 ? judging * 100 / cleanTime : 0.0);
+  std::printf("ratio clean/walk: %.2f\n", cleanTime / bestWalk);
+  RemoveFolder(work + L"\\Backup");
+  DeleteFileW((work + L"\\Halvane.set").c_str());
+  RemoveDirectoryW(work.c_str());
 
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);

@@ -30,12 +30,6 @@ using catalogue::OneKeyStep;
 
 namespace {
 
-// A root name no scanner writes stands for the current configuration.
-HKEY RootOf(const std::wstring& name) {
-  HKEY root = sys::RootFromName(name);
-  return root ? root : HKEY_CURRENT_CONFIG;
-}
-
 // Folder items keep the parent's trailing backslash; the path gets one separator.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
   return sys::WithBackslash(folder) + name;
@@ -49,11 +43,6 @@ bool DeleteFolder(const std::wstring& path) {
   return filesGone && sys::HasSubfolders(path);
 }
 
-bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
-
-std::wstring ErrorText(LONG rc) {
-  return rc == ERROR_ACCESS_DENIED ? std::wstring(L"拒绝访问") : sys::Format(L"错误 %ld", rc);
-}
 
 
 // False when the rows stay: the database is locked or damaged, or the statement failed.
@@ -78,29 +67,10 @@ bool Unticked(const model::TreeNode* n) { return model::IsUnchecked(n->CheckStat
 std::wstring DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPath,
                                 const std::wstring& valueName, RegistryBackup* backup,
                                 sys::RegView view) {
-  // Never a whole root.
-  if (rootName.empty() || keyPath.empty()) return {};
-  RegistryItem item;
-  LONG rc = item.Open(RootOf(rootName), keyPath, valueName, view);
-  if (rc == ERROR_FILE_NOT_FOUND) return {};
-  if (rc == ERROR_INVALID_NAME) return L"无法备份：名称含换行符或空字符";
-  if (rc == ERROR_INVALID_DATA) return L"正被其他程序改动，未删除";
-  if (rc != ERROR_SUCCESS)
-    return item.FailedPath().empty() ? ErrorText(rc) : L"有子键无法读取或删除，未做任何改动";
-  if (backup) {
-    std::wstring text;
-    switch (item.Text(text)) {
-      case BackupProblem::None: break;
-      case BackupProblem::Unreadable: return L"无法完整备份：有值或子键无法读取";
-      case BackupProblem::NameNotCarried: return L"无法备份：名称含换行符或空字符";
-      case BackupProblem::PathTooLong: return L"无法备份：键路径过长，导入无法还原";
-      case BackupProblem::PlaceUnknown: return L"无法备份：无法确定键的实际位置";
-    }
-    if (!backup->Append(text)) return L"未能写入注册表备份";
-  }
-  rc = item.Delete();
-  if (rc == ERROR_INVALID_DATA) return L"备份后已被改动，未删除";
-  return Gone(rc) ? std::wstring() : ErrorText(rc);
+  RegistryBatch batch(backup);
+  bool waiting = false;
+  const std::wstring why = batch.Add(rootName, keyPath, valueName, view, waiting);
+  return waiting ? batch.Finish().front() : why;
 }
 
 bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& folders,
@@ -110,7 +80,7 @@ bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& fol
       item.Detail == catalogue::kDefaultValueMarker ? std::wstring() : item.Detail.str();
   sys::RegSummary now;
   // Gone since the scan: nothing to judge, nothing left to delete.
-  LONG rc = sys::SummarizeRegItem(RootOf(item.Text), item.Location, valueName,
+  LONG rc = sys::SummarizeRegItem(RegistryRoot(item.Text), item.Location, valueName,
                                   sys::RegView::Default, now);
   if (rc == ERROR_FILE_NOT_FOUND) return true;
   if (rc != ERROR_SUCCESS || now != *item.Seen) return false;
@@ -272,14 +242,42 @@ void CleanExecutor::CleanItems() {
   const unsigned clears = results_.Clears();
   DWORD lastPump = 0;
   bool first = true;
+  // Registry items wait for one flush of the backup; the nodes stay valid until the pump.
+  RegistryBatch batch(&backup_);
+  std::vector<std::pair<model::TreeNode*, std::wstring>> waiting;  // node, log text
+  auto finish = [&] {
+    if (waiting.empty()) return;
+    const std::vector<std::wstring> why = batch.Finish();
+    for (size_t i = 0; i < waiting.size(); ++i)
+      RegistryItemDone(waiting[i].first, waiting[i].second, why[i]);
+    waiting.clear();
+  };
   for (model::TreeNode* n = results_.Tree().FirstTopLevel(); n;) {
     model::TreeNode* next = n->NextSibling();
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
     // An item the user unticked is left alone.
-    if (!Unticked(n) && !CleanItem(n)) KeepFailed(n);
+    if (r && !Unticked(n) && r->IsRegistryItem()) {
+      const std::wstring log =
+          r->Text + L"\\" + r->Location + L"\\" + r->Detail + L":" + r->ValueData;
+      if (changed_.count(n)) {
+        window_.SetStatus(0, L"已变化，未删除: " + log);
+        KeepFailed(n);
+      } else {
+        if (batch.Touches(r->Text, r->Location) || waiting.size() >= kRegistryBatch) finish();
+        bool waits = false;
+        const std::wstring why =
+            batch.Add(r->Text, r->Location, r->Detail, sys::RegView::Default, waits);
+        if (waits) waiting.emplace_back(n, log);
+        else RegistryItemDone(n, log, why);
+      }
+    } else if (r && !Unticked(n) && !CleanItem(n)) {
+      KeepFailed(n);
+    }
     // A pump costs more than deleting a file: the window is served every few
     // milliseconds, which keeps it as live as a pump per item would.
     DWORD now = GetTickCount();
     if (first || now - lastPump >= kPumpMillis) {
+      finish();
       window_.ProcessMessages();
       lastPump = GetTickCount();
       first = false;
@@ -287,22 +285,19 @@ void CleanExecutor::CleanItems() {
     }
     n = next;
   }
+  finish();
+}
+
+void CleanExecutor::RegistryItemDone(model::TreeNode* node, const std::wstring& log,
+                                     const std::wstring& why) {
+  window_.SetStatus(0, why.empty() ? L"删除: " + log : L"删除失败: " + log + L"（" + why + L"）");
+  if (!why.empty()) KeepFailed(node);
 }
 
 bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return true;
   const catalogue::ResultItem r = *item;  // the node may go below
-  if (r.IsRegistryItem()) {
-    std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
-    if (changed_.count(node)) {
-      window_.SetStatus(0, L"已变化，未删除: " + log);
-      return false;
-    }
-    const std::wstring why = DeleteRegistryItem(r.Text, r.Location, r.Detail, &backup_);
-    window_.SetStatus(0, why.empty() ? L"删除: " + log : L"删除失败: " + log + L"（" + why + L"）");
-    return why.empty();
-  }
   if (r.Kind == catalogue::ResultKind::FirefoxDatabase ||
       r.Kind == catalogue::ResultKind::ChromeDatabase) {
     std::wstring table = sys::Trim(r.Detail);

@@ -55,6 +55,8 @@ class CleanExecutor {
 
   // The longest the clean goes on between two message pumps.
   static constexpr DWORD kPumpMillis = 15;
+  // The most registry items deleted after one flush of the backup.
+  static constexpr size_t kRegistryBatch = 200;
 
   // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
   // or a scan runs.
@@ -82,8 +84,9 @@ class CleanExecutor {
   // list went away meanwhile.
   bool JudgeAgain();
   void CleanItems();
-  // False when the item is still there.
+  // False when the item is still there. Not for registry items, which go in batches.
   bool CleanItem(model::TreeNode* node);
+  void RegistryItemDone(model::TreeNode* node, const std::wstring& log, const std::wstring& why);
   void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();

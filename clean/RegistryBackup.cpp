@@ -72,6 +72,12 @@ std::wstring ValueLine(const std::wstring& name, DWORD type, const std::vector<B
   return line + L"\r\n";
 }
 
+bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
+
+std::wstring ErrorText(LONG rc) {
+  return rc == ERROR_ACCESS_DENIED ? std::wstring(L"拒绝访问") : sys::Format(L"错误 %ld", rc);
+}
+
 // The part of a place after its root's name.
 size_t BelowRoot(const std::wstring& place) {
   size_t slash = place.find(L'\\');
@@ -79,6 +85,11 @@ size_t BelowRoot(const std::wstring& place) {
 }
 
 }  // namespace
+
+HKEY RegistryRoot(const std::wstring& name) {
+  HKEY root = sys::RootFromName(name);
+  return root ? root : HKEY_CURRENT_CONFIG;
+}
 
 std::wstring RegValueText(HKEY key, const std::wstring& valueName) {
   DWORD type = 0;
@@ -182,18 +193,90 @@ bool RegistryBackup::Append(const std::wstring& text) {
   const std::wstring out = size_ ? text : L"\xFEFF" + std::wstring(kHeader) + text;
   const DWORD bytes = DWORD(out.size() * sizeof(wchar_t));
   DWORD written = 0;
-  LARGE_INTEGER at;
-  at.QuadPart = size_;
-  bool ok = SetFilePointerEx(handle_.get(), at, nullptr, FILE_BEGIN) &&
-            WriteFile(handle_.get(), out.data(), bytes, &written, nullptr) && written == bytes &&
-            FlushFileBuffers(handle_.get());
-  if (ok) {
+  if (Truncate(size_) && WriteFile(handle_.get(), out.data(), bytes, &written, nullptr) &&
+      written == bytes) {
     size_ += bytes;
     return true;
   }
   // Half an entry would spoil the file for every importer: it is cut off again.
-  if (SetFilePointerEx(handle_.get(), at, nullptr, FILE_BEGIN)) SetEndOfFile(handle_.get());
+  Truncate(size_);
   return false;
+}
+
+bool RegistryBackup::Flush() {
+  if (!handle_ || size_ == flushed_) return true;
+  if (FlushFileBuffers(handle_.get())) {
+    flushed_ = size_;
+    return true;
+  }
+  size_ = flushed_;
+  Truncate(size_);
+  return false;
+}
+
+bool RegistryBackup::Truncate(LONGLONG size) {
+  LARGE_INTEGER at;
+  at.QuadPart = size;
+  return SetFilePointerEx(handle_.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(handle_.get());
+}
+
+std::wstring RegistryBatch::Add(const std::wstring& rootName, const std::wstring& keyPath,
+                                const std::wstring& valueName, sys::RegView view,
+                                bool& waiting) {
+  waiting = false;
+  // Never a whole root.
+  if (rootName.empty() || keyPath.empty()) return {};
+  std::unique_ptr<RegistryItem> item(new RegistryItem);
+  LONG rc = item->Open(RegistryRoot(rootName), keyPath, valueName, view);
+  if (rc == ERROR_FILE_NOT_FOUND) return {};
+  if (rc == ERROR_INVALID_NAME) return L"无法备份：名称含换行符或空字符";
+  if (rc == ERROR_INVALID_DATA) return L"正被其他程序改动，未删除";
+  if (rc != ERROR_SUCCESS)
+    return item->FailedPath().empty() ? ErrorText(rc) : L"有子键无法读取或删除，未做任何改动";
+  if (backup_) {
+    std::wstring text;
+    switch (item->Text(text)) {
+      case BackupProblem::None: break;
+      case BackupProblem::Unreadable: return L"无法完整备份：有值或子键无法读取";
+      case BackupProblem::NameNotCarried: return L"无法备份：名称含换行符或空字符";
+      case BackupProblem::PathTooLong: return L"无法备份：键路径过长，导入无法还原";
+      case BackupProblem::PlaceUnknown: return L"无法备份：无法确定键的实际位置";
+    }
+    if (!backup_->Append(text)) return L"未能写入注册表备份";
+  }
+  waiting_.push_back(Waiting{rootName, keyPath, std::move(item)});
+  waiting = true;
+  return {};
+}
+
+bool RegistryBatch::Touches(const std::wstring& rootName, const std::wstring& keyPath) const {
+  const std::wstring path = sys::LowerCase(keyPath);
+  for (const Waiting& w : waiting_) {
+    if (sys::LowerCase(w.root) != sys::LowerCase(rootName)) continue;
+    const std::wstring other = sys::LowerCase(w.path);
+    const std::wstring& shorter = other.size() < path.size() ? other : path;
+    const std::wstring& longer = other.size() < path.size() ? path : other;
+    if (longer.compare(0, shorter.size(), shorter) == 0 &&
+        (longer.size() == shorter.size() || longer[shorter.size()] == L'\\'))
+      return true;
+  }
+  return false;
+}
+
+std::vector<std::wstring> RegistryBatch::Finish() {
+  std::vector<std::wstring> why;
+  const bool kept = !backup_ || backup_->Flush();
+  for (Waiting& w : waiting_) {
+    if (!kept) {
+      why.push_back(L"未能写入注册表备份");
+      continue;
+    }
+    LONG rc = w.item->Delete();
+    why.push_back(rc == ERROR_INVALID_DATA       ? std::wstring(L"备份后已被改动，未删除")
+                  : Gone(rc) ? std::wstring() : ErrorText(rc));
+  }
+  waiting_.clear();
+  return why;
 }
 
 }  // namespace clean

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,20 +60,54 @@ class RegistryBackup {
   RegistryBackup(RegistryBackup&& other) noexcept = default;
   RegistryBackup& operator=(RegistryBackup&& other) noexcept = default;
 
-  // Appends the text and flushes it to the disk. True only when all of it is there; a
-  // failed append leaves the file as it was.
+  // Appends the text; false, leaving the file as it was, when not all of it was written.
   bool Append(const std::wstring& text);
+  // Puts what was appended on the disk. When that fails, what was appended since the last
+  // flush is cut off again (it may never reach the disk) and the result is false.
+  bool Flush();
   // The file written so far, empty before the first entry.
   const std::wstring& File() const { return file_; }
   // Ends this clean's file: from now on others may open it (an import, an editor).
   void Close() { handle_.reset(); }
 
  private:
+  bool Truncate(LONGLONG size);
   std::wstring folder_;
   std::wstring file_;
   sys::ScopedFile handle_;  // open for the whole clean
-  LONGLONG size_ = 0;         // bytes known to be in the file
+  LONGLONG size_ = 0;         // bytes written
+  LONGLONG flushed_ = 0;      // bytes on the disk
 };
+
+// Registry findings on their way out. Each is opened and its backup appended; once the
+// backup file is flushed, all of them are deleted: one flush for many items.
+class RegistryBatch {
+ public:
+  // Without a backup nothing is kept (and all the rest is the same).
+  explicit RegistryBatch(RegistryBackup* backup) : backup_(backup) {}
+  // Opens the finding (see DeleteRegistryItem) and appends its backup. Empty when it waits
+  // in the batch (`waiting`) or is not there; otherwise why it stays.
+  std::wstring Add(const std::wstring& rootName, const std::wstring& keyPath,
+                   const std::wstring& valueName, sys::RegView view, bool& waiting);
+  // The key lies inside a waiting item's key or holds one: deleting either would change
+  // the other, so the batch is finished first.
+  bool Touches(const std::wstring& rootName, const std::wstring& keyPath) const;
+  size_t Size() const { return waiting_.size(); }
+  // Flushes the backup and deletes the waiting items in the order they came: for each,
+  // empty when it is gone, or why it stays.
+  std::vector<std::wstring> Finish();
+
+ private:
+  struct Waiting {
+    std::wstring root, path;
+    std::unique_ptr<RegistryItem> item;
+  };
+  RegistryBackup* backup_;
+  std::vector<Waiting> waiting_;
+};
+
+// The root a finding names; a name no scanner writes stands for the current configuration.
+HKEY RegistryRoot(const std::wstring& name);
 
 // The "Backup" folder beside the settings file (which lies beside the program).
 std::wstring BackupFolderFor(const std::wstring& settingsFile);
