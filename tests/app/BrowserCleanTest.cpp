@@ -18,7 +18,18 @@
 
 namespace {
 
-class BrowserCleanTest : public testsupport::FormTest {};
+class BrowserCleanTest : public testsupport::FormTest {
+ protected:
+  // "一键清理" clicked, and waited for until the scan and the finder are done.
+  void RunOneKey() {
+    Click(app::idLabel10, L"Label10");
+    for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
+      sys::ProcessMessages();
+      Sleep(5);
+    }
+    sys::ProcessMessages();
+  }
+};
 
 }  // namespace
 
@@ -40,12 +51,7 @@ TEST_F(BrowserCleanTest, OneKeyCleanEmptiesEverySeededTableAndDeletesTheCaches) 
   Tick(L"FireFox 清理");
   Tick(L"Opera 历史记录清理");
   Tick(L"Chrome 清理");
-  Click(app::idLabel10, L"Label10");
-  for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
-    sys::ProcessMessages();
-    Sleep(5);
-  }
-  sys::ProcessMessages();
+  RunOneKey();
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(L"清理完毕！", Panel(0));
 
@@ -103,12 +109,7 @@ TEST_F(BrowserCleanTest, RealProfilesKeepNoHistoryTheBrowsersCouldShowOrRestore)
 
   Tick(L"FireFox 清理");
   Tick(L"Chrome 清理");
-  Click(app::idLabel10, L"Label10");
-  for (int i = 0; i < 2000 && (form->scanState.finderRunning || form->scanState.scanning); ++i) {
-    sys::ProcessMessages();
-    Sleep(5);
-  }
-  sys::ProcessMessages();
+  RunOneKey();
   EXPECT_EQ(L"清理完毕！", Panel(0));
 
   for (size_t i = 0; i < chromium.size(); ++i) {
