@@ -269,12 +269,14 @@ bool CleanTrace(const std::wstring& path, const TableSource* source, const std::
                            L" WHERE guid NOT NULL AND guid <> ''",
                        guids);
   for (size_t i = 0; ok && i < statements.size(); ++i) ok = db.Exec(sys::FromUtf8(statements[i].sql));
+  // What the file's own triggers can make last is bounded; the writing of the result is
+  // not interrupted half way.
+  db.SetProgress(nullptr);
   // The browser's own copy of the downloads goes in the same step: written only when the
   // rows can go, and the rows stay when it cannot be written.
   if (ok && !guids.empty())
     ok = AppendLevelDbDeletions(FolderOf(path) + L"\\shared_proto_db", DownloadStoreKeys(guids));
   if (ok) ok = db.Exec(L"COMMIT");
-  db.SetProgress(nullptr);
   if (!ok) {
     db.Exec(L"ROLLBACK");
     return false;

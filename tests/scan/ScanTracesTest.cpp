@@ -449,3 +449,26 @@ TEST_F(ScanTracesTest, ARunningEdgeSkipsOnlyEdge) {
     WaitForFinder();
   }
 }
+
+// A Firefox installed for the user alone registers below HKEY_CURRENT_USER; one that has
+// run leaves its list of profiles. Either counts like the machine's key.
+TEST_F(FirefoxDispatchTest, APerUserFirefoxOrItsListOfProfilesCountsToo) {
+  const std::wstring list = sandbox / L"Profile\\Application Data\\Mozilla\\Firefox\\profiles.ini";
+  const struct {
+    const char* what;
+    bool userKey, profileList, scanned;
+  } cases[] = {
+      {"neither", false, false, false},
+      {"the user's key", true, false, true},
+      {"the list of profiles", false, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sys::DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Mozilla");
+    DeleteFileW(list.c_str());
+    if (c.userKey) CreateRegKey(HKEY_CURRENT_USER, L"Software\\Mozilla\\Mozilla Firefox");
+    if (c.profileList) sandbox.file(list.substr(sandbox.path().size() + 1), "[General]\r\n");
+    dispatcher->ScanTraces(false);
+    EXPECT_EQ(c.scanned, FirefoxScanned());
+  }
+}
