@@ -57,6 +57,9 @@ class CleanExecutor {
   static constexpr DWORD kPumpMillis = 15;
   // The most registry items deleted after one flush of the backup.
   static constexpr size_t kRegistryBatch = 200;
+  // The longest one browser database item may take (browsers::kDatabaseStepMillis; tests
+  // make it short).
+  DWORD DatabaseStepMillis;
 
   // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
   // or a scan runs.
@@ -87,6 +90,8 @@ class CleanExecutor {
   // False when the item is still there. Not for registry items, which go in batches.
   bool CleanItem(model::TreeNode* node);
   void RegistryItemDone(model::TreeNode* node, const std::wstring& log, const std::wstring& why);
+  bool CleanDatabase(const std::wstring& path, const std::wstring& file,
+                     const std::wstring& table, catalogue::ResultKind kind);
   void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
