@@ -52,13 +52,6 @@ inline void CloseRegKeyHandle(HKEY h) { RegCloseKey(h); }
 
 using ScopedRegKey = UniqueHandle<HKEY, NullIsNone<HKEY, HKEY, CloseRegKeyHandle>>;
 
-// A file made by CreateFile, which is INVALID_HANDLE_VALUE when there is none.
-struct FileHandleTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { CloseHandle(h); }
-};
-using ScopedFile = UniqueHandle<HANDLE, FileHandleTraits>;
-
 // A GDI object must not be freed while selected into a device context: a SelectScope
 // that selected it has to end first.
 template <class T>
