@@ -1,5 +1,6 @@
 // The clean keeps what it deletes from the registry in a ".reg" file that "reg import"
-// puts back exactly.
+// puts back exactly, deletes nothing it could not keep, and leaves what changed since the
+// scan.
 #include <windows.h>
 #include <sddl.h>
 
@@ -14,6 +15,7 @@
 #include "catalogue/TraceOption.h"
 #include "clean/CleanTraces.h"
 #include "clean/RegistryBackup.h"
+#include "registry_scan/FindInvalidRegistry.h"
 #include "sys/FileSearch.h"
 #include "sys/Registry.h"
 #include "sys/Thread.h"
@@ -178,6 +180,27 @@ class RegistryBackupTest : public SandboxTest {
   FakeCleanWindow window;
   std::vector<std::wstring>& statuses = window.statuses;
   std::unique_ptr<clean::CleanExecutor> executor;
+};
+
+// The advanced clean (false) and the one-key clean (true), after a scan of the registry.
+class CleanJudgesAgainTest : public RegistryBackupTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void Scan() {
+    catalogue::ScanContext ctx{results, folders, os, [] { return false; }, [] {},
+                               [](const std::wstring&) {}};
+    registry_scan::ScanSharedDlls(ctx);
+    registry_scan::ScanSoftwareKeys(ctx);
+    registry_scan::ScanUninstallEntries(ctx);
+    registry_scan::ScanHelpFiles(ctx);
+    registry_scan::ScanFileClasses(ctx);
+  }
+  bool Said(const std::wstring& text) const {
+    return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
+  }
+  bool ValueExists(const std::wstring& key, const std::wstring& name) const {
+    sys::RegKey k;
+    return k.OpenRead(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS && k.ValueExists(name);
+  }
 };
 
 }  // namespace
@@ -440,3 +463,52 @@ TEST_F(RegistryBackupTest, TheBackupNamesTheKeysRealPlace) {
             k.OpenRead(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\" + shared, plain));
   EXPECT_FALSE(k.ValueExists(L"C:\\gone.dll"));
 }
+
+// What changed between the scan and the clean is left alone: the clean judges every
+// registry finding again by the scanner's own rule and compares it with what the scan saw.
+TEST_P(CleanJudgesAgainTest, WhatChangedSinceTheScanIsLeftAndTheRestCleaned) {
+  const std::wstring cv = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
+  const std::wstring gone = sandbox / L"gone", shared = cv + L"SharedDlls";
+  const std::wstring help = L"Software\\Microsoft\\Windows\\Help";
+  const std::wstring entry = cv + L"Uninstall\\Tool", cls = L"Software\\CLASSES\\solo";
+  SetRegDword(HKEY_LOCAL_MACHINE, shared, gone + L"\\counted.dll", 1);
+  SetRegDword(HKEY_LOCAL_MACHINE, shared, gone + L"\\still.dll", 1);
+  SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", L"Tool");
+  SetRegString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", gone + L"\\uninst.exe");
+  SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayIcon", gone + L"\\tool.exe,0");
+  SetRegString(HKEY_LOCAL_MACHINE, help, L"back.chm", gone);
+  CreateRegKey(HKEY_CURRENT_USER, L"Software\\EmptyVendor");
+  SetRegString(HKEY_LOCAL_MACHINE, cls + L"\\Shell\\open\\Command", L"",
+               L"\"" + gone + L"\\app.exe\" \"%1\"");
+  Scan();
+  ASSERT_EQ(6, results.ItemCount());
+
+  // After the scan: a count and its file, a re-pointed entry, a help file put back (the
+  // registry as it was), settings in the vendor key, 200 sub-keys under the class.
+  SetRegDword(HKEY_LOCAL_MACHINE, shared, gone + L"\\counted.dll", 5);
+  sandbox.file(L"gone\\counted.dll");
+  const std::wstring program = sandbox.file(L"Tool\\tool.exe");
+  SetRegString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", program + L" /uninstall");
+  SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayIcon", program);
+  sandbox.file(L"gone\\back.chm");
+  SetRegString(HKEY_CURRENT_USER, L"Software\\EmptyVendor", L"Setting", L"1");
+  for (int i = 0; i < 200; ++i) CreateRegKey(HKEY_LOCAL_MACHINE, cls + L"\\k" + std::to_wstring(i));
+
+  state.oneKey = GetParam();
+  executor->Run(!state.oneKey);
+
+  EXPECT_FALSE(ValueExists(shared, gone + L"\\still.dll"));
+  EXPECT_TRUE(ValueExists(shared, gone + L"\\counted.dll"));
+  EXPECT_TRUE(ValueExists(help, L"back.chm"));
+  EXPECT_TRUE(sys::RegKeyExists(HKEY_LOCAL_MACHINE, entry));
+  EXPECT_TRUE(sys::RegKeyExists(HKEY_CURRENT_USER, L"Software\\EmptyVendor"));
+  EXPECT_TRUE(sys::RegKeyExists(HKEY_LOCAL_MACHINE, cls + L"\\Shell\\open\\Command"));
+  EXPECT_TRUE(Said(L"删除: HKEY_LOCAL_MACHINE\\" + shared + L"\\" + gone + L"\\still.dll:"));
+  EXPECT_TRUE(Said(L"已变化，未删除: HKEY_LOCAL_MACHINE\\" + entry + L"\\:Tool"));
+  EXPECT_TRUE(Said(L"已变化，未删除: HKEY_CURRENT_USER\\Software\\EmptyVendor\\:"));
+  // Not cleaned, not counted, still listed.
+  EXPECT_EQ(5, executor->FailedCount());
+  EXPECT_EQ(5, results.ItemCount());
+}
+
+INSTANTIATE_TEST_SUITE_P(AdvancedAndOneKey, CleanJudgesAgainTest, ::testing::Bool());
