@@ -70,8 +70,9 @@ LONG ForEachValue(HKEY key, const std::function<void(const std::wstring&, DWORD,
   if (rc != ERROR_SUCCESS) return rc;
   std::vector<wchar_t> name(maxName + 2);
   std::vector<BYTE> data(maxData);
+  // As many as were counted: one added since is caught by RegTree::Unchanged.
   DWORD read = 0;
-  for (int grown = 0;;) {
+  for (int grown = 0; read < count;) {
     DWORD nameLen = DWORD(name.size()), size = DWORD(data.size()), type = 0;
     rc = RegEnumValueW(key, read, name.data(), &nameLen, nullptr, &type,
                        data.empty() ? nullptr : data.data(), &size);
@@ -91,7 +92,8 @@ LONG ForEachValue(HKEY key, const std::function<void(const std::wstring&, DWORD,
 }
 
 LONG ReadRegValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<BYTE>& data) {
-  data.clear();
+  // Most values fit: one call reads them.
+  data.assign(512, 0);
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD size = DWORD(data.size());
     LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &type,
@@ -101,8 +103,10 @@ LONG ReadRegValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<B
       continue;
     }
     if (rc == ERROR_SUCCESS) data.resize(size);
+    else data.clear();
     return rc;
   }
+  data.clear();
   return ERROR_MORE_DATA;
 }
 
@@ -152,7 +156,7 @@ LONG RegTree::Open(HKEY root, const std::wstring& path, RegView view, REGSAM acc
                           &key.values, nullptr, nullptr, nullptr, &key.written);
     std::vector<std::wstring> names;
     std::vector<wchar_t> buf(maxSub + 2);
-    for (DWORD n = 0; rc == ERROR_SUCCESS; ++n) {
+    for (DWORD n = 0; rc == ERROR_SUCCESS && n < key.subKeys; ++n) {
       DWORD len = DWORD(buf.size());
       LONG e = RegEnumKeyExW(key.handle, n, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
       if (e == ERROR_NO_MORE_ITEMS) break;
