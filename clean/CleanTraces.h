@@ -79,7 +79,8 @@ class CleanExecutor {
   void CleanItems();
   // False when the item is still there.
   bool CleanItem(model::TreeNode* node);
-  void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
+  // False when the edit failed (the item stays).
+  bool CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();

@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "catalogue/ScanContext.h"
 
@@ -30,6 +31,18 @@ void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool
                 bool logins);
 // The trace files of the Opera profile and the folders its "opera6.ini" names.
 void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies);
+// The clean of Opera's session list ("autosave.win") keeps its first window: it erases
+// the sections of the later windows that are in the file, each once, and sets "window
+// count" to 1 where it is more.
+struct OperaSessionEdit {
+  bool readable = false;  // nothing can be said of a file that cannot be read
+  std::vector<std::wstring> sections;
+  bool resetCount = false;
+  bool Changes() const { return resetCount || !sections.empty(); }
+};
+OperaSessionEdit PlanOperaSessionEdit(const std::wstring& path);
+// False when the file could not be read or written.
+bool ApplyOperaSessionEdit(const std::wstring& path, const OperaSessionEdit& edit);
 // With a trailing backslash: "Opera" in the program files folder unless the registry names
 // the installation there; empty without a program files folder.
 std::wstring OperaInstallationFolder(const machine::Folders& folders);

@@ -8,6 +8,7 @@
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "machine/Folders.h"
 #include "sys/Text.h"
 #include "sys/FileUtils.h"
@@ -85,50 +86,58 @@ std::wstring ChromeProfile(const ScanContext& ctx) {
   return local.empty() ? local : sys::WithBackslash(local) + L"Google\\Chrome\\User Data\\Default";
 }
 
-// Every folder below `folder`: the source's database tables with rows and its flat files.
+// Every folder below `root`: the source's database tables with rows and its flat files.
 // A database that cannot be read adds nothing and ends nothing else.
-void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& folder,
+void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& root,
                           const FirefoxSource& source) {
-  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    const std::wstring path = folder + L"\\" + name;
-    Status(ctx, path);
-    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
-      WalkFirefoxDatabases(ctx, path, source);
-    } else if (!s.IsDirectory()) {
-      if (SameName(name, source.database)) {
-        AddTableItem(ctx, folder, name, source.table, source.note,
-                     catalogue::ResultKind::FirefoxDatabase, kFirefoxImage);
-      } else if (SameName(name, source.flatFile)) {
-        model::TreeNode* item =
-            AddItem(ctx, name, kFirefoxImage, catalogue::ResultKind::None, L"", folder + L"\\");
-        AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(s.Size()));
-        AddLine(ctx, item, L"说明", source.note);
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      const std::wstring path = folder + L"\\" + name;
+      Status(ctx, path);
+      if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+        walk.Enter(path, s.Attributes());
+      } else if (!s.IsDirectory()) {
+        if (SameName(name, source.database)) {
+          AddTableItem(ctx, folder, name, source.table, source.note,
+                       catalogue::ResultKind::FirefoxDatabase, kFirefoxImage);
+        } else if (SameName(name, source.flatFile)) {
+          model::TreeNode* item =
+              AddItem(ctx, name, kFirefoxImage, catalogue::ResultKind::None, L"", folder + L"\\");
+          AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(s.Size()));
+          AddLine(ctx, item, L"说明", source.note);
+        }
       }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
   }
 }
 
 // The files of a cache folder, and of the folders below it when `deep` (the files of a
-// current cache live in sub-folders); each file is an item of its own folder.
-void ListCacheFiles(ScanContext& ctx, const std::wstring& folder, const std::wstring& mask,
+// current cache live in sub-folders); each file is an item of its own folder. A mask
+// that takes every file makes `root` a folder whose every file the clean deletes.
+void ListCacheFiles(ScanContext& ctx, const std::wstring& root, const std::wstring& mask,
                     const std::wstring& note, int image, bool deep, bool statusWithName) {
-  if (!sys::DirectoryExists(folder)) return;
-  for (sys::FileSearch s(folder + L"\\" + mask); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    if (s.IsDirectory()) {
-      if (deep && IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion))
-        ListCacheFiles(ctx, folder + L"\\" + name, L"*.*", note, image, deep, statusWithName);
-    } else {
-      Status(ctx, statusWithName ? folder + L"\\" + name : folder);
-      AddCacheFile(ctx, folder, name, s.Size(), note, image);
+  const bool everyFile = mask == L"*.*";
+  if (everyFile ? !machine::SafeToEmpty(root, ctx.folders) : !sys::IsPlainFolder(root)) return;
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    for (sys::FileSearch s(folder + L"\\" + mask); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      if (s.IsDirectory()) {
+        if (deep && IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion))
+          walk.Enter(folder + L"\\" + name, s.Attributes());
+      } else {
+        Status(ctx, statusWithName ? folder + L"\\" + name : folder);
+        AddCacheFile(ctx, folder, name, s.Size(), note, image);
+      }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
   }
 }
 
@@ -138,39 +147,38 @@ bool IsFirefoxCacheFolder(const std::wstring& name) {
   return false;
 }
 
-// Looks for the profiles below `folder`: a folder holding a cache is a profile, whose
+// Looks for the profiles below `root`: a folder holding a cache is a profile, whose
 // other sub-folders hold no cache of their own.
-void WalkFirefoxCaches(ScanContext& ctx, const std::wstring& folder) {
-  if (!sys::DirectoryExists(folder)) return;
-  bool profile = false;
-  std::vector<std::wstring> below;
-  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    const std::wstring path = folder + L"\\" + name;
-    Status(ctx, path);
-    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
-      if (IsFirefoxCacheFolder(name)) {
-        ListCacheFiles(ctx, path, L"*.*", kFirefoxCacheNote, kFirefoxImage, true, false);
-        profile = true;
-      } else {
-        below.push_back(path);
+void WalkFirefoxCaches(ScanContext& ctx, const std::wstring& root) {
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    bool profile = false;
+    std::vector<std::pair<std::wstring, DWORD>> below;
+    for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      const std::wstring path = folder + L"\\" + name;
+      Status(ctx, path);
+      if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+        if (IsFirefoxCacheFolder(name)) {
+          ListCacheFiles(ctx, path, L"*.*", kFirefoxCacheNote, kFirefoxImage, true, false);
+          profile = true;
+        } else {
+          below.emplace_back(path, s.Attributes());
+        }
       }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
-  }
-  if (profile) return;
-  for (const std::wstring& path : below) {
-    WalkFirefoxCaches(ctx, path);
-    if (Stopped(ctx)) return;
+    if (!profile)
+      for (const auto& b : below) walk.Enter(b.first, b.second);
   }
 }
 
 // One level of the profile folder: the table of the database file, when it has rows.
 void CheckChromeDatabase(ScanContext& ctx, const std::wstring& folder, const wchar_t* database,
                          const wchar_t* table, const wchar_t* note) {
-  if (Stopped(ctx) || !sys::DirectoryExists(folder)) return;
+  if (Stopped(ctx) || !sys::IsPlainFolder(folder)) return;
   for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
     const std::wstring name = s.Name();
     if (Hidden(name)) continue;
@@ -233,7 +241,7 @@ void ScanChrome(ScanContext& ctx, bool history, bool downloads, bool cache, bool
   }
   if (cache) {
     ListChromeFiles(ctx, profile + L"\\Cache", L"*.*", false);
-    ListChromeFiles(ctx, profile + L"\\Cache\\Cache_Data", L"*.*", false);
+    ListChromeFiles(ctx, profile + L"\\Cache\\Cache_Data", L"*.*", true);
     ListChromeFiles(ctx, profile + L"\\Code Cache", L"*.*", true);
   }
 }
