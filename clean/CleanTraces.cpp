@@ -8,6 +8,7 @@
 
 #include "browsers/BrowserDatabases.h"
 #include "browsers/IECache.h"
+#include "browsers/OperaSession.h"
 #include "catalogue/TraceOption.h"
 #include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
@@ -341,7 +342,7 @@ bool CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
   } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
     // Only the sections that are in the file, whatever count it claims.
-    if (!scan::ApplyOperaSessionEdit(r.Location, scan::PlanOperaSessionEdit(r.Location))) {
+    if (!browsers::ApplyOperaSessionEdit(r.Location, browsers::PlanOperaSessionEdit(r.Location))) {
       window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
       return false;
     }

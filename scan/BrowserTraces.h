@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "browsers/ChromiumBrowsers.h"
 #include "catalogue/ScanContext.h"
@@ -50,18 +49,6 @@ void ScanChromiumFamily(ScanContext& ctx, browsers::ChromiumOptions options,
 // Chrome kin keep them).
 void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies,
                const MayScan& mayScan = {});
-// The clean of Opera's session list ("autosave.win") keeps its first window: it erases
-// the sections of the later windows that are in the file, each once, and sets "window
-// count" to 1 where it is more.
-struct OperaSessionEdit {
-  bool readable = false;  // nothing can be said of a file that cannot be read
-  std::vector<std::wstring> sections;
-  bool resetCount = false;
-  bool Changes() const { return resetCount || !sections.empty(); }
-};
-OperaSessionEdit PlanOperaSessionEdit(const std::wstring& path);
-// False when the file could not be read or written.
-bool ApplyOperaSessionEdit(const std::wstring& path, const OperaSessionEdit& edit);
 // With a trailing backslash: "Opera" in the program files folder unless the registry names
 // the installation there; empty without a program files folder.
 std::wstring OperaInstallationFolder(const machine::Folders& folders);
