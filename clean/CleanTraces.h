@@ -92,7 +92,8 @@ class CleanExecutor {
   void RegistryItemDone(model::TreeNode* node, const std::wstring& log, const std::wstring& why);
   bool CleanDatabase(const std::wstring& path, const std::wstring& file,
                      const std::wstring& table, catalogue::ResultKind kind);
-  void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
+  // False when the edit failed (the item stays).
+  bool CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();
