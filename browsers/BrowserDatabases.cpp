@@ -296,13 +296,11 @@ bool ReadBrowserFile(const std::wstring& path, std::string& data) {
          (ReadFile(h.get(), &data[0], DWORD(data.size()), &read, nullptr) && read == data.size());
 }
 
-// Fills temp.velmora_kept and temp.velmora_kept_hosts with what the bookmarks hold beside
-// the database at `path`. False when that cannot be read: then nothing may go.
-bool LoadKept(sys::SqliteDb& db, const std::wstring& path, Keep keep) {
-  if (!db.Exec(L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept (url TEXT PRIMARY KEY);"
-               L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept_hosts (host TEXT PRIMARY KEY);"
-               L"DELETE FROM temp.velmora_kept; DELETE FROM temp.velmora_kept_hosts"))
-    return false;
+// The addresses (for Chromium the bookmark files themselves, which SQLite's JSON functions
+// read) and sites the bookmarks hold beside the database at `path`. False when they are
+// there but cannot be read.
+bool ReadKept(const std::wstring& path, Keep keep, std::vector<std::string>& urls,
+              std::vector<std::string>& hosts) {
   const std::wstring folder = FolderOf(path);
   if (keep == Keep::ChromiumBookmarks) {
     // Every address in the bookmark files (also of folders' extras: keeping one more icon
@@ -310,27 +308,38 @@ bool LoadKept(sys::SqliteDb& db, const std::wstring& path, Keep keep) {
     for (const wchar_t* name : {L"Bookmarks", L"AccountBookmarks"}) {
       std::string json;
       if (!ReadBrowserFile(folder + L"\\" + name, json)) return false;
-      if (!json.empty() &&
-          !db.ExecEach(L"INSERT OR IGNORE INTO temp.velmora_kept SELECT value FROM json_tree(?1) "
-                       L"WHERE key = 'url' AND type = 'text'",
-                       {json}))
-        return false;
+      if (!json.empty()) urls.push_back(json);
     }
     return true;
   }
-  if (keep != Keep::FirefoxBookmarks) return true;
   // The places a bookmark, tag or keyword holds are those Firefox's clear keeps.
   const std::wstring places = folder + L"\\places.sqlite";
-  if (!sys::FileExists(places)) return true;
+  if (keep != Keep::FirefoxBookmarks || !sys::FileExists(places)) return true;
   sys::SqliteDb p;
-  std::vector<std::string> urls, hosts;
   return p.OpenReadOnly(places) &&
          p.QueryTexts(L"SELECT url FROM moz_places WHERE foreign_count > 0", urls) &&
          p.QueryTexts(L"SELECT host FROM moz_origins WHERE id IN "
                       L"(SELECT origin_id FROM moz_places WHERE foreign_count > 0)",
-                      hosts) &&
-         db.ExecEach(L"INSERT OR IGNORE INTO temp.velmora_kept VALUES (?1)", urls) &&
-         db.ExecEach(L"INSERT OR IGNORE INTO temp.velmora_kept_hosts VALUES (?1)", hosts);
+                      hosts);
+}
+
+// Fills temp.velmora_kept and temp.velmora_kept_hosts with what the bookmarks hold beside
+// the database at `path`, each address also without its fragment. False when that cannot
+// be read: then nothing may go.
+bool LoadKept(sys::SqliteDb& db, const std::wstring& path, Keep keep) {
+  std::vector<std::string> urls, hosts;
+  return ReadKept(path, keep, urls, hosts) &&
+         db.Exec(L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept (url TEXT PRIMARY KEY);"
+                 L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept_hosts (host TEXT PRIMARY KEY);"
+                 L"DELETE FROM temp.velmora_kept; DELETE FROM temp.velmora_kept_hosts") &&
+         db.ExecEach(keep == Keep::ChromiumBookmarks
+                         ? L"INSERT OR IGNORE INTO temp.velmora_kept SELECT value FROM "
+                           L"json_tree(?1) WHERE key = 'url' AND type = 'text'"
+                         : L"INSERT OR IGNORE INTO temp.velmora_kept VALUES (?1)",
+                     urls) &&
+         db.ExecEach(L"INSERT OR IGNORE INTO temp.velmora_kept_hosts VALUES (?1)", hosts) &&
+         db.Exec(L"INSERT OR IGNORE INTO temp.velmora_kept SELECT substr(url, 1, "
+                 L"instr(url, '#') - 1) FROM temp.velmora_kept WHERE instr(url, '#') > 1");
 }
 
 }  // namespace

@@ -199,9 +199,10 @@ TEST_F(BrowsersTest, IconsStayForWhatTheBookmarksHoldAndAllWhenTheyCannotBeRead)
     std::string counts, pages, icons;
     bool cleaned;
   } cases[] = {
-      // A page bookmarked without an icon is no icon to keep.
+      // A page bookmarked without an icon is no icon to keep; a bookmark's fragment is
+      // none of its page's address.
       {R"({"roots":{"bookmark_bar":{"children":[{"type":"url","url":"http://b/"},)"
-       R"({"type":"url","url":"http://c/"}],"type":"folder"}}})",
+       R"({"type":"url","url":"http://c/#top"}],"type":"folder"}}})",
        "2 1 2", "http://b/ http://c/", "2", true},
       {nullptr, "4 2 3", "", "", true},
       {R"({"roots":{"bookmark_bar":{"children":[)", "- - -", "http://a/ http://b/ http://c/ http://d/",
