@@ -26,10 +26,10 @@ Verdict DeadClassKey(const std::wstring& key, const std::wstring& data) {
   return Dead(kMachine, key, data);
 }
 
-// A path in a command or icon that names a program which is gone.
-bool NamesMissingProgram(const std::wstring& text) {
-  return !text.empty() && sys::Contains(text, L":\\") &&
-         !sys::Contains(sys::LowerCase(text), L"rundll32.exe") && !ProgramExists(text);
+// A command or icon that names a program by its drive path, and the program is gone.
+bool NamesMissingProgram(const JudgeContext& ctx, const std::wstring& text) {
+  return !text.empty() && sys::Contains(ExpandVariables(text), L":\\") &&
+         ProgramMissing(ctx, text);
 }
 
 // Which key goes with a dead verb: its Command key when the verb holds more, the whole
@@ -109,14 +109,14 @@ Verdict JudgeExtensionClass(const JudgeContext& ctx, const std::wstring& e) {
   return {};
 }
 
-Verdict JudgeClassWithoutVerbs(const JudgeContext&, const std::wstring& c) {
+Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
   const std::wstring classKey = Path(c);
   sys::RegKey icon, clsid;
   DWORD subKeys = 0, values = 0;
   if (icon.OpenRead(HKEY_LOCAL_MACHINE, classKey + L"\\DefaultIcon") == ERROR_SUCCESS) {
     icon.KeyInfo(subKeys, values);
     const std::wstring text = ReadTextOrEmpty(icon, L"");
-    if (values >= 2 || !NamesMissingProgram(text)) return {};
+    if (values >= 2 || !NamesMissingProgram(ctx, text)) return {};
     sys::RegKey cls;
     std::wstring description = c;
     DWORD classSubKeys = 0, classValues = 0;
@@ -139,7 +139,7 @@ Verdict JudgeClassWithoutVerbs(const JudgeContext&, const std::wstring& c) {
   return {};
 }
 
-Verdict JudgeVerb(const JudgeContext&, const std::wstring& c, const std::wstring& v) {
+Verdict JudgeVerb(const JudgeContext& ctx, const std::wstring& c, const std::wstring& v) {
   const std::wstring verbKey = Path(c) + L"\\Shell\\" + v;
   const std::wstring description = DefaultText(HKEY_LOCAL_MACHINE, verbKey);
   std::wstring command = kCommandMarker;
@@ -152,7 +152,7 @@ Verdict JudgeVerb(const JudgeContext&, const std::wstring& c, const std::wstring
   }
   if (command.empty())
     return delegated ? Verdict() : VerbRule(c, v, description.empty() ? c : description, false);
-  if (command != kCommandMarker && NamesMissingProgram(command))
+  if (command != kCommandMarker && NamesMissingProgram(ctx, command))
     return VerbRule(c, v, command, true);
   return {};
 }

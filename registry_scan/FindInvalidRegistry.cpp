@@ -123,7 +123,7 @@ Verdict JudgeSharedDll(const JudgeContext&, const sys::RegKey& key, const std::w
   } else {
     return v;
   }
-  if (count != 0 && sys::ExistsInAnyView(name)) return v;
+  if (count != 0 && !PathMissing(name)) return v;
   return Dead(kMachine, kSharedDllsKey, L"", name);
 }
 
@@ -139,7 +139,7 @@ Verdict JudgeInstallerFolder(const JudgeContext& ctx, const sys::RegKey& key,
       sys::Contains(lower, L"common files") || sys::Contains(lower, L"template") ||
       sys::Contains(lower, L"office"))
     return v;
-  if (sys::ExistsInAnyView(name)) return v;
+  if (!PathMissing(name)) return v;
   return Dead(kMachine, kInstallerFoldersKey, L"", name);
 }
 

@@ -101,26 +101,26 @@ bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstal
                            const ProductList& products) {
   if (uninstall.empty()) return true;
   if (!icon.empty()) {
-    if (ProgramExists(icon)) return true;
+    if (!ProgramMissing(ctx, icon)) return true;
     if (icon[0] == L'%' && !ctx.folders.system.empty() &&
         sys::FileExistsInAnyView(ctx.folders.system + L"\\" + FileNamePart(icon)))
       return true;
     if (sys::Contains(icon, L"\\\\")) return true;  // a network share
     if (sys::Contains(sys::LowerCase(icon), L"setupapi.dll")) return true;
-    return ProgramExists(uninstall);
+    return !ProgramMissing(ctx, uninstall);
   }
   if (sys::Contains(sys::LowerCase(uninstall), L"msiexec.exe") && sys::Contains(uninstall, L"{")) {
     for (const auto& p : products) {
       if (p->ProductName.empty() || p->ProductName != displayName) continue;
       if (p->ProductIcon.empty()) return true;
-      if (ProgramExists(p->ProductIcon) || ProgramExists(uninstall)) return true;
+      if (!ProgramMissing(ctx, p->ProductIcon) || !ProgramMissing(ctx, uninstall)) return true;
       return sys::Contains(sys::LowerCase(displayName), L"acronis");
     }
     return true;
   }
   // An uninstaller given its log file: the log decides.
   size_t at = uninstall.find(L"-f\"");
-  if (at != std::wstring::npos) return ProgramExists(uninstall.substr(at + 3));
+  if (at != std::wstring::npos) return !ProgramMissing(ctx, uninstall.substr(at + 3));
   return true;
 }
 
