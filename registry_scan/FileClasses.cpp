@@ -58,12 +58,12 @@ Verdict VerbRule(const std::wstring& c, const std::wstring& verb, const std::wst
 bool IsDeadClass(const JudgeContext& ctx, const std::wstring& cls) {
   if (ctx.cache) {
     for (const std::wstring& dead : ctx.cache->deadClasses)
-      if (dead == cls) return true;
+      if (sys::LowerCase(dead) == sys::LowerCase(cls)) return true;
     return false;
   }
   for (const std::wstring& v : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, Path(cls) + L"\\shell")) {
     const Verdict verdict = JudgeVerb(ctx, cls, v);
-    if (verdict.dead && verdict.key == Path(cls)) return true;
+    if (verdict.dead && sys::LowerCase(verdict.key) == sys::LowerCase(Path(cls))) return true;
   }
   return false;
 }
@@ -102,14 +102,14 @@ Verdict JudgeExtensionClass(const JudgeContext& ctx, const std::wstring& e) {
   }
   const std::wstring cls = DefaultText(HKEY_LOCAL_MACHINE, Path(e));
   if (cls.empty()) return {};
-  // The class is missing only when it is absent from every registry view.
-  if (!sys::Contains(cls, L":\\") && !sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, Path(cls)))
-    return DeadClassKey(Path(e), cls);
+  // The class is missing only when Windows finds it in none of the classes.
+  if (!sys::Contains(cls, L":\\") && !ClassExists(ctx, cls)) return DeadClassKey(Path(e), cls);
   if (IsDeadClass(ctx, cls)) return DeadClassKey(Path(e), cls);
   return {};
 }
 
 Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
+  if (HandsOverToCurrentVersion(ctx, c)) return {};
   const std::wstring classKey = Path(c);
   sys::RegKey icon, clsid;
   DWORD subKeys = 0, values = 0;
@@ -129,10 +129,11 @@ Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
     clsid.KeyInfo(subKeys, values);
     const std::wstring id = ReadTextOrEmpty(clsid, L"");
     if (values >= 2 || id.empty() || id[0] != L'{' || id.find(L'}') != id.size() - 1) return {};
-    // A class whose identifier lives in the other registry view is not dead.
-    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, Path(L"CLSID\\" + id))) return {};
-    if (sys::Contains(c, L"HeaderFooter.HeaderFooter") ||
-        sys::Contains(c, L"Search.CustomWordbreaker"))
+    // A class whose identifier lives in the user's classes or the other view is not dead.
+    if (ClassExists(ctx, L"CLSID\\" + id)) return {};
+    const std::wstring lower = sys::LowerCase(c);
+    if (sys::Contains(lower, L"headerfooter.headerfooter") ||
+        sys::Contains(lower, L"search.customwordbreaker"))
       return {};
     return DeadClassKey(classKey, DefaultText(HKEY_LOCAL_MACHINE, classKey));
   }
@@ -140,18 +141,24 @@ Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
 }
 
 Verdict JudgeVerb(const JudgeContext& ctx, const std::wstring& c, const std::wstring& v) {
+  if (HandsOverToCurrentVersion(ctx, c)) return {};
   const std::wstring verbKey = Path(c) + L"\\Shell\\" + v;
-  const std::wstring description = DefaultText(HKEY_LOCAL_MACHINE, verbKey);
+  sys::RegKey verb;
+  if (verb.OpenRead(HKEY_LOCAL_MACHINE, verbKey) != ERROR_SUCCESS) return {};
+  // A verb carried out by a COM object, whatever its command line says.
+  if (verb.ValueExists(L"ExplorerCommandHandler") ||
+      sys::RegKeyExists(HKEY_LOCAL_MACHINE, verbKey + L"\\DropTarget"))
+    return {};
+  const std::wstring description = ReadTextOrEmpty(verb, L"");
   std::wstring command = kCommandMarker;
   sys::RegKey cmd;
-  bool delegated = false;
   if (cmd.OpenRead(HKEY_LOCAL_MACHINE, verbKey + L"\\Command") == ERROR_SUCCESS) {
+    // Windows Installer advertises a verb by a descriptor in "command" and starts the
+    // program through it; DelegateExecute hands the verb to a COM object.
+    if (cmd.ValueExists(L"command") || cmd.ValueExists(L"DelegateExecute")) return {};
     ReadText(cmd, L"", command);
-    // A verb carried out by a COM object has no command line.
-    delegated = cmd.ValueExists(L"DelegateExecute");
   }
-  if (command.empty())
-    return delegated ? Verdict() : VerbRule(c, v, description.empty() ? c : description, false);
+  if (command.empty()) return VerbRule(c, v, description.empty() ? c : description, false);
   if (command != kCommandMarker && NamesMissingProgram(ctx, command))
     return VerbRule(c, v, command, true);
   return {};
@@ -161,12 +168,14 @@ void ScanFileClasses(ScanContext& ctx) {
   static const wchar_t* const kNeverExamined[] = {L".acl", L".aw", L".elm",
                                                   L".lex", L".opc", L".pip"};
   JudgeCache cache;
+  IndexClasses(cache);
   const JudgeContext judge = Judging(ctx, &cache);
   std::vector<std::wstring> extensions;  // extensions whose class is looked up
   for (const std::wstring& c : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kClasses)) {
     if (Stopped(ctx)) return;
     bool skip = c.empty();
-    for (const wchar_t* n : kNeverExamined) skip = skip || c == n;
+    const std::wstring lower = sys::LowerCase(c);
+    for (const wchar_t* n : kNeverExamined) skip = skip || lower == n;
     if (skip) continue;
     Status(ctx, c);
     if (c[0] == L'.') {

@@ -85,7 +85,8 @@ bool IsEmptyKey(const sys::RegKey& k) {
 
 // Empty machine keys that stay all the same.
 bool IsExceptionKey(const std::wstring& name) {
-  return name == L"Secure" || name == L"cnetseek" || IsSystemKey(name);
+  const std::wstring lower = sys::LowerCase(name);
+  return lower == L"secure" || lower == L"cnetseek" || IsSystemKey(name);
 }
 
 // The machine key of that name is used: it holds something in some view, or it is one
@@ -155,8 +156,9 @@ Verdict JudgeUserSoftwareKey(const JudgeContext& ctx, const std::wstring& name) 
   const std::wstring path = L"Software\\" + name;
   sys::RegKey k;
   if (k.OpenRead(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || !IsEmptyKey(k)) return {};
-  if (name == L"cnetseek") return {};
-  const bool inUse = ctx.cache ? ctx.cache->machineKeysInUse.count(name) > 0
+  if (sys::LowerCase(name) == L"cnetseek") return {};
+  // The registry compares key names without regard to case, and so does this test.
+  const bool inUse = ctx.cache ? ctx.cache->machineKeysInUse.count(sys::LowerCase(name)) > 0
                                : MachineKeyInUse(name);
   if (inUse) return {};
   return Dead(kUser, path);
@@ -203,18 +205,19 @@ void ScanSoftwareKeys(ScanContext& ctx) {
   // Machine keys in use, in any view: a key only in the 64-bit view is used as well.
   for (sys::RegView view : MachineViews()) {
     for (const std::wstring& name : SubKeyNamesIn(HKEY_LOCAL_MACHINE, software, view)) {
-      if (cache.machineKeysInUse.count(name)) continue;
+      const std::wstring lower = sys::LowerCase(name);
+      if (cache.machineKeysInUse.count(lower)) continue;
       sys::RegKey k;
       if (k.OpenRead(HKEY_LOCAL_MACHINE, software + L"\\" + name, view) != ERROR_SUCCESS)
         continue;
       if (!IsEmptyKey(k)) {
-        cache.machineKeysInUse.insert(name);
+        cache.machineKeysInUse.insert(lower);
         continue;
       }
       if (view != sys::RegView::Default) continue;  // only keys the clean can reach
       const Verdict v = JudgeMachineSoftwareKey(judge, name);
       if (!v.dead) {
-        cache.machineKeysInUse.insert(name);
+        cache.machineKeysInUse.insert(lower);
         continue;
       }
       ReportIfDead(ctx, v, kImageWindows, L"无效的软件");

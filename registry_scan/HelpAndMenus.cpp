@@ -49,9 +49,11 @@ std::wstring TranslateMenuNames(std::wstring t) {
   return t;
 }
 
+// Key and folder names alike compare without regard to case, as Windows compares them.
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& s) {
+  const std::wstring lower = sys::LowerCase(s);
   for (const std::wstring& e : list)
-    if (e == s) return true;
+    if (sys::LowerCase(e) == lower) return true;
   return false;
 }
 
@@ -216,16 +218,15 @@ void ScanStartMenuOrder(ScanContext& ctx) {
   }
 }
 
-Verdict JudgeContextMenuHandler(const JudgeContext&, const std::wstring& className,
+Verdict JudgeContextMenuHandler(const JudgeContext& ctx, const std::wstring& className,
                                 const std::wstring& handler) {
   const std::wstring handlers = kClassesKey + className + L"\\shellex\\ContextMenuHandlers";
   const std::wstring clsids = std::wstring(kClassesKey) + L"CLSID";
   const std::wstring value = DefaultText(HKEY_LOCAL_MACHINE, handlers + L"\\" + handler);
   if (value.empty() || !sys::RegKeyExists(HKEY_LOCAL_MACHINE, clsids)) return {};
-  // A 64-bit shell extension has its class in the 64-bit view only.
-  if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + value) ||
-      sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + handler))
-    return {};
+  // A 64-bit shell extension has its class in the 64-bit view only, one installed for
+  // this user in the user's classes.
+  if (ClassExists(ctx, L"CLSID\\" + value) || ClassExists(ctx, L"CLSID\\" + handler)) return {};
   std::wstring upper = value;
   for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
   if (upper == kNewMenuHandler) return {};

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sys/Registry.h"
@@ -124,6 +125,13 @@ struct JudgeCache {
   std::vector<std::wstring> menuBases;
   // Classes judged dead as a whole so far (JudgeExtensionClass).
   std::vector<std::wstring> deadClasses;
+  // The class and CLSID names of the machine's and the user's classes in every view,
+  // lower case, when `classesIndexed` (IndexClasses).
+  bool classesIndexed = false;
+  std::unordered_set<std::wstring> classNames;
+  std::unordered_set<std::wstring> clsids;
 };
+// Lists the class and CLSID names into the cache, for a scan that looks up many.
+void IndexClasses(JudgeCache& cache);
 
 }  // namespace registry_scan

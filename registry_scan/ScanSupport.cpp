@@ -168,6 +168,29 @@ bool BareNameMissing(const JudgeContext& ctx, const std::wstring& name) {
 
 }  // namespace
 
+bool ClassExists(const JudgeContext& ctx, const std::wstring& name) {
+  if (name.empty()) return false;
+  const std::wstring lower = sys::LowerCase(name);
+  if (ctx.cache && ctx.cache->classesIndexed) {
+    const std::wstring clsid = L"clsid\\";
+    if (sys::StartsWith(lower, clsid) && lower.find(L'\\', clsid.size()) == std::wstring::npos)
+      return ctx.cache->clsids.count(lower.substr(clsid.size())) > 0;
+    if (lower.find(L'\\') == std::wstring::npos) return ctx.cache->classNames.count(lower) > 0;
+  }
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    if (sys::RegKeyExistsInAnyView(root, L"Software\\Classes\\" + name)) return true;
+  return false;
+}
+
+bool HandsOverToCurrentVersion(const JudgeContext& ctx, const std::wstring& cls) {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    const std::wstring current = DefaultText(root, L"Software\\Classes\\" + cls + L"\\CurVer");
+    if (current.empty()) continue;
+    return sys::LowerCase(current) != sys::LowerCase(cls) && ClassExists(ctx, current);
+  }
+  return false;
+}
+
 bool ProgramMissing(const JudgeContext& ctx, const std::wstring& commandOrPath) {
   const std::vector<std::wstring> targets = sys::CommandTargets(commandOrPath);
   if (targets.empty()) return false;
@@ -185,4 +208,23 @@ bool PathMissing(const std::wstring& path) { return FullPathMissing(path); }
 std::wstring ExpandVariables(const std::wstring& text) { return Expand(text); }
 
 }  // namespace detail
+
+void IndexClasses(JudgeCache& cache) {
+  const std::vector<sys::RegView> views =
+      sys::HasRegistryViews()
+          ? std::vector<sys::RegView>{sys::RegView::Default, sys::RegView::Native64,
+                                      sys::RegView::Wow32}
+          : std::vector<sys::RegView>{sys::RegView::Default};
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+    for (sys::RegView view : views) {
+      sys::RegKey classes, clsids;
+      if (classes.OpenRead(root, L"Software\\Classes", view) == ERROR_SUCCESS)
+        for (const std::wstring& name : classes.SubKeyNames())
+          cache.classNames.insert(sys::LowerCase(name));
+      if (clsids.OpenRead(root, L"Software\\Classes\\CLSID", view) == ERROR_SUCCESS)
+        for (const std::wstring& id : clsids.SubKeyNames()) cache.clsids.insert(sys::LowerCase(id));
+    }
+  cache.classesIndexed = true;
+}
+
 }  // namespace registry_scan

@@ -33,6 +33,12 @@ Verdict Dead(const wchar_t* root, const std::wstring& key, const std::wstring& d
 bool ReportIfDead(catalogue::ScanContext& ctx, const Verdict& verdict, int image,
                   const std::wstring& description);
 
+// A class, ProgID or "CLSID\{...}" exists as Windows finds one: in the machine's or the
+// current user's classes, in either registry view.
+bool ClassExists(const JudgeContext& ctx, const std::wstring& name);
+// The class names a "CurVer" that exists: Windows uses that one for it.
+bool HandsOverToCurrentVersion(const JudgeContext& ctx, const std::wstring& cls);
+
 // A value as text: an absent value reads as empty (ERROR_SUCCESS); a value that is not
 // text is an error and leaves `text` as it was, so a caller can start from a marker.
 LONG ReadText(const sys::RegKey& key, const std::wstring& name, std::wstring& text);

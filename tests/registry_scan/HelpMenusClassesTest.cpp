@@ -214,7 +214,7 @@ TEST_F(HelpMenusClassesTest, VerbRulesChooseTheKeyToReport) {
   verb(L"busy", L"open", gone);
   verb(L"busy", L"print", here);
   CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\ddeexec");
-  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\DropTarget");
+  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\Extra");
   // Never: no Command key, rundll32 with its library, no drive path, a delegated verb, a
   // present program.
   CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"nocommand\\Shell\\open");
@@ -243,6 +243,45 @@ TEST_F(HelpMenusClassesTest, VerbRulesChooseTheKeyToReport) {
       EXPECT_TRUE(f.find(L"|" + gone + L"|55") != std::wstring::npos ||
                   f.find(L"|" + goneDll + L"|55") != std::wstring::npos)
           << f;
+}
+
+TEST_F(HelpMenusClassesTest, ClassesAreResolvedAsWindowsResolvesThem) {
+  const std::wstring gone = L"\"" + sandbox / L"gone\\app.exe" + L"\" \"%1\"";
+  const std::wstring here = L"\"" + sandbox.file(L"app\\here.exe") + L"\" \"%1\"";
+  auto verb = [](const std::wstring& cls, const std::wstring& v, const std::wstring& command) {
+    SetDefault(kClasses + cls + L"\\Shell\\" + v + L"\\Command", command);
+  };
+  // A class and a COM server registered for this user only.
+  CreateRegKey(HKEY_CURRENT_USER, L"Software\\Classes\\userclass");
+  CreateRegKey(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\{USER}");
+  SetDefault(kClasses + L".userext", L"userclass");
+  SetDefault(kClasses + L"User.Object\\CLSID", L"{USER}");
+  SetDefault(kHandlers + L"UserHandler", L"{USER}");
+  // "CurVer" names the class Windows uses: a live one there saves the old class; a
+  // missing one does not.
+  verb(L"Tool.Doc", L"open", gone);
+  SetDefault(kClasses + L"Tool.Doc\\CurVer", L"Tool.Doc.2");
+  verb(L"Tool.Doc.2", L"open", here);
+  verb(L"Old.Doc", L"open", gone);
+  SetDefault(kClasses + L"Old.Doc\\CurVer", L"Old.Doc.9");
+  // Verbs an installer advertises or a COM object carries out, whatever their command.
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"advertised\\Shell\\open\\Command", L"command",
+               L"descriptor", REG_MULTI_SZ);
+  verb(L"handled", L"open", gone);
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"handled\\Shell\\open", L"ExplorerCommandHandler",
+               L"{H}");
+  verb(L"dropped", L"open", gone);
+  SetDefault(kClasses + L"dropped\\Shell\\open\\DropTarget", L"{D}");
+  verb(L"delegated", L"open", gone);
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"delegated\\Shell\\open\\Command", L"DelegateExecute",
+               L"{DE}");
+  // Names compare without regard to case: ".OPC" is ".opc", never examined.
+  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L".OPC");
+
+  ScanContextMenuHandlers(ctx, L"*");
+  ScanFileClasses(ctx);
+
+  EXPECT_EQ(Names{kClasses + L"Old.Doc\\Shell"}, Keys());
 }
 
 TEST_F(HelpMenusClassesTest, ClassesWithoutVerbsByIconAndIdentifier) {
