@@ -1,6 +1,7 @@
 // Which judgement made a finding, told by where the finding is.
 #include "registry_scan/Judge.h"
 
+#include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
@@ -94,11 +95,12 @@ Verdict ProductFinding(const JudgeContext& ctx, const std::wstring& keyPath) {
       if (v.dead) return v;
     }
   }
-  // A registration taken along by a dead uninstall entry.
-  for (const std::wstring& name : sys::GetRegSubKeyNames(
-           HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
+  // A registration taken along by the dead uninstall entry of its product code.
+  const std::wstring code = UnpackedProductCode(Split(keyPath).back());
+  if (code.empty()) return {};
+  for (sys::RegView view : sys::OwnAndOtherView()) {
     const Verdict v =
-        IfItNames(JudgeUninstallEntry(ctx, name), L"HKEY_LOCAL_MACHINE", keyPath, L"");
+        IfItNames(JudgeUninstallEntry(ctx, code, view), L"HKEY_LOCAL_MACHINE", keyPath, L"");
     if (v.dead) return v;
   }
   return {};

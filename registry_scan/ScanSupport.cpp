@@ -48,7 +48,7 @@ bool ReportIfDead(catalogue::ScanContext& ctx, const Verdict& verdict, int image
                   const std::wstring& description) {
   if (!verdict.dead) return false;
   ctx.results.AddKeyedResult(verdict.root, verdict.key, image, description, verdict.data,
-                             verdict.valueName);
+                             verdict.valueName, verdict.view);
   for (const Verdict& v : verdict.along) ReportIfDead(ctx, v, image, description);
   return true;
 }

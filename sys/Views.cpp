@@ -49,6 +49,7 @@ bool Is64BitWindows() {
 RegViewApi RealRegViews() {
   RegViewApi api;
   api.present = Is64BitWindows();
+  api.other = sizeof(void*) == 8 ? RegView::Wow32 : RegView::Native64;
   api.open = [](HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
     if (HasRegistryViews()) {
       if (view == RegView::Native64) access |= KEY_WOW64_64KEY;
@@ -139,6 +140,11 @@ RegViewApi& RegViews() {
 }
 
 bool HasRegistryViews() { return RegViews().present; }
+
+std::vector<RegView> OwnAndOtherView() {
+  if (!HasRegistryViews()) return {RegView::Default};
+  return {RegView::Default, RegViews().other};
+}
 
 DWORD AttributesInAnyView(const std::wstring& path) {
   if (path.empty()) return INVALID_FILE_ATTRIBUTES;

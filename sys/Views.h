@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sys {
 
@@ -76,12 +77,17 @@ struct RegViewApi {
   // True where the views differ: 64-bit Windows (a 64-bit process, or a 32-bit one under
   // WoW64). Windows 2000 refuses the view flags, so they are only sent where this holds.
   bool present = false;
+  // The view that is not the program's own: the native one for a 32-bit program.
+  RegView other = RegView::Native64;
   std::function<LONG(HKEY root, const std::wstring& path, REGSAM access, RegView view,
                      HKEY* key)>
       open;
 };
 RegViewApi& RegViews();
 bool HasRegistryViews();
+// The views in which a key of a redirected branch may live: the program's own, and where
+// the views differ the other one.
+std::vector<RegView> OwnAndOtherView();
 
 // Restores FileViews(), RegViews() and Drives() on destruction; change them in between.
 class ScopedViewApis {

@@ -2,6 +2,7 @@
 // again, with the texts it showed, until what it points at comes back.
 #include <shlobj.h>
 
+#include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/Judge.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 
@@ -25,12 +26,14 @@ class JudgeTest : public RegistryScanTest {
     CreateRegKey(HKEY_CURRENT_USER, L"Software\\EmptyUserVendor");
     CreateRegKey(HKEY_LOCAL_MACHINE, kCv + L"Uninstall\\Present");
     CreateRegKey(HKEY_LOCAL_MACHINE, kCv + L"App Management\\ARPCache\\Removed");
-    const std::wstring entry = kCv + L"Uninstall\\Tool";
+    const std::wstring code = L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}";
+    const std::wstring entry = kCv + L"Uninstall\\" + code;
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", L"Tool");
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", gone + L"\\uninst.exe");
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayIcon", gone + L"\\tool.exe,0");
-    SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", L"ProductName",
-                 L"Tool");
+    SetRegString(HKEY_LOCAL_MACHINE,
+                 L"SOFTWARE\\Classes\\Installer\\Products\\" + registry_scan::PackedProductCode(code),
+                 L"ProductName", L"Tool");
     SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help", L"gone.chm", gone);
     folders.special[CSIDL_COMMON_PROGRAMS] = sandbox.dir(L"Programs");
     CreateRegKey(HKEY_CURRENT_USER, kCv + L"Explorer\\MenuOrder\\Start Menu2\\Programs\\Gone");

@@ -7,6 +7,7 @@ namespace testsupport {
 OtherRegistryView::OtherRegistryView() {
   sys::RegViewApi& api = sys::RegViews();
   api.present = true;
+  api.other = sys::RegView::Wow32;
   api.open = [](HKEY root, const std::wstring& path, REGSAM access, sys::RegView view,
                 HKEY* key) {
     const std::wstring where = view == sys::RegView::Wow32 ? PathOf(root, path) : path;
