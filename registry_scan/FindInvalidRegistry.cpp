@@ -23,6 +23,7 @@ const wchar_t kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\
 const wchar_t kInstallerFoldersKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const wchar_t kArpCacheKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
 
@@ -173,6 +174,21 @@ Verdict JudgeArpCacheEntry(const JudgeContext& ctx, const std::wstring& name) {
   return Dead(kMachine, std::wstring(kArpCacheKey) + L"\\" + name, name);
 }
 
+Verdict JudgeAppPath(const JudgeContext& ctx, const std::wstring& rootName,
+                     const std::wstring& name, sys::RegView view) {
+  const HKEY root = sys::RootFromName(rootName);
+  const std::wstring path = std::wstring(kAppPathsKey) + L"\\" + name;
+  sys::RegKey key;
+  if (!root || name.empty() || key.OpenRead(root, path, view) != ERROR_SUCCESS) return {};
+  std::wstring program;
+  if (key.ReadString(L"", program) != ERROR_SUCCESS) return {};
+  // Only a program given by its full path can be judged.
+  if (!sys::Contains(ExpandVariables(program), L":\\") || !ProgramMissing(ctx, program)) return {};
+  Verdict v = Dead(root == HKEY_CURRENT_USER ? kUser : kMachine, path, program);
+  v.view = view;
+  return v;
+}
+
 void ScanSharedDlls(ScanContext& ctx) {
   sys::RegKey key;
   if (key.OpenRead(HKEY_LOCAL_MACHINE, kSharedDllsKey) != ERROR_SUCCESS) return;
@@ -228,6 +244,21 @@ void ScanSoftwareKeys(ScanContext& ctx) {
   for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, software))
     if (ReportIfDead(ctx, JudgeUserSoftwareKey(judge, name), kImageWindows, L"无效的软件"))
       Pump(ctx);
+
+  // Programs registered for "Run" by name whose file is gone: the machine's in both
+  // registry views, the user's.
+  const std::pair<const wchar_t*, sys::RegView> appPaths[] = {
+      {kMachine, sys::RegView::Default}, {kMachine, sys::RegViews().other}, {kUser, sys::RegView::Default}};
+  for (const auto& place : appPaths) {
+    if (place.second != sys::RegView::Default && !sys::HasRegistryViews()) continue;
+    sys::RegKey key;
+    if (key.OpenRead(sys::RootFromName(place.first), kAppPathsKey, place.second) != ERROR_SUCCESS)
+      continue;
+    for (const std::wstring& name : key.SubKeyNames())
+      if (ReportIfDead(ctx, JudgeAppPath(judge, place.first, name, place.second), kImageWindows,
+                       L"无效的软件"))
+        Pump(ctx);
+  }
 
   // Cache entries of programs that have no uninstall entry in either view.
   cache.uninstallNames = UninstallNames();

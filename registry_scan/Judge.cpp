@@ -111,6 +111,9 @@ Verdict MachineFinding(const JudgeContext& ctx, const std::wstring& keyPath, sys
   const std::wstring cv = kCurrentVersion;
   if (Below(keyPath, cv + L"uninstall\\", rest))
     return rest.find(L'\\') == std::wstring::npos ? JudgeUninstallEntry(ctx, rest, view) : Verdict();
+  if (Below(keyPath, cv + L"app paths\\", rest))
+    return rest.find(L'\\') == std::wstring::npos ? JudgeAppPath(ctx, L"HKEY_LOCAL_MACHINE", rest, view)
+                                                   : Verdict();
   if (Below(keyPath, cv + L"app management\\arpcache\\", rest))
     return rest.find(L'\\') == std::wstring::npos ? JudgeArpCacheEntry(ctx, rest) : Verdict();
   if (Below(keyPath, std::wstring(kClassesPrefix) + L"installer\\products\\", rest) ||
@@ -135,6 +138,8 @@ Verdict JudgeFinding(const JudgeContext& ctx, const std::wstring& rootName,
   } else if (rootName == L"HKEY_CURRENT_USER" && valueName.empty()) {
     if (Below(keyPath, std::wstring(kCurrentVersion) + L"explorer\\menuorder\\", rest))
       v = JudgeMenuOrderKey(ctx, keyPath);
+    else if (Below(keyPath, std::wstring(kCurrentVersion) + L"app paths\\", rest))
+      v = rest.find(L'\\') == std::wstring::npos ? JudgeAppPath(ctx, rootName, rest, view) : Verdict();
     else if (Below(keyPath, L"software\\", rest) && rest.find(L'\\') == std::wstring::npos)
       v = JudgeUserSoftwareKey(ctx, rest);
   }

@@ -65,6 +65,10 @@ Verdict JudgeMachineSoftwareKey(const JudgeContext& ctx, const std::wstring& nam
 Verdict JudgeUserSoftwareKey(const JudgeContext& ctx, const std::wstring& name);
 // An entry of the Add/Remove Programs cache ("App Management\ARPCache\" + name).
 Verdict JudgeArpCacheEntry(const JudgeContext& ctx, const std::wstring& name);
+// A program registered in "...\CurrentVersion\App Paths\" + name of the root
+// ("HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER"), in `view`: dead when its program is gone.
+Verdict JudgeAppPath(const JudgeContext& ctx, const std::wstring& rootName,
+                     const std::wstring& name, sys::RegView view = sys::RegView::Default);
 
 // An uninstall entry: the key `name` below "...\CurrentVersion\Uninstall" in `view`. Its
 // installer product's registrations come `along` when it is dead.

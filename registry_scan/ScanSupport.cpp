@@ -198,7 +198,12 @@ bool ProgramMissing(const JudgeContext& ctx, const std::wstring& commandOrPath) 
     const bool bare = target.find(L'\\') == std::wstring::npos &&
                       target.find(L'/') == std::wstring::npos &&
                       target.find(L':') == std::wstring::npos;
-    if (bare ? !BareNameMissing(ctx, target) : !FullPathMissing(target)) return false;
+    if (bare) {
+      if (!BareNameMissing(ctx, target)) return false;
+    } else if (!FullPathMissing(target) ||
+               (sys::ExtensionOf(target).empty() && !FullPathMissing(target + L".exe"))) {
+      return false;
+    }
   }
   return true;
 }

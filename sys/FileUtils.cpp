@@ -77,7 +77,7 @@ std::wstring FirstArgument(const std::wstring& s, std::wstring* rest,
     }
     if (end == std::wstring::npos) {
       end = 0;
-      while (end < t.size() && !IsBlank(t[end]) && !wcschr(stop, t[end])) ++end;
+      while (end < t.size() && !IsBlank(t[end]) && t[end] != L'"' && !wcschr(stop, t[end])) ++end;
     }
     arg = t.substr(0, end);
   }
@@ -157,7 +157,13 @@ std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
       }
     }
   }
-  return program.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{program};
+  if (program.empty()) return {};
+  // Cut where no extension says so, the text may still hold arguments after a blank.
+  const std::wstring first = FirstArgument(commandLine, nullptr, {L".exe"});
+  if (first.empty() || first == program || Trim(commandLine)[0] == L'"') return {program};
+  // A bare name is the first word: Windows looks it up.
+  if (first.find_first_of(L"\\/:") == std::wstring::npos) return {first};
+  return {program, first};
 }
 
 std::wstring GetFileTypeName(const std::wstring& path) {

@@ -15,7 +15,9 @@ std::wstring ExtractExePath(const std::wstring& commandLine);
 // with blanks left unquoted gives the text up to the comma and up to the first blank),
 // the script of wscript and cscript and of powershell -File, and the program or script
 // of cmd /c or /k when it is given by a full path (a bare word may be a command of cmd).
-// The command runs when any of them exists; none: nothing in the command can be judged.
+// A program path with a blank that no extension ends is given as written and up to the
+// blank. The command runs when any of them exists (Windows adds ".exe" to a program
+// without extension); none: nothing in the command can be judged.
 // Paths come as written, variables not expanded.
 std::vector<std::wstring> CommandTargets(const std::wstring& commandLine);
 

@@ -66,8 +66,7 @@ DriveApi RealDrives() {
   DriveApi api;
   api.type = [](const std::wstring& root) { return GetDriveTypeW(root.c_str()); };
   api.ready = [](const std::wstring& root) {
-    DWORD serial = 0, maxName = 0, flags = 0;
-    return GetVolumeInformationW(root.c_str(), nullptr, 0, &serial, &maxName, &flags, nullptr,
+    return GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
                                  0) != FALSE;
   };
   return api;

@@ -4,6 +4,8 @@
 
 #include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/Judge.h"
+#include "registry_scan/ScanSupport.h"
+#include "sys/FileUtils.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 
 using namespace testsupport;
@@ -12,6 +14,14 @@ namespace {
 
 const std::wstring kCv = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
 const std::wstring kClasses = L"Software\\CLASSES\\";
+
+// A drive letter this machine has not.
+std::wstring AbsentDrive() {
+  const DWORD present = GetLogicalDrives();
+  for (wchar_t letter = L'Y'; letter >= L'D'; --letter)
+    if (!(present & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
+  return L"";
+}
 
 }  // namespace
 
@@ -110,4 +120,30 @@ TEST_F(JudgeTest, AFindingWhoseTargetCameBackIsAlive) {
   const registry_scan::JudgeContext judge{folders, os};
   EXPECT_FALSE(registry_scan::JudgeFinding(judge, L"HKEY_LOCAL_MACHINE", L"Software\\Other\\Key", L"")
                    .dead);
+}
+
+TEST_F(JudgeTest, ABareProgramIsMissingOnlyWhereverWindowsWouldLookForIt) {
+  const registry_scan::JudgeContext judge{folders, os};
+  const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  SetRegString(HKEY_LOCAL_MACHINE, appPaths + L"velmorahere.exe", L"", sandbox.file(L"app\\h.exe"));
+  SetRegString(HKEY_CURRENT_USER, appPaths + L"velmoragone.exe", L"", sandbox / L"gone\\g.exe");
+  sandbox.file(L"Windows\\system32\\velmorasys.exe");
+  const struct {
+    const wchar_t* command;
+    bool missing;
+  } cases[] = {
+      {L"velmoranowhere.exe /x", true},
+      {L"velmoranowhere /x", true},
+      {L"VelmoraHere.EXE /x", false},  // App Paths names a program that is there
+      {L"velmoragone.exe", true},      // ... or one that is gone
+      {L"velmorasys.exe /x", false},   // in the system folder
+      {L"velmorasys", false},
+      {L"msiexec.exe /x{1}", false},   // on the search path
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.missing, registry_scan::detail::ProgramMissing(judge, c.command)) << c.command;
+  // A folder of the search path that proves nothing leaves every bare name standing.
+  const std::wstring path = sys::EnvironmentVariable(L"PATH");
+  ScopedEnvironment unplugged(L"PATH", path + L";" + AbsentDrive() + L"\\Tools");
+  EXPECT_FALSE(registry_scan::detail::ProgramMissing(judge, L"velmoranowhere.exe /x"));
 }

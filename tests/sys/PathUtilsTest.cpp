@@ -66,6 +66,10 @@ TEST(ExtractExePathTest, CommandTargetsAreTheFilesWindowsRuns) {
       {L"CScript C:\\My Scripts\\s.js arg", {L"C:\\My Scripts\\s.js"}},
       {L"powershell.exe -NoProfile -File \"C:\\x\\s.ps1\" -x", {L"C:\\x\\s.ps1"}},
       {L"powershell -Command Get-Date", {}},
+      // No extension ends the program: as written, and up to the blank.
+      {L"C:\\App\\program /x", {L"C:\\App\\program /x", L"C:\\App\\program"}},
+      {L"C:\\Program Files\\App\\app.exe", {L"C:\\Program Files\\App\\app.exe"}},
+      {L"uninstall /x", {L"uninstall"}},
       {L"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(c.out, CommandTargets(c.in)) << c.in;
