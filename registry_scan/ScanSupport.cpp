@@ -160,7 +160,8 @@ bool BareNameMissing(const JudgeContext& ctx, const std::wstring& name) {
   const bool plain = sys::ExtensionOf(name).empty();
   for (const std::wstring& folder : folders) {
     const std::wstring file = sys::WithBackslash(folder) + name;
-    if (folder.empty() || !sys::ProvenMissing(file) || (plain && !sys::ProvenMissing(file + L".exe")))
+    if (folder.empty() || !sys::ProvenMissing(file) ||
+        (plain && (!sys::ProvenMissing(file + L".exe") || !sys::ProvenMissing(file + L".dll"))))
       return false;
   }
   return true;
@@ -201,7 +202,8 @@ bool ProgramMissing(const JudgeContext& ctx, const std::wstring& commandOrPath) 
     if (bare) {
       if (!BareNameMissing(ctx, target)) return false;
     } else if (!FullPathMissing(target) ||
-               (sys::ExtensionOf(target).empty() && !FullPathMissing(target + L".exe"))) {
+               (sys::ExtensionOf(target).empty() &&
+                (!FullPathMissing(target + L".exe") || !FullPathMissing(target + L".dll")))) {
       return false;
     }
   }

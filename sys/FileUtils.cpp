@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <vector>
 
 #include "sys/FileSearch.h"
@@ -97,6 +98,11 @@ bool IsFullPath(const std::wstring& path) {
          StartsWith(path, L"\\\\") || path[0] == L'%';
 }
 
+// "%1", "%L", "%*": a place the shell fills in, no file of the command's own.
+bool IsPlaceholder(const std::wstring& arg) {
+  return arg.size() == 2 && arg[0] == L'%' && (std::iswalnum(arg[1]) || arg[1] == L'*');
+}
+
 }  // namespace
 
 std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
@@ -109,6 +115,7 @@ std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
     std::wstring rest;
     std::wstring dll = FirstArgument(args, &rest, {}, L",");
     const std::wstring upToComma = Trim(SkipBlanks(args).substr(0, SkipBlanks(args).find(L',')));
+    if (IsPlaceholder(dll)) return {};
     std::vector<std::wstring> targets;
     if (!dll.empty()) targets.push_back(dll);
     std::wstring unquoted = upToComma;
@@ -139,7 +146,7 @@ std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
       std::wstring next;
       const std::wstring arg =
           FirstArgument(rest, &next, {L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh"});
-      if (arg.empty()) return {};
+      if (arg.empty() || IsPlaceholder(arg)) return {};
       if (!StartsWith(arg, L"//")) return {arg};
       rest = next;
     }
@@ -153,7 +160,8 @@ std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
       rest = next;
       if (arg == L"-file" || arg == L"-f") {
         const std::wstring script = FirstArgument(rest, nullptr, {L".ps1"});
-        return script.empty() ? std::vector<std::wstring>() : std::vector<std::wstring>{script};
+        if (script.empty() || IsPlaceholder(script)) return {};
+        return {script};
       }
     }
   }

@@ -16,8 +16,9 @@ std::wstring ExtractExePath(const std::wstring& commandLine);
 // the script of wscript and cscript and of powershell -File, and the program or script
 // of cmd /c or /k when it is given by a full path (a bare word may be a command of cmd).
 // A program path with a blank that no extension ends is given as written and up to the
-// blank. The command runs when any of them exists (Windows adds ".exe" to a program
-// without extension); none: nothing in the command can be judged.
+// blank. The command runs when any of them exists (Windows adds ".exe" to a program and
+// ".dll" to a library without extension); none: nothing in the command can be judged,
+// as when the file is one the shell fills in ("%1").
 // Paths come as written, variables not expanded.
 std::vector<std::wstring> CommandTargets(const std::wstring& commandLine);
 

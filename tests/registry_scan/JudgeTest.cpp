@@ -139,6 +139,7 @@ TEST_F(JudgeTest, ABareProgramIsMissingOnlyWhereverWindowsWouldLookForIt) {
       {L"velmorasys.exe /x", false},   // in the system folder
       {L"velmorasys", false},
       {L"msiexec.exe /x{1}", false},   // on the search path
+      {L"rundll32.exe setupapi,InstallHinfSection", false},  // a library: ".dll" added
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.missing, registry_scan::detail::ProgramMissing(judge, c.command)) << c.command;

@@ -66,6 +66,9 @@ TEST(ExtractExePathTest, CommandTargetsAreTheFilesWindowsRuns) {
       {L"CScript C:\\My Scripts\\s.js arg", {L"C:\\My Scripts\\s.js"}},
       {L"powershell.exe -NoProfile -File \"C:\\x\\s.ps1\" -x", {L"C:\\x\\s.ps1"}},
       {L"powershell -Command Get-Date", {}},
+      // The file the shell fills in is none of the command's own.
+      {L"\"C:\\windows\\system32\\wscript.exe\" \"%1\" %*", {}},
+      {L"rundll32.exe %1,Entry", {}},
       // No extension ends the program: as written, and up to the blank.
       {L"C:\\App\\program /x", {L"C:\\App\\program /x", L"C:\\App\\program"}},
       {L"C:\\Program Files\\App\\app.exe", {L"C:\\Program Files\\App\\app.exe"}},
