@@ -56,11 +56,7 @@ Verdict VerbRule(const std::wstring& c, const std::wstring& verb, const std::wst
 
 // The class was judged dead as a whole: one of its verbs takes the class key along.
 bool IsDeadClass(const JudgeContext& ctx, const std::wstring& cls) {
-  if (ctx.cache) {
-    for (const std::wstring& dead : ctx.cache->deadClasses)
-      if (sys::LowerCase(dead) == sys::LowerCase(cls)) return true;
-    return false;
-  }
+  if (ctx.cache) return ctx.cache->deadClasses.count(sys::LowerCase(cls)) > 0;
   for (const std::wstring& v : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, Path(cls) + L"\\shell")) {
     const Verdict verdict = JudgeVerb(ctx, cls, v);
     if (verdict.dead && sys::LowerCase(verdict.key) == sys::LowerCase(Path(cls))) return true;
@@ -68,48 +64,8 @@ bool IsDeadClass(const JudgeContext& ctx, const std::wstring& cls) {
   return false;
 }
 
-}  // namespace
-
-Verdict JudgeExtensionKey(const JudgeContext&, const std::wstring& c) {
-  sys::RegKey key;
-  DWORD subKeys = 0, values = 0;
-  const bool opened = key.OpenRead(HKEY_LOCAL_MACHINE, Path(c)) == ERROR_SUCCESS &&
-                      key.KeyInfo(subKeys, values) == ERROR_SUCCESS;
-  if (opened && subKeys == 1) {
-    sys::RegKey shell;
-    if (shell.OpenRead(HKEY_LOCAL_MACHINE, Path(c) + L"\\Shell") == ERROR_SUCCESS) {
-      std::wstring text = kShellMarker;
-      ReadText(shell, L"", text);
-      sys::RegKey open;
-      if (text.empty() &&
-          open.OpenRead(HKEY_LOCAL_MACHINE, Path(c) + L"\\Shell\\Open") == ERROR_SUCCESS &&
-          !open.HasSubKeys()) {
-        std::wstring verb = kShellMarker;
-        ReadText(open, L"", verb);
-        if (verb.empty()) return DeadClassKey(Path(c), c);
-      }
-    }
-  } else if (opened && subKeys == 0 && values == 0) {
-    return DeadClassKey(Path(c), c);
-  }
-  return {};
-}
-
-Verdict JudgeExtensionClass(const JudgeContext& ctx, const std::wstring& e) {
-  if (ctx.os.MajorVersion != 4) {
-    sys::RegKey key;
-    if (key.OpenRead(HKEY_LOCAL_MACHINE, Path(e)) != ERROR_SUCCESS || key.HasSubKeys()) return {};
-  }
-  const std::wstring cls = DefaultText(HKEY_LOCAL_MACHINE, Path(e));
-  if (cls.empty()) return {};
-  // The class is missing only when Windows finds it in none of the classes.
-  if (!sys::Contains(cls, L":\\") && !ClassExists(ctx, cls)) return DeadClassKey(Path(e), cls);
-  if (IsDeadClass(ctx, cls)) return DeadClassKey(Path(e), cls);
-  return {};
-}
-
-Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
-  if (HandsOverToCurrentVersion(ctx, c)) return {};
+// A class without verbs, by its icon or its class identifier.
+Verdict ClassWithoutVerbsByItself(const JudgeContext& ctx, const std::wstring& c) {
   const std::wstring classKey = Path(c);
   sys::RegKey icon, clsid;
   DWORD subKeys = 0, values = 0;
@@ -140,15 +96,54 @@ Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
   return {};
 }
 
+}  // namespace
+
+Verdict JudgeExtensionKey(const JudgeContext&, const std::wstring& c) {
+  sys::RegKey key;
+  DWORD subKeys = 0, values = 0;
+  const bool opened = key.OpenRead(HKEY_LOCAL_MACHINE, Path(c)) == ERROR_SUCCESS &&
+                      key.KeyInfo(subKeys, values) == ERROR_SUCCESS;
+  if (opened && subKeys == 1) {
+    sys::RegKey shell;
+    if (shell.OpenRead(HKEY_LOCAL_MACHINE, Path(c) + L"\\Shell") == ERROR_SUCCESS) {
+      std::wstring text = kShellMarker;
+      ReadText(shell, L"", text);
+      sys::RegKey open;
+      if (text.empty() &&
+          open.OpenRead(HKEY_LOCAL_MACHINE, Path(c) + L"\\Shell\\Open") == ERROR_SUCCESS &&
+          !open.HasSubKeys()) {
+        std::wstring verb = kShellMarker;
+        ReadText(open, L"", verb);
+        if (verb.empty()) return DeadClassKey(Path(c), c);
+      }
+    }
+  } else if (opened && subKeys == 0 && values == 0) {
+    return DeadClassKey(Path(c), c);
+  }
+  return {};
+}
+
+Verdict JudgeExtensionClass(const JudgeContext& ctx, const std::wstring& e) {
+  sys::RegKey key;
+  if (key.OpenRead(HKEY_LOCAL_MACHINE, Path(e)) != ERROR_SUCCESS) return {};
+  if (ctx.os.MajorVersion != 4 && key.HasSubKeys()) return {};
+  const std::wstring cls = ReadTextOrEmpty(key, L"");
+  if (cls.empty()) return {};
+  // The class is missing only when Windows finds it in none of the classes.
+  if (!sys::Contains(cls, L":\\") && !ClassExists(ctx, cls)) return DeadClassKey(Path(e), cls);
+  if (IsDeadClass(ctx, cls)) return DeadClassKey(Path(e), cls);
+  return {};
+}
+
+Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
+  const Verdict v = ClassWithoutVerbsByItself(ctx, c);
+  return v.dead && HandsOverToCurrentVersion(ctx, c) ? Verdict() : v;
+}
+
 Verdict JudgeVerb(const JudgeContext& ctx, const std::wstring& c, const std::wstring& v) {
-  if (HandsOverToCurrentVersion(ctx, c)) return {};
   const std::wstring verbKey = Path(c) + L"\\Shell\\" + v;
   sys::RegKey verb;
   if (verb.OpenRead(HKEY_LOCAL_MACHINE, verbKey) != ERROR_SUCCESS) return {};
-  // A verb carried out by a COM object, whatever its command line says.
-  if (verb.ValueExists(L"ExplorerCommandHandler") ||
-      sys::RegKeyExists(HKEY_LOCAL_MACHINE, verbKey + L"\\DropTarget"))
-    return {};
   const std::wstring description = ReadTextOrEmpty(verb, L"");
   std::wstring command = kCommandMarker;
   sys::RegKey cmd;
@@ -158,10 +153,18 @@ Verdict JudgeVerb(const JudgeContext& ctx, const std::wstring& c, const std::wst
     if (cmd.ValueExists(L"command") || cmd.ValueExists(L"DelegateExecute")) return {};
     ReadText(cmd, L"", command);
   }
-  if (command.empty()) return VerbRule(c, v, description.empty() ? c : description, false);
-  if (command != kCommandMarker && NamesMissingProgram(ctx, command))
-    return VerbRule(c, v, command, true);
-  return {};
+  Verdict verdict;
+  if (command.empty())
+    verdict = VerbRule(c, v, description.empty() ? c : description, false);
+  else if (command != kCommandMarker && NamesMissingProgram(ctx, command))
+    verdict = VerbRule(c, v, command, true);
+  // What else may carry out the verb is asked only of one that would be dead: a COM
+  // object (whatever the command line says), or the class CurVer names.
+  if (!verdict.dead || verb.ValueExists(L"ExplorerCommandHandler") ||
+      sys::RegKeyExists(HKEY_LOCAL_MACHINE, verbKey + L"\\DropTarget") ||
+      HandsOverToCurrentVersion(ctx, c))
+    return {};
+  return verdict;
 }
 
 void ScanFileClasses(ScanContext& ctx) {
@@ -193,7 +196,7 @@ void ScanFileClasses(ScanContext& ctx) {
       if (Stopped(ctx)) return;
       const Verdict verdict = JudgeVerb(judge, c, v);
       if (ReportIfDead(ctx, verdict, kImageActiveX, kDescription) && verdict.key == Path(c))
-        cache.deadClasses.push_back(c);
+        cache.deadClasses.insert(sys::LowerCase(c));
     }
   }
   for (const std::wstring& e : extensions) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -122,13 +123,15 @@ struct JudgeCache {
   std::set<std::wstring> machineKeysInUse;
   // Uninstall key names, trimmed and lower case (JudgeArpCacheEntry).
   std::set<std::wstring> uninstallNames;
-  // Installer products not yet matched to an uninstall entry.
-  const ProductList* products = nullptr;
+  // Installer products not yet matched to an uninstall entry, by packed code in lower case,
+  // when `productsListed`.
+  bool productsListed = false;
+  std::unordered_map<std::wstring, const TRegIcoPosition*> products;
   // Start-menu folders as ListMenuFolders names them, and the programs folders.
   std::vector<std::wstring> menuFolders;
   std::vector<std::wstring> menuBases;
-  // Classes judged dead as a whole so far (JudgeExtensionClass).
-  std::vector<std::wstring> deadClasses;
+  // Classes judged dead as a whole so far, lower case (JudgeExtensionClass).
+  std::unordered_set<std::wstring> deadClasses;
   // The class and CLSID names of the machine's and the user's classes in every view,
   // lower case, when `classesIndexed` (IndexClasses).
   bool classesIndexed = false;

@@ -162,20 +162,6 @@ std::wstring UnpackedProductCode(const std::wstring& packed) {
 
 namespace {
 
-// The product registered under that packed code, if the list still holds it.
-ProductList::const_iterator ProductWithKey(const ProductList& products, const std::wstring& key) {
-  const std::wstring lower = sys::LowerCase(key);
-  for (auto it = products.begin(); it != products.end(); ++it)
-    if (!key.empty() && sys::LowerCase((*it)->ProductKey) == lower) return it;
-  return products.end();
-}
-
-// A product whose entry was judged is not judged again.
-void ForgetProduct(ProductList& products, const std::wstring& key) {
-  auto it = ProductWithKey(products, key);
-  if (it != products.end()) products.erase(it);
-}
-
 std::unique_ptr<TRegIcoPosition> ReadProduct(const std::wstring& key) {
   sys::RegKey k;
   if (key.empty() ||
@@ -227,9 +213,9 @@ Verdict JudgeEntryAt(const JudgeContext& ctx, const std::wstring& prefix, const 
 // The product of that packed code: from the scan's list, else as registered now.
 const TRegIcoPosition* OwnProduct(const JudgeContext& ctx, const std::wstring& key,
                                   std::unique_ptr<TRegIcoPosition>& read) {
-  if (ctx.cache && ctx.cache->products) {
-    auto it = ProductWithKey(*ctx.cache->products, key);
-    return it == ctx.cache->products->end() ? nullptr : it->get();
+  if (ctx.cache && ctx.cache->productsListed) {
+    auto it = ctx.cache->products.find(sys::LowerCase(key));
+    return it == ctx.cache->products.end() ? nullptr : it->second;
   }
   read = ReadProduct(key);
   return read.get();
@@ -267,10 +253,13 @@ Verdict JudgeProductProperties(const JudgeContext& ctx, const std::wstring& sid,
 }
 
 void ScanUninstallEntries(ScanContext& ctx) {
-  ProductList products = ReadInstallerProducts();
+  const ProductList products = ReadInstallerProducts();
   JudgeCache cache;
-  cache.products = &products;
+  for (const auto& p : products) cache.products[sys::LowerCase(p->ProductKey)] = p.get();
+  cache.productsListed = true;
   const JudgeContext judge = Judging(ctx, &cache);
+  // A product whose entry was judged dead is not judged again.
+  auto forget = [&](const std::wstring& key) { cache.products.erase(sys::LowerCase(key)); };
 
   // Each view's entries in their own view: on 64-bit Windows a 64-bit program's entry is
   // not where a 32-bit program's is.
@@ -280,22 +269,21 @@ void ScanUninstallEntries(ScanContext& ctx) {
     for (const std::wstring& name : uninstall.SubKeyNames())
       if (ReportIfDead(ctx, JudgeUninstallEntry(judge, name, view), kImageApplications,
                        kDescription))
-        ForgetProduct(products, PackedProductCode(name));
+        forget(PackedProductCode(name));
   }
 
-  if (products.empty()) return;
+  if (cache.products.empty()) return;
   const std::vector<std::wstring> sids = sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey);
   // The products left, from the last.
-  std::vector<std::wstring> pending;
-  for (const auto& p : products) pending.push_back(p->ProductKey);
-  for (size_t i = pending.size(); i-- > 0;) {
+  for (size_t i = products.size(); i-- > 0;) {
+    const std::wstring& key = products[i]->ProductKey;
+    if (!cache.products.count(sys::LowerCase(key))) continue;
     for (const std::wstring& sid : sids) {
-      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE,
-                             ProductsOfUser(sid) + pending[i] + L"\\InstallProperties"))
+      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE, ProductsOfUser(sid) + key + L"\\InstallProperties"))
         continue;
-      if (ReportIfDead(ctx, JudgeProductProperties(judge, sid, pending[i]), kImageApplications,
+      if (ReportIfDead(ctx, JudgeProductProperties(judge, sid, key), kImageApplications,
                        kDescription))
-        ForgetProduct(products, pending[i]);
+        forget(key);
       break;
     }
   }

@@ -66,8 +66,9 @@ DriveApi RealDrives() {
   DriveApi api;
   api.type = [](const std::wstring& root) { return GetDriveTypeW(root.c_str()); };
   api.ready = [](const std::wstring& root) {
-    return GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr,
-                                 0) != FALSE;
+    // A drive without its medium, or a locked volume, cannot say how much room it has.
+    DWORD sectors = 0, bytes = 0, free = 0, total = 0;
+    return GetDiskFreeSpaceW(root.c_str(), &sectors, &bytes, &free, &total) != FALSE;
   };
   return api;
 }

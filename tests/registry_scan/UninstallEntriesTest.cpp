@@ -4,6 +4,7 @@
 #include "machine/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
+#include "registry_scan/Judge.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 #include "tests/support/ViewFakes.h"
 #include "sys/FileUtils.h"
@@ -202,6 +203,14 @@ TEST_F(UninstallEntriesTest, EntriesOfTheOtherRegistryViewAreJudgedThere) {
   EXPECT_EQ(Sorted({kUninstall + L"Both (32)", kUninstall + Code(3) + L" (32)", kProducts + Packed(3),
                     kUninstall + L"Here"}),
             Sorted(found));
+  // Judged again, each in its view.
+  const registry_scan::JudgeContext judge{folders, os};
+  auto again = [&](const std::wstring& key, sys::RegView view) {
+    return registry_scan::JudgeFinding(judge, L"HKEY_LOCAL_MACHINE", key, L"", view).dead;
+  };
+  EXPECT_TRUE(again(kUninstall + L"Both", sys::RegView::Wow32));
+  EXPECT_FALSE(again(kUninstall + L"Both", sys::RegView::Default));
+  EXPECT_TRUE(again(kProducts + Packed(3), sys::RegView::Default));
 }
 
 TEST_F(UninstallEntriesTest, ProductsWithoutEntryAreJudgedByTheirInstallProperties) {
