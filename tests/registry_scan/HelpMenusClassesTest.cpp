@@ -29,14 +29,6 @@ void SetDefault(const std::wstring& key, const std::wstring& text) {
 
 class HelpMenusClassesTest : public RegistryScanTest {};
 
-// A drive letter this machine has not.
-std::wstring AbsentDrive() {
-  const DWORD present = GetLogicalDrives();
-  for (wchar_t letter = L'Y'; letter >= L'D'; --letter)
-    if (!(present & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
-  return L"";
-}
-
 TEST_F(HelpMenusClassesTest, HelpFilesByDriveFolderAndText) {
   const std::wstring here = sandbox.file(L"Docs\\here.chm");
   const std::wstring docs = sandbox / L"Docs";

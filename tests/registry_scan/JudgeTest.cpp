@@ -15,14 +15,6 @@ namespace {
 const std::wstring kCv = L"Software\\Microsoft\\Windows\\CurrentVersion\\";
 const std::wstring kClasses = L"Software\\CLASSES\\";
 
-// A drive letter this machine has not.
-std::wstring AbsentDrive() {
-  const DWORD present = GetLogicalDrives();
-  for (wchar_t letter = L'Y'; letter >= L'D'; --letter)
-    if (!(present & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
-  return L"";
-}
-
 }  // namespace
 
 class JudgeTest : public RegistryScanTest {
