@@ -6,17 +6,17 @@
 #include <set>
 #include <vector>
 
+#include "browsers/BrowserDatabases.h"
+#include "browsers/IECache.h"
 #include "catalogue/TraceOption.h"
 #include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
-#include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
 #include "sys/Handles.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
-#include "sys/SqliteDb.h"
 #include "sys/SysEvent.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
@@ -50,17 +50,6 @@ bool DeleteFolder(const std::wstring& path) {
 
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
 
-
-// False when the rows stay: the database is locked or damaged, or the statement failed.
-bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
-  sys::SqliteDb db;
-  std::vector<std::wstring> tables;
-  if (!db.Open(path) || !db.ListTables(tables)) return false;
-  for (const std::wstring& t : tables)
-    if (sys::LowerCase(t) == sys::LowerCase(table))
-      return db.Exec(L"delete from " + sys::SqliteDb::QuoteName(t));
-  return true;
-}
 
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return r.Kind == catalogue::ResultKind::IECache;
@@ -100,7 +89,8 @@ CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel
                              const model::TreeModel& options, const machine::Folders& folders,
                              const machine::TTarnOSInfo& os, CleanWindow& window,
                              std::wstring settingsFile)
-    : state_(state),
+    : DatabaseStepMillis(browsers::kDatabaseStepMillis),
+      state_(state),
       results_(results),
       options_(options),
       folders_(folders),
@@ -209,7 +199,7 @@ void CleanExecutor::CleanIECache() {
   catalogue::ScanContext ctx{results_, folders_, os_, [] { return false; },
                              [this] { window_.ProcessMessages(); },
                              [this](const std::wstring& t) { window_.SetStatus(0, t); }};
-  scan::ScanIECache(ctx, state_.ieCleanMode, true, keep);
+  browsers::ScanIECache(ctx, state_.ieCleanMode, true, keep);
   state_.ieCleanMode = -1;
   window_.SetStatus(0, L"IE缓存清理完毕");
 }
@@ -260,7 +250,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
     std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
     // A database or table that is gone has nothing left to delete.
     if (table.empty() || !sys::FileExists(path)) return true;
-    if (DeleteTableRows(path, table)) return true;
+    if (CleanDatabase(path, sys::Trim(r.Text), table, r.Kind)) return true;
     window_.SetStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
     return false;
   }
@@ -281,6 +271,25 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
                   : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
   window_.SetStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   return gone;
+}
+
+// The statements of one item run for a few seconds at most: a trigger in somebody's file
+// that would run for minutes costs that item, not the clean. The window is served
+// meanwhile, and a window that closes ends the step.
+bool CleanExecutor::CleanDatabase(const std::wstring& path, const std::wstring& file,
+                                  const std::wstring& table, catalogue::ResultKind kind) {
+  const auto engine = kind == catalogue::ResultKind::FirefoxDatabase ? browsers::Engine::Firefox
+                                                                     : browsers::Engine::Chromium;
+  const DWORD start = GetTickCount();
+  DWORD lastPump = start;
+  return browsers::CleanTrace(path, browsers::FindSource(engine, file, table), table, [&] {
+    const DWORD now = GetTickCount();
+    if (now - lastPump >= kPumpMillis) {
+      window_.ProcessMessages();
+      lastPump = GetTickCount();
+    }
+    return !abandoned_ && now - start < DatabaseStepMillis;
+  });
 }
 
 void CleanExecutor::KeepFailed(const model::TreeNode* node) {

@@ -8,6 +8,14 @@ include(GoogleTest)
 # Tests are Windows programs: ctest runs them through the Wine sandbox script.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh")
 
+# Profiles that real browsers wrote (scripts/make-browser-profiles.sh), unpacked beside the
+# test programs, and again whenever the archive changes.
+set(browser_profiles "${CMAKE_SOURCE_DIR}/tests/data/browser-profiles.tar.xz")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${browser_profiles}")
+file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/test-data/browser-profiles")
+file(ARCHIVE_EXTRACT INPUT "${browser_profiles}"
+     DESTINATION "${CMAKE_BINARY_DIR}/test-data/browser-profiles")
+
 file(GLOB fixture_srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cpp")
 add_library(testsupport STATIC ${fixture_srcs})
 target_link_libraries(testsupport PUBLIC machine sys gtest gmock)
@@ -34,6 +42,7 @@ velmora_test_program(model model)
 velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
+velmora_test_program(browsers browsers)
 velmora_test_program(scan scan)
 velmora_test_program(registry_scan registry_scan)
 velmora_test_program(clean cleaner)

@@ -167,24 +167,30 @@ std::wstring OperaInstallationFolder(const machine::Folders& folders) {
   return standard;
 }
 
-void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies) {
+// The profile of the Opera before its move to Chromium, or empty.
+static std::wstring ClassicOperaProfile(const ScanContext& ctx) {
   const std::wstring install = OperaInstallationFolder(ctx.folders);
-  if (install.empty()) return;
-  std::wstring profile;
-  if (ctx.os.MajorVersion > 4) {
-    const std::wstring appData = sys::EnvironmentVariable(L"APPDATA");
-    const std::wstring roaming = appData + L"\\Opera\\Opera\\profile";
-    if (sys::FileExists(install + L"profile\\opera6.ini"))
-      profile = install + L"profile";
-    else if (!appData.empty() && sys::FileExists(roaming + L"\\opera6.ini"))
-      profile = roaming;
-    else
-      return;
-  } else {
-    if (ctx.folders.windows.empty()) return;
-    profile = ctx.folders.windows + L"\\Application Data\\Opera\\Opera\\profile";
-  }
-  ScanOperaProfile(ctx, profile, cache, visits, downloads, cookies);
+  if (install.empty()) return {};
+  if (ctx.os.MajorVersion <= 4)
+    return ctx.folders.windows.empty()
+               ? std::wstring()
+               : ctx.folders.windows + L"\\Application Data\\Opera\\Opera\\profile";
+  const std::wstring appData = sys::EnvironmentVariable(L"APPDATA");
+  const std::wstring roaming = appData + L"\\Opera\\Opera\\profile";
+  if (sys::FileExists(install + L"profile\\opera6.ini")) return install + L"profile";
+  if (!appData.empty() && sys::FileExists(roaming + L"\\opera6.ini")) return roaming;
+  return {};
+}
+
+void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies,
+               const MayScan& mayScan) {
+  const std::wstring profile = ClassicOperaProfile(ctx);
+  if (!profile.empty()) ScanOperaProfile(ctx, profile, cache, visits, downloads, cookies);
+  if (Stopped(ctx)) return;
+  const ChromiumScan scan = {visits, downloads, cache, cookies, false,
+                             L"Opera 访问记录", L"Opera 下载记录", L"Opera 缓存",
+                             L"Opera Cookies", L"", kOperaImage};
+  ScanChromiumFamily(ctx, browsers::ChromiumOptions::Opera, scan, mayScan);
 }
 
 }  // namespace scan

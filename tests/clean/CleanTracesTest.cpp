@@ -461,3 +461,32 @@ TEST_F(CleanTracesTest, ADatabaseLockedSinceTheScanIsReportedAndTheCleanGoesOn) 
     EXPECT_TRUE(own.Cleaned());
   }
 }
+
+// A trigger in the file that would run for minutes costs its own item only.
+TEST_F(CleanTracesTest, ADatabaseStepThatRunsOutOfTimeFailsAloneAndTheCleanGoesOn) {
+  const std::wstring forms = sandbox / L"formhistory.sqlite", cookies = sandbox / L"cookies.sqlite";
+  ASSERT_TRUE(MakeBrowserDatabase(forms, BrowserDb::FirefoxFormHistory, 3));
+  ASSERT_TRUE(MakeBrowserDatabase(cookies, BrowserDb::FirefoxCookies, 3));
+  ASSERT_TRUE(ExecSql(forms,
+                      "CREATE TRIGGER slow AFTER DELETE ON moz_formhistory BEGIN SELECT count(*) "
+                      "FROM (WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+                      "WHERE x < 100000000000) SELECT x FROM n); END;"));
+  const std::wstring after = sandbox.file(L"after.txt");
+  Item(L"formhistory.sqlite", sandbox.path() + L"\\", K::FirefoxDatabase, L"moz_formhistory");
+  Item(L"cookies.sqlite", sandbox.path() + L"\\", K::FirefoxDatabase, L"moz_cookies");
+  Item(L"after.txt", sandbox.path(), K::File);
+  executor->DatabaseStepMillis = 300;
+  int pumps = 0;
+  window.onPump = [&] { ++pumps; };
+  const DWORD start = GetTickCount();
+  executor->Run(false);
+  window.onPump = nullptr;
+  EXPECT_LT(GetTickCount() - start, 10000u);
+  EXPECT_GT(pumps, 5);  // the window was served while it ran
+  EXPECT_TRUE(Said(L"删除失败: formhistory.sqlite:moz_formhistory"));
+  EXPECT_EQ(3, TableRowCount(forms, L"moz_formhistory"));
+  EXPECT_EQ("ok", IntegrityCheck(forms));
+  EXPECT_EQ(0, TableRowCount(cookies, L"moz_cookies"));
+  EXPECT_FALSE(sys::FileExists(after));
+  EXPECT_EQ(1, executor->FailedCount());
+}

@@ -473,6 +473,75 @@ TEST_F(BrowserTracesTest, ProfileFoldersFollowTheSystemVersion) {
   }
 }
 
+// --- Profiles written by the real browsers -------------------------------------------
+
+TEST_F(BrowserTracesTest, RealProfilesListEveryTraceOfEveryBrowserAndProfileAndStayAsTheyWere) {
+  folders.special[CSIDL_APPDATA] = sandbox.dir(L"Profile\\Roaming");
+  const std::wstring firefoxRoot = sandbox / L"Profile\\Application Data\\Mozilla\\Firefox";
+  RealProfileSet p;
+  ASSERT_TRUE(SeedRealProfiles(folders.Special(CSIDL_LOCAL_APPDATA),
+                               folders.Special(CSIDL_APPDATA), firefoxRoot, p));
+  // A second Firefox profile that only "profiles.ini" names, with its cache inside it.
+  const std::wstring second = sandbox / L"Elsewhere\\第二个";
+  ASSERT_TRUE(CopyTree(p.firefox, second));
+  HANDLE ini = CreateFileW((firefoxRoot + L"\\profiles.ini").c_str(), FILE_APPEND_DATA, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  const std::string more = "[Profile1]\r\nName=second\r\nIsRelative=0\r\nPath=" +
+                           sys::ToUtf8(second) + "\r\n";
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(ini, more.data(), DWORD(more.size()), &written, nullptr));
+  CloseHandle(ini);
+  // As a Firefox that was closed leaves them: empty write-ahead logs.
+  for (const wchar_t* db : {L"places.sqlite", L"cookies.sqlite"})
+    sandbox.file((p.firefox + L"\\" + db + L"-wal").substr(sandbox.path().size() + 1), "");
+  const std::vector<std::wstring> files = TreeListing(sandbox.path());
+
+  scan::ScanChrome(ctx, true, true, false, true, false);
+  scan::ScanOpera(ctx, false, true, true, true);
+  scan::ScanFirefox(ctx, true, true, true, false, true);
+
+  std::vector<std::wstring> expected;
+  auto chromium = [&](const std::wstring& profile, const wchar_t* kind, int image,
+                      const std::wstring& history, const std::wstring& downloads,
+                      const std::wstring& cookies) {
+    for (const auto& t : std::vector<std::pair<const wchar_t*, int>>{
+             {L"segments", 5}, {L"segment_usage", 5}, {L"urls", 6}, {L"visits", 7},
+             {L"visited_links", 2}, {L"content_annotations", 7}, {L"context_annotations", 7}})
+      expected.push_back(TableItem(L"History", profile, t.first, kind, image, history, t.second));
+    expected.push_back(TableItem(L"History", profile, L"downloads", kind, image, downloads, 1));
+    expected.push_back(
+        TableItem(L"History", profile, L"downloads_url_chains", kind, image, downloads, 1));
+    expected.push_back(
+        TableItem(L"Cookies", profile + L"\\Network", L"cookies", kind, image, cookies, 1));
+  };
+  for (const std::wstring& profile : {p.chromeDefault, p.chromeProfile1, p.edgeDefault})
+    chromium(profile, L"Google Chrome", 38, L"Chrome 浏览历史", L"Chrome 下载历史", L"Chrome Cookies");
+  chromium(p.opera, L"Google Chrome", 36, L"Opera 访问记录", L"Opera 下载记录", L"Opera Cookies");
+  for (const std::wstring& profile : {p.firefox, second}) {
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_historyvisits", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 9));
+    // Every place but the bookmarked ones (Firefox's four and the one bookmarked here).
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_places", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 7));
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_annos", L"FireFox", 34,
+                                 L"FireFox 下载历史", 1));
+    expected.push_back(TableItem(L"formhistory.sqlite", profile, L"moz_formhistory", L"FireFox",
+                                 34, L"FireFox 已保存的表单和搜索历史", 1));
+    expected.push_back(TableItem(L"cookies.sqlite", profile, L"moz_cookies", L"FireFox", 34,
+                                 L"FireFox Cookies", 1));
+  }
+  EXPECT_EQ(Sorted(expected), SortedItems());
+  // The scan wrote nothing: no journal, no index of one.
+  EXPECT_EQ(files, TreeListing(sandbox.path()));
+
+  // The cache of the profile elsewhere is in the profile itself.
+  Reset();
+  scan::ScanFirefox(ctx, false, false, false, true, false);
+  EXPECT_EQ(10, results.ItemCount());
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    EXPECT_TRUE(sys::StartsWith(n->DataAs<ResultItem>()->Location, second + L"\\cache2"));
+}
+
 // --- Opera ------------------------------------------------------------------------
 
 class OperaTest : public BrowserTracesTest {

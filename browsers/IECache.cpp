@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "catalogue/Images.h"
-#include "scan/BrowserTraces.h"
+#include "browsers/IECache.h"
 #include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
@@ -13,7 +13,7 @@
 #include "machine/TarnGetOSInfo.h"
 #include "model/TreeModel.h"
 
-namespace scan {
+namespace browsers {
 
 using namespace catalogue::images;
 
@@ -156,4 +156,4 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
   }
 }
 
-}  // namespace scan
+}  // namespace browsers
