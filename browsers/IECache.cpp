@@ -71,7 +71,7 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
     if (size > 0)
       ctx.results.AddRow(item, L"大小", catalogue::ResultModel::SizeText(size), kImageDetail);
     ctx.results.AddRow(item, L"IE缓存", L"若未使用浏览器的脱机浏览功能，建议删除", kImageDetail);
-    ctx.results.AddSize(size);
+    ctx.results.AddSize(item, size);
   }
   ctx.processMessages();
 }

@@ -166,6 +166,16 @@ model::TreeNode* ResultModel::AddResultItem(model::TreeModel* tree, model::TreeN
   return node;
 }
 
+void ResultModel::AddSize(model::TreeNode* item, std::int64_t bytes) {
+  if (!item) return;
+  sizeTotal_ += bytes;
+  MarkSizeCounted(item);
+}
+
+void ResultModel::MarkSizeCounted(model::TreeNode* item) {
+  if (ResultItem* record = item ? item->DataAs<ResultItem>() : nullptr) record->SizeCounted = true;
+}
+
 void ResultModel::AddRow(model::TreeNode* item, const std::wstring& label,
                          const std::wstring& value, int imageIndex) {
   ResultItem* record = item && !cleaned_ ? item->DataAs<ResultItem>() : nullptr;

@@ -8,12 +8,14 @@
 
 #include "browsers/BrowserDatabases.h"
 #include "browsers/IECache.h"
+#include "browsers/OperaSession.h"
 #include "catalogue/TraceOption.h"
 #include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/FolderWalk.h"
 #include "sys/Handles.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
@@ -21,6 +23,7 @@
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 #include "sys/XmlDocument.h"
+#include "machine/Folders.h"
 #include "machine/TarnGetOSInfo.h"
 
 namespace clean {
@@ -41,8 +44,22 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
 }
 
 // The files inside go, the folder too when nothing is left in it. Sub-folders that stay
-// are no failure; a file that stays is.
-bool DeleteFolder(const std::wstring& path) {
+// are no failure; a file that stays is. A folder the rule for emptied folders refuses
+// keeps its files: a link may go itself, nothing behind it does.
+bool DeleteFolder(const std::wstring& path, const machine::Folders& folders) {
+  switch (machine::WhyNotEmptied(path, folders)) {
+    case machine::EmptyRefusal::None:
+      break;
+    case machine::EmptyRefusal::NoFolder:
+      return sys::RemoveEmptyFolder(path);  // gone already, or a file of that name
+    case machine::EmptyRefusal::Link: {
+      DWORD a = sys::FolderAttributes(path);
+      return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) &&
+             sys::RemoveEmptyFolder(path);
+    }
+    default:
+      return false;
+  }
   bool filesGone = sys::EmptyFolderFiles(path);
   if (sys::RemoveEmptyFolder(path)) return filesGone;
   return filesGone && sys::HasSubfolders(path);
@@ -254,10 +271,8 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
     window_.SetStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
     return false;
   }
-  if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue) {
-    CleanConfiguration(node, r);
-    return true;
-  }
+  if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue)
+    return CleanConfiguration(node, r);
   if (r.Kind == catalogue::ResultKind::EventLog) {
     sys::TEventLogOper(r.Detail).Clear();
     results_.Remove(node);
@@ -267,7 +282,7 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   if (IsCacheItem(r)) return true;
   // A file or folder that stays is never reported as deleted.
   bool gone = r.Kind == catalogue::ResultKind::Folder
-                  ? DeleteFolder(JoinPath(r.Location, r.Text))
+                  ? DeleteFolder(JoinPath(r.Location, r.Text), folders_)
                   : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
   window_.SetStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   return gone;
@@ -296,7 +311,8 @@ void CleanExecutor::KeepFailed(const model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return;
   // The record keeps its rows: shown again, the item has them all.
-  failedBytes_ += item->Size;
+  // Only bytes the scan counted are taken back from its total.
+  if (item->SizeCounted) failedBytes_ += item->Size;
   failed_.push_back({*item});
 }
 
@@ -305,7 +321,7 @@ void CleanExecutor::ShowFailedAgain() {
   for (const FailedItem& f : failed_) results_.AddResultItem(tree, nullptr, f.item);
 }
 
-void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
+bool CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
   const bool exists = sys::FileExists(r.Location);
   sys::ProfileIni ini(r.Location);
   // A write error of one file must not end the clean of everything else.
@@ -330,16 +346,11 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     results_.Remove(node);
     window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
   } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
-    guarded([&] {
-      int windows = ini.ReadInteger(L"session", L"window count", 1);
-      for (int n = 2; n <= windows; ++n) {
-        std::wstring s = std::to_wstring(n);
-        for (const wchar_t* suffix : {L"", L"history url", L"history document type",
-                                      L"history title", L"history scrollpos list"})
-          ini.EraseSection(s + suffix);
-      }
-      ini.WriteInteger(L"session", L"window count", 1);
-    });
+    // Only the sections that are in the file, whatever count it claims.
+    if (!browsers::ApplyOperaSessionEdit(r.Location, browsers::PlanOperaSessionEdit(r.Location))) {
+      window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
+      return false;
+    }
     results_.Remove(node);
   } else if (r.Detail == L"Storm") {
     guarded([&] {
@@ -354,6 +365,7 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     guarded([&] { ini.EraseSection(L"SearchItems"); });
     results_.Remove(node);
   }
+  return true;
 }
 
 // The temporary folders once more, up to three times, so that what a first pass left
@@ -380,7 +392,7 @@ void CleanExecutor::Rescan() {
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);
       // What a sweep cannot delete was never confirmed: it is simply left.
-      if (r->Kind == catalogue::ResultKind::Folder) DeleteFolder(path);
+      if (r->Kind == catalogue::ResultKind::Folder) DeleteFolder(path, folders_);
       else sys::DeleteFileForced(path);
     }
   }

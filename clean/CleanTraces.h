@@ -84,7 +84,8 @@ class CleanExecutor {
   bool CleanItem(model::TreeNode* node);
   bool CleanDatabase(const std::wstring& path, const std::wstring& file,
                      const std::wstring& table, catalogue::ResultKind kind);
-  void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
+  // False when the edit failed (the item stays).
+  bool CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();

@@ -47,7 +47,7 @@ void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstri
   if (!item) return;
   if (size > 0) AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(size));
   AddLine(ctx, item, note, kOfflineAdvice);
-  ctx.results.AddSize(size);
+  ctx.results.AddSize(item, size);
 }
 
 bool Stopped(const ScanContext& ctx) { return ctx.stopped && ctx.stopped(); }

@@ -11,6 +11,7 @@
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "machine/Folders.h"
 #include "sys/Text.h"
 #include "sys/FileUtils.h"
@@ -91,43 +92,51 @@ void AddFlatFile(ScanContext& ctx, const std::wstring& folder, const std::wstrin
   AddLine(ctx, item, L"说明", source.note);
 }
 
-// Every folder below `folder`: the source's database tables with rows and its flat files.
+// Every folder below `root`: the source's database tables with rows and its flat files.
 // A database that cannot be read adds nothing and ends nothing else.
-void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& folder,
+void WalkFirefoxDatabases(ScanContext& ctx, const std::wstring& root,
                           const FirefoxSource& source) {
-  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    const std::wstring path = folder + L"\\" + name;
-    Status(ctx, path);
-    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
-      WalkFirefoxDatabases(ctx, path, source);
-    } else if (!s.IsDirectory()) {
-      if (!TakeFirefoxDatabase(ctx, folder, name, source) && SameName(name, source.flatFile))
-        AddFlatFile(ctx, folder, name, s.Size(), source);
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      const std::wstring path = folder + L"\\" + name;
+      Status(ctx, path);
+      if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+        walk.Enter(path, s.Attributes());
+      } else if (!s.IsDirectory()) {
+        if (!TakeFirefoxDatabase(ctx, folder, name, source) && SameName(name, source.flatFile))
+          AddFlatFile(ctx, folder, name, s.Size(), source);
+      }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
   }
 }
 
 // The files of a cache folder, and of the folders below it when `deep` (the files of a
-// current cache live in sub-folders); each file is an item of its own folder.
-void ListCacheFiles(ScanContext& ctx, const std::wstring& folder, const std::wstring& mask,
+// current cache live in sub-folders); each file is an item of its own folder. A mask
+// that takes every file makes `root` a folder whose every file the clean deletes.
+void ListCacheFiles(ScanContext& ctx, const std::wstring& root, const std::wstring& mask,
                     const std::wstring& note, int image, bool deep, bool statusWithName) {
-  if (!sys::DirectoryExists(folder)) return;
-  for (sys::FileSearch s(folder + L"\\" + mask); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    if (s.IsDirectory()) {
-      if (deep && IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion))
-        ListCacheFiles(ctx, folder + L"\\" + name, L"*.*", note, image, deep, statusWithName);
-    } else {
-      Status(ctx, statusWithName ? folder + L"\\" + name : folder);
-      AddCacheFile(ctx, folder, name, s.Size(), note, image);
+  const bool everyFile = mask == L"*.*";
+  if (everyFile ? !machine::SafeToEmpty(root, ctx.folders) : !sys::IsPlainFolder(root)) return;
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    for (sys::FileSearch s(folder + L"\\" + mask); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      if (s.IsDirectory()) {
+        if (deep && IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion))
+          walk.Enter(folder + L"\\" + name, s.Attributes());
+      } else {
+        Status(ctx, statusWithName ? folder + L"\\" + name : folder);
+        AddCacheFile(ctx, folder, name, s.Size(), note, image);
+      }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
   }
 }
 
@@ -137,32 +146,31 @@ bool IsFirefoxCacheFolder(const std::wstring& name) {
   return false;
 }
 
-// Looks for the profiles below `folder`: a folder holding a cache is a profile, whose
+// Looks for the profiles below `root`: a folder holding a cache is a profile, whose
 // other sub-folders hold no cache of their own.
-void WalkFirefoxCaches(ScanContext& ctx, const std::wstring& folder) {
-  if (!sys::DirectoryExists(folder)) return;
-  bool profile = false;
-  std::vector<std::wstring> below;
-  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (Hidden(name)) continue;
-    const std::wstring path = folder + L"\\" + name;
-    Status(ctx, path);
-    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
-      if (IsFirefoxCacheFolder(name)) {
-        ListCacheFiles(ctx, path, L"*.*", kFirefoxCacheNote, kFirefoxImage, true, false);
-        profile = true;
-      } else {
-        below.push_back(path);
+void WalkFirefoxCaches(ScanContext& ctx, const std::wstring& root) {
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    bool profile = false;
+    std::vector<std::pair<std::wstring, DWORD>> below;
+    for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (Hidden(name)) continue;
+      const std::wstring path = folder + L"\\" + name;
+      Status(ctx, path);
+      if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+        if (IsFirefoxCacheFolder(name)) {
+          ListCacheFiles(ctx, path, L"*.*", kFirefoxCacheNote, kFirefoxImage, true, false);
+          profile = true;
+        } else {
+          below.emplace_back(path, s.Attributes());
+        }
       }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
-  }
-  if (profile) return;
-  for (const std::wstring& path : below) {
-    WalkFirefoxCaches(ctx, path);
-    if (Stopped(ctx)) return;
+    if (!profile)
+      for (const auto& b : below) walk.Enter(b.first, b.second);
   }
 }
 
@@ -170,7 +178,7 @@ void WalkFirefoxCaches(ScanContext& ctx, const std::wstring& folder) {
 // empty.
 void CheckChromeDatabase(ScanContext& ctx, const std::wstring& folder,
                          const browsers::TableSource& table, const wchar_t* note, int image) {
-  if (Stopped(ctx) || !sys::DirectoryExists(folder)) return;
+  if (Stopped(ctx) || !sys::IsPlainFolder(folder)) return;
   for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
     const std::wstring name = s.Name();
     if (Hidden(name)) continue;
@@ -215,7 +223,7 @@ void ScanChromiumProfile(ScanContext& ctx, const std::wstring& profile, const st
       if (base.empty() || Stopped(ctx)) continue;
       ListCacheFiles(ctx, base + L"\\Cache", L"*.*", scan.cacheNote, image, false, true);
       if (!Stopped(ctx))
-        ListCacheFiles(ctx, base + L"\\Cache\\Cache_Data", L"*.*", scan.cacheNote, image, false,
+        ListCacheFiles(ctx, base + L"\\Cache\\Cache_Data", L"*.*", scan.cacheNote, image, true,
                        true);
       if (!Stopped(ctx))
         ListCacheFiles(ctx, base + L"\\Code Cache", L"*.*", scan.cacheNote, image, true, true);
@@ -286,7 +294,7 @@ void ScanFirefoxIniProfiles(ScanContext& ctx, const std::wstring& profiles,
   for (const IniProfile& p : FirefoxIniProfiles(root + L"\\profiles.ini")) {
     const std::wstring folder = p.relative ? root + L"\\" + p.path : p.path;
     if (Stopped(ctx)) return;
-    if (sys::StartsWith(sys::LowerCase(folder) + L"\\", walked) || !sys::DirectoryExists(folder))
+    if (sys::StartsWith(sys::LowerCase(folder) + L"\\", walked) || !sys::IsPlainFolder(folder))
       continue;
     for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
       if (s.IsDirectory() || Hidden(s.Name())) continue;
@@ -296,10 +304,12 @@ void ScanFirefoxIniProfiles(ScanContext& ctx, const std::wstring& profiles,
           AddFlatFile(ctx, folder, s.Name(), s.Size(), *source);
     }
     if (!cache || cacheRoot.empty()) continue;
-    const std::wstring local =
-        p.relative ? cacheRoot.substr(0, cacheRoot.find_last_of(L'\\')) + L"\\" + p.path : folder;
+    const std::wstring cacheParent = cacheRoot.substr(0, cacheRoot.find_last_of(L'\\'));
+    const std::wstring local = p.relative ? cacheParent + L"\\" + p.path : folder;
+    // A cache the list names outside Firefox's own folders must look like one.
+    const machine::ProgramMark mark{{root, cacheParent}, {L"index", L"entries", L"_CACHE_MAP_"}};
     for (const wchar_t* name : kFirefoxCacheFolders)
-      if (!Stopped(ctx))
+      if (!Stopped(ctx) && machine::SafeNamedFolder(local + L"\\" + name, ctx.folders, mark))
         ListCacheFiles(ctx, local + L"\\" + name, L"*.*", kFirefoxCacheNote, kFirefoxImage, true,
                        false);
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -216,16 +217,16 @@ static std::wstring NormaliseFolder(const std::wstring& folder) {
 
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list) {
   if (folder.empty()) return;
-  std::wstring base = NormaliseFolder(folder);
-  std::vector<std::wstring> names;
-  for (FileSearch s(base + L"*.*"); s.Found(); s.Next()) {
-    if (!s.IsDirectory() || s.IsReparsePoint()) continue;
-    std::wstring name = s.Name();
-    if (name[0] == L'.') continue;
-    list.push_back(base + name);
-    names.push_back(name);
+  for (FolderWalk walk(NormaliseFolder(folder)); walk.Next();) {
+    const std::wstring base = NormaliseFolder(walk.Folder());
+    for (FileSearch s(base + L"*.*"); s.Found(); s.Next()) {
+      if (!s.IsDirectory() || s.IsReparsePoint()) continue;
+      std::wstring name = s.Name();
+      if (name[0] == L'.') continue;
+      list.push_back(base + name);
+      walk.Enter(base + name, s.Attributes());
+    }
   }
-  for (const std::wstring& name : names) ListSubfolders(base + name, list);
 }
 
 bool EmptyFolderFiles(const std::wstring& folder) {

@@ -35,7 +35,8 @@ std::wstring GetFileTypeName(const std::wstring& path);
 
 
 // Appends every folder below `folder`, each folder's direct sub-folders before their own
-// sub-folders. Names beginning with "." and links (reparse points) are left out.
+// sub-folders. Names beginning with "." and links (reparse points) are left out, and
+// nothing is listed when `folder` itself is a link.
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list);
 
 // Deletes a file (exact path), clearing its read-only bit first; true when it is gone

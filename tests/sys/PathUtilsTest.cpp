@@ -109,59 +109,6 @@ TEST(SizeTextTest, ByteAndKilobyteBoundaries) {
   for (const K& k : kilos) EXPECT_EQ(k.text, FormatKilobyteSize(k.k)) << k.k;
 }
 
-TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
-  const wchar_t* profile = L"C:\\Users\\Ann";
-  const wchar_t* windows = L"C:\\Windows";
-  const wchar_t* pf = L"C:\\Program Files";
-  struct Case {
-    const wchar_t* temp;
-    bool safe;
-  } cases[] = {
-      {L"C:\\Users\\Ann\\AppData\\Local\\Temp\\", true},
-      {L"C:\\Windows\\Temp", true},
-      {L"D:\\Temp\\", true},
-      {L"C:\\Users\\Ann\\", false},
-      {L"c:\\users\\ann", false},     // case does not matter
-      {L"C:\\WINDOWS\\", false},
-      {L"C:\\", false},
-      {L"C:", false},
-      {L"", false},
-      {L"C:\\Users\\", false},         // holds the profile
-      {L"C:\\Users", false},
-      {L"C:\\Program\\", true},       // a prefix of a name is no ancestor
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.safe, IsTempFolderSafe(c.temp, profile, windows, pf)) << c.temp;
-  // Program Files itself contains nothing of the user's, but its ancestors do.
-  EXPECT_TRUE(IsTempFolderSafe(L"C:\\Program Files\\Temp\\", profile, windows, pf));
-}
-
-// TEMP pointed at somebody's data: the application-data and documents folders, and
-// what holds them, are refused as well.
-TEST(IsTempFolderSafeTest, RefusesTheUsersKnownFoldersAndWhatHoldsThem) {
-  Folders f;
-  f.windows = L"C:\\Windows";
-  f.system = L"C:\\Windows\\system32";
-  f.special[CSIDL_PROFILE] = L"C:\\Users\\Ann";
-  f.special[CSIDL_LOCAL_APPDATA] = L"D:\\Data\\Ann\\Local";
-  f.special[CSIDL_APPDATA] = L"D:\\Data\\Ann\\Roaming";
-  f.special[CSIDL_PERSONAL] = L"E:\\Docs";
-  const struct {
-    const wchar_t* temp;
-    bool safe;
-  } cases[] = {
-      {L"D:\\Data\\Ann\\Local\\Temp\\", true},
-      {L"D:\\Data\\Ann\\Local\\", false},
-      {L"D:\\Data\\Ann\\", false},
-      {L"E:\\Docs", false},
-      {L"C:\\Windows\\system32\\", false},
-  };
-  for (const auto& c : cases) {
-    f.temp = c.temp;
-    EXPECT_EQ(c.safe, IsTempFolderSafe(f)) << c.temp;
-  }
-}
-
 TEST(ApplyUIFontTest, SetsStartupCharsetHeightAndOneOfTheTwoFaces) {
   for (int major : {5, 6, 10}) {
     LOGFONTW lf = {};
