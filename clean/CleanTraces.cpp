@@ -250,6 +250,11 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
+    // A key of the other registry view is neither backed up nor deleted in this one.
+    if (r.View != sys::RegView::Default) {
+      window_.SetStatus(0, sys::Format(L"删除失败: %s", log.c_str()));
+      return false;
+    }
     const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
     window_.SetStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +

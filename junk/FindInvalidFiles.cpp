@@ -306,7 +306,7 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
     if (target.size() > 1 && target[1] == L'\\') return false;
     // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
     // user does.
-    return !sys::ExistsInAnyView(target);
+    return sys::ProvenMissing(target);
   } catch (const std::bad_alloc&) {
     return false;  // a shortcut that cannot be judged is kept
   }
