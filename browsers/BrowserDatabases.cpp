@@ -4,6 +4,8 @@
 #include <set>
 
 #include "browsers/LevelDbLog.h"
+#include "sys/FileSearch.h"
+#include "sys/Handles.h"
 #include "sys/SqliteDb.h"
 #include "sys/Text.h"
 
@@ -61,12 +63,35 @@ std::vector<Statement> Join(std::initializer_list<std::vector<Statement>> parts)
 const char kDownloadAnnos[] =
     "SELECT id FROM moz_anno_attributes WHERE name LIKE 'downloads/%'";
 
+// Pages and icons of the stores of icons that the bookmarks hold (see Keep).
+const std::string kKeptUrls = "(SELECT url FROM temp.velmora_kept)";
+const std::string kChromiumKeptIcons =
+    "(SELECT icon_id FROM icon_mapping WHERE icon_id NOT NULL AND page_url IN " + kKeptUrls + ")";
+// Firefox's clear removes the icons no remaining page uses, and a site's own icon
+// ("root", found by its site, not through a page) when no remaining place is of its site
+// or of the site without "www.".
+const std::string kFirefoxGoneIcons =
+    "id NOT IN (SELECT icon_id FROM moz_icons_to_pages WHERE page_id IN (SELECT id FROM "
+    "moz_pages_w_icons WHERE page_url IN " + kKeptUrls + ")) AND (root = 0 OR NOT EXISTS "
+    "(SELECT 1 FROM temp.velmora_kept_hosts h WHERE "
+    "substr(icon_url, instr(icon_url, '://') + 3, length(h.host) + 1) = h.host || '/' OR "
+    "substr(icon_url, instr(icon_url, '://') + 3, length(h.host) + 5) = 'www.' || h.host || '/'))";
+// The tiles Chromium puts on its new-tab page itself when history has too few pages.
+const char kChromiumOwnTiles[] =
+    "url NOT LIKE 'https://chrome.google.com/webstore?hl=%' AND "
+    "url NOT LIKE 'https://chromewebstore.google.com/?hl=%'";
+
+std::vector<Statement> CountWhere(const std::string& needs, const std::string& table,
+                                  const std::string& where) {
+  return {{needs, "SELECT count(*) FROM " + table + " WHERE " + where}};
+}
+
 std::vector<TableSource> MakeSources() {
   std::vector<TableSource> s;
   auto add = [&](Engine e, Trace t, const wchar_t* db, const wchar_t* table,
                  std::vector<Statement> count = {}, std::vector<Statement> clean = {},
-                 bool store = false) {
-    s.push_back({e, t, db, table, std::move(count), std::move(clean), store});
+                 bool store = false, Keep keep = Keep::Nothing) {
+    s.push_back({e, t, db, table, std::move(count), std::move(clean), store, keep});
   };
   // Firefox: the visits, then the places no bookmark holds. A bookmarked place stays with
   // its visit data reset; its bookmarks, tags and keywords are never touched.
@@ -125,6 +150,25 @@ std::vector<TableSource> MakeSources() {
              {"moz_historyvisits", "DELETE FROM temp.velmora_downloads WHERE id IN "
                                    "(SELECT place_id FROM moz_historyvisits)"}},
             KeepHeld("velmora_downloads"), RemovePlaces("velmora_downloads")}));
+  // The icons of the pages, which Firefox's clear removes with the places: a page's
+  // address, and an icon only the removed pages used.
+  {
+    const std::string pages = "moz_pages_w_icons WHERE page_url NOT IN " + kKeptUrls;
+    add(kFirefox, Trace::History, L"favicons.sqlite", L"moz_pages_w_icons",
+        CountWhere("moz_pages_w_icons.page_url", "moz_pages_w_icons",
+                   "page_url NOT IN " + kKeptUrls),
+        {{"moz_icons_to_pages moz_pages_w_icons.page_url",
+          "DELETE FROM moz_icons_to_pages WHERE page_id IN (SELECT id FROM " + pages + ")"},
+         {"moz_pages_w_icons.page_url", "DELETE FROM " + pages}},
+        false, Keep::FirefoxBookmarks);
+    const std::string needs = "moz_icons.root moz_icons.icon_url moz_icons_to_pages moz_pages_w_icons";
+    add(kFirefox, Trace::History, L"favicons.sqlite", L"moz_icons",
+        CountWhere(needs, "moz_icons", kFirefoxGoneIcons),
+        {{needs, "DELETE FROM moz_icons_to_pages WHERE icon_id IN (SELECT id FROM moz_icons WHERE " +
+                     kFirefoxGoneIcons + ")"},
+         {needs, "DELETE FROM moz_icons WHERE " + kFirefoxGoneIcons}},
+        false, Keep::FirefoxBookmarks);
+  }
   add(kFirefox, Trace::FormHistory, L"formhistory.sqlite", L"moz_formhistory", {},
       {{"", "DELETE FROM moz_formhistory"},
        {"moz_history_to_sources",
@@ -141,8 +185,44 @@ std::vector<TableSource> MakeSources() {
         L"keyword_search_terms", L"visit_source", L"visited_links", L"content_annotations",
         L"context_annotations", L"clusters", L"clusters_and_visits", L"cluster_keywords",
         L"cluster_visit_duplicates", L"journeys", L"journey_history_entries",
-        L"journey_continuation_queries"})
+        L"journey_continuation_queries", L"history_sync_metadata"})
     add(kChromium, Trace::History, L"History", table);
+  // What Chromium's "clear history" empties beside "History": the address bar's shortcuts
+  // (typed text and the page taken for it) and predictions, what the loading predictor
+  // learnt of each site (with the tables of older versions), the new-tab page's tiles but
+  // those Chromium puts there itself, and the icons of every page no bookmark holds.
+  add(kChromium, Trace::History, L"Shortcuts", L"omni_box_shortcuts");
+  for (const wchar_t* table :
+       {L"network_action_predictor", L"resource_prefetch_predictor_host_redirect",
+        L"resource_prefetch_predictor_origin", L"lcp_critical_path_predictor",
+        L"lcp_critical_path_predictor_initiator_origin", L"resource_prefetch_predictor_url",
+        L"resource_prefetch_predictor_host", L"resource_prefetch_predictor_url_redirect",
+        L"resource_prefetch_predictor_manifest"})
+    add(kChromium, Trace::History, L"Network Action Predictor", table);
+  add(kChromium, Trace::History, L"Top Sites", L"top_sites",
+      CountWhere("top_sites.url", "top_sites", kChromiumOwnTiles),
+      {{"top_sites.url", std::string("DELETE FROM top_sites WHERE ") + kChromiumOwnTiles}});
+  add(kChromium, Trace::History, L"Top Sites", L"thumbnails");
+  {
+    const std::string mappings = "page_url NOT IN " + kKeptUrls;
+    const std::string icons = "id NOT IN " + kChromiumKeptIcons;
+    const std::string bitmaps = "icon_id NOT IN " + kChromiumKeptIcons;
+    add(kChromium, Trace::History, L"Favicons", L"icon_mapping",
+        CountWhere("icon_mapping.page_url", "icon_mapping", mappings),
+        {{"icon_mapping.page_url", "DELETE FROM icon_mapping WHERE " + mappings}}, false,
+        Keep::ChromiumBookmarks);
+    // An icon goes with the pages' mappings to it and its pictures.
+    const std::string needs = "icon_mapping.page_url icon_mapping.icon_id";
+    add(kChromium, Trace::History, L"Favicons", L"favicons", CountWhere(needs, "favicons", icons),
+        {{needs, "DELETE FROM icon_mapping WHERE icon_id NOT IN " + kChromiumKeptIcons},
+         {needs + " favicon_bitmaps.icon_id", "DELETE FROM favicon_bitmaps WHERE " + bitmaps},
+         {needs, "DELETE FROM favicons WHERE " + icons}},
+        false, Keep::ChromiumBookmarks);
+    add(kChromium, Trace::History, L"Favicons", L"favicon_bitmaps",
+        CountWhere(needs + " favicon_bitmaps.icon_id", "favicon_bitmaps", bitmaps),
+        {{needs + " favicon_bitmaps.icon_id", "DELETE FROM favicon_bitmaps WHERE " + bitmaps}},
+        false, Keep::ChromiumBookmarks);
+  }
   add(kChromium, Trace::Downloads, L"History", L"downloads", {}, {}, true);
   add(kChromium, Trace::Downloads, L"History", L"downloads_url_chains");
   add(kChromium, Trace::Downloads, L"History", L"downloads_slices");
@@ -197,11 +277,86 @@ std::wstring FolderOf(const std::wstring& path) {
   return cut == std::wstring::npos ? L"." : path.substr(0, cut);
 }
 
+// A file of the browser's own, whole: empty when there is none; false when it is there but
+// cannot be read, or is far larger than the browser writes it.
+bool ReadBrowserFile(const std::wstring& path, std::string& data) {
+  data.clear();
+  sys::ScopedFile h(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(h.get(), &size) || size.QuadPart > (64 << 20)) return false;
+  data.assign(size_t(size.QuadPart), '\0');
+  DWORD read = 0;
+  return data.empty() ||
+         (ReadFile(h.get(), &data[0], DWORD(data.size()), &read, nullptr) && read == data.size());
+}
+
+// The addresses (for Chromium the bookmark files themselves, which SQLite's JSON functions
+// read) and sites the bookmarks hold beside the database at `path`. False when they are
+// there but cannot be read.
+bool ReadKept(const std::wstring& path, Keep keep, std::vector<std::string>& urls,
+              std::vector<std::string>& hosts) {
+  const std::wstring folder = FolderOf(path);
+  if (keep == Keep::ChromiumBookmarks) {
+    // Every address in the bookmark files (also of folders' extras: keeping one more icon
+    // is harmless).
+    for (const wchar_t* name : {L"Bookmarks", L"AccountBookmarks"}) {
+      std::string json;
+      if (!ReadBrowserFile(folder + L"\\" + name, json)) return false;
+      if (!json.empty()) urls.push_back(json);
+    }
+    return true;
+  }
+  // The places a bookmark, tag or keyword holds are those Firefox's clear keeps.
+  const std::wstring places = folder + L"\\places.sqlite";
+  if (keep != Keep::FirefoxBookmarks || !sys::FileExists(places)) return true;
+  sys::SqliteDb p;
+  return p.OpenReadOnly(places) &&
+         p.QueryTexts(L"SELECT url FROM moz_places WHERE foreign_count > 0", urls) &&
+         p.QueryTexts(L"SELECT host FROM moz_origins WHERE id IN "
+                      L"(SELECT origin_id FROM moz_places WHERE foreign_count > 0)",
+                      hosts);
+}
+
+// Fills temp.velmora_kept and temp.velmora_kept_hosts with what the bookmarks hold beside
+// the database at `path`, each address also without its fragment. False when that cannot
+// be read: then nothing may go.
+bool LoadKept(sys::SqliteDb& db, const std::wstring& path, Keep keep) {
+  std::vector<std::string> urls, hosts;
+  return ReadKept(path, keep, urls, hosts) &&
+         db.Exec(L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept (url TEXT PRIMARY KEY);"
+                 L"CREATE TEMP TABLE IF NOT EXISTS velmora_kept_hosts (host TEXT PRIMARY KEY);"
+                 L"DELETE FROM temp.velmora_kept; DELETE FROM temp.velmora_kept_hosts") &&
+         db.ExecEach(keep == Keep::ChromiumBookmarks
+                         ? L"INSERT OR IGNORE INTO temp.velmora_kept SELECT value FROM "
+                           L"json_tree(?1) WHERE key = 'url' AND type = 'text'"
+                         : L"INSERT OR IGNORE INTO temp.velmora_kept VALUES (?1)",
+                     urls) &&
+         db.ExecEach(L"INSERT OR IGNORE INTO temp.velmora_kept_hosts VALUES (?1)", hosts) &&
+         db.Exec(L"INSERT OR IGNORE INTO temp.velmora_kept SELECT substr(url, 1, "
+                 L"instr(url, '#') - 1) FROM temp.velmora_kept WHERE instr(url, '#') > 1");
+}
+
 }  // namespace
 
 const std::vector<TableSource>& AllSources() {
   static const std::vector<TableSource> sources = MakeSources();
   return sources;
+}
+
+std::vector<std::wstring> DatabasesOf(Engine engine, Trace trace) {
+  std::vector<std::wstring> names;
+  for (const TableSource& s : AllSources())
+    if (s.engine == engine && s.trace == trace &&
+        std::none_of(names.begin(), names.end(),
+                     [&](const std::wstring& n) { return SameText(n, s.database); }))
+      names.push_back(s.database);
+  return names;
 }
 
 std::vector<const TableSource*> SourcesOf(Engine engine, Trace trace, const std::wstring& database) {
@@ -225,6 +380,9 @@ bool CountTrace(const std::wstring& path, const TableSource& source, std::wstrin
   if (!schema.ok()) return false;
   table = schema.Table(source.table);
   if (table.empty()) return false;
+  if (source.keep != Keep::Nothing &&
+      (!db.Exec(L"PRAGMA temp_store = MEMORY") || !LoadKept(db, path, source.keep)))
+    return false;
   std::wstring sql = L"SELECT count(*) FROM " + sys::SqliteDb::QuoteName(table);
   for (const Statement& s : source.count) {
     if (!schema.Has(s.needs)) continue;
@@ -264,6 +422,7 @@ bool CleanTrace(const std::wstring& path, const TableSource* source, const std::
   db.SetProgress(keepGoing);
   std::vector<std::string> guids;
   bool ok = db.Exec(L"BEGIN IMMEDIATE");
+  if (ok && source && source->keep != Keep::Nothing) ok = LoadKept(db, path, source->keep);
   if (ok && source && source->downloadStore && db.HasColumn(name, L"guid"))
     ok = db.QueryTexts(L"SELECT guid FROM " + sys::SqliteDb::QuoteName(name) +
                            L" WHERE guid NOT NULL AND guid <> ''",

@@ -20,6 +20,14 @@ struct Statement {
   std::string sql;
 };
 
+// What the bookmarks hold in a store of pages that a clean otherwise empties, as the
+// browser's own "clear history" keeps it: the pages of the profile's bookmarks (Chromium's
+// "Bookmarks" and "AccountBookmarks" beside the store; Firefox's bookmarked places in
+// "places.sqlite" beside it, with their sites). The statements find them in
+// temp.velmora_kept (url) and temp.velmora_kept_hosts (host); a list that is there but
+// cannot be read counts nothing and cleans nothing.
+enum class Keep { Nothing, ChromiumBookmarks, FirefoxBookmarks };
+
 struct TableSource {
   Engine engine;
   Trace trace;
@@ -30,6 +38,7 @@ struct TableSource {
   // Chromium puts downloads back from the profile's "shared_proto_db" at its next start:
   // the clean deletes them there as well.
   bool downloadStore;
+  Keep keep;
 };
 
 // The sources of a trace for a database file (letter case ignored), in the order a scan
@@ -38,6 +47,8 @@ std::vector<const TableSource*> SourcesOf(Engine engine, Trace trace, const std:
 // The source of an item; null when no row names that file and table.
 const TableSource* FindSource(Engine engine, const std::wstring& database, const std::wstring& table);
 const std::vector<TableSource>& AllSources();
+// The database files that hold a trace, in the order of their first source.
+std::vector<std::wstring> DatabasesOf(Engine engine, Trace trace);
 
 // What the item counts, read without writing anything beside the file. False when the
 // database cannot be read or lacks the table; `table` is then the name as the database

@@ -7,6 +7,7 @@
 
 #include "machine/Folders.h"
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "sys/Handles.h"
 #include "sys/Text.h"
 
@@ -55,13 +56,6 @@ bool PlainFolderName(const std::wstring& name) {
   for (wchar_t c : name)
     if (c < 32 || wcschr(L"\\/:*?\"<>|", c)) return false;
   return name.back() != L' ' && name.back() != L'.';
-}
-
-// A folder the walks may enter: a directory that is no link of any kind.
-bool PlainFolder(const std::wstring& path) {
-  DWORD a = sys::FileAttributes(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool IsNumberedProfile(const std::wstring& name) {
@@ -185,7 +179,7 @@ std::vector<std::wstring> ProfileFolders(const std::wstring& userData) {
     const std::wstring path = userData + L"\\" + name;
     for (const std::wstring& f : found)
       if (sys::LowerCase(f) == sys::LowerCase(path)) return;
-    if (PlainFolder(path)) found.push_back(path);
+    if (sys::IsPlainFolder(path)) found.push_back(path);
   };
   for (const std::wstring& name : LocalStateProfiles(ReadSmallFile(userData + L"\\Local State")))
     add(name);

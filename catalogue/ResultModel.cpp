@@ -200,7 +200,7 @@ model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
                                           const std::wstring& keyPath, int imageIndex,
                                           const std::wstring& description,
                                           const std::wstring& valueData,
-                                          const std::wstring& valueName) {
+                                          const std::wstring& valueName, sys::RegView view) {
   if (rootName.empty() || keyPath.empty()) return nullptr;
   ResultItem record;
   record.Text = rootName;
@@ -209,6 +209,7 @@ model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   record.Kind = ResultKind::Registry;
   record.ValueData = valueData;
   record.ImageIndex = imageIndex;
+  record.View = view;
   model::TreeNode* item = AddResultItem(&tree_, nullptr, record);
   if (!item) return nullptr;
   if (!valueName.empty()) AddRow(item, L"键名", valueName, kImageRegistry);

@@ -15,6 +15,7 @@
 #include "model/TreeModel.h"
 #include "sys/Handles.h"
 #include "sys/RegistryTree.h"
+#include "sys/Views.h"
 
 namespace catalogue {
 
@@ -68,6 +69,8 @@ struct ResultItem {
   std::int64_t Size = 0;  // what the "大小" row says; 0 without one
   bool SizeCounted = false;  // Size is part of the scan's size total
   DetailRows Rows;
+  // The registry view a registry item lives in (64-bit Windows); Default: the program's own.
+  sys::RegView View = sys::RegView::Default;
 
   bool IsRegistryItem() const { return Kind == ResultKind::Registry; }
 };
@@ -127,7 +130,8 @@ class ResultModel {
   // root name or the key path is empty.
   model::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,
                                int imageIndex, const std::wstring& description,
-                               const std::wstring& valueData, const std::wstring& valueName);
+                               const std::wstring& valueData, const std::wstring& valueName,
+                               sys::RegView view = sys::RegView::Default);
 
   // Number of top-level items; detail rows do not count. O(1).
   int ItemCount() const { return int(tree_.TopLevelCount()); }

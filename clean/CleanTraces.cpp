@@ -87,12 +87,12 @@ bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& fol
   sys::RegSummary now;
   // Gone since the scan: nothing to judge, nothing left to delete.
   LONG rc = sys::SummarizeRegItem(RegistryRoot(item.Text), item.Location, valueName,
-                                  sys::RegView::Default, now);
+                                  item.View, now);
   if (rc == ERROR_FILE_NOT_FOUND) return true;
   if (rc != ERROR_SUCCESS || now != *item.Seen) return false;
   const registry_scan::JudgeContext judge{folders, os, nullptr};
   const registry_scan::Verdict verdict =
-      registry_scan::JudgeFinding(judge, item.Text, item.Location, item.Detail);
+      registry_scan::JudgeFinding(judge, item.Text, item.Location, item.Detail, item.View);
   return verdict.dead && verdict.data == item.ValueData.str();
 }
 
@@ -273,7 +273,7 @@ void CleanExecutor::CleanItems() {
         if (batch.Touches(r->Text, r->Location) || waiting.size() >= kRegistryBatch) finish();
         bool waits = false;
         const std::wstring why =
-            batch.Add(r->Text, r->Location, r->Detail, sys::RegView::Default, waits);
+            batch.Add(r->Text, r->Location, r->Detail, r->View, waits);
         if (waits) waiting.emplace_back(n, log);
         else RegistryItemDone(n, log, why);
       }

@@ -96,3 +96,8 @@ set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
 add_test(NAME EndToEnd.FreshPrefixRegistryClean
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-fresh.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+# A program installed by a real (NSIS) installer, its folder then deleted: its registry
+# entries are found, cleaned and restored from the backup.
+add_test(NAME EndToEnd.RealInstallerRegistryClean
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-installer.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.RealInstallerRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)

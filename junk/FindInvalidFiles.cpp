@@ -158,8 +158,7 @@ std::wstring NormalizeFolderPath(const std::wstring& path) {
 TFindInvalidFiles::TFindInvalidFiles(catalogue::ResultModel& results, const machine::Folders& folders,
                                      int majorVersion,
                                      std::function<void(const std::wstring&)> status)
-    : DriveType([](const std::wstring& root) { return GetDriveTypeW(root.c_str()); }),
-      results_(results),
+    : results_(results),
       folders_(folders),
       majorVersion_(majorVersion),
       status_(std::move(status)),
@@ -299,14 +298,10 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
   try {
     std::wstring target;
     if (FAILED(sys::GetShortcutTarget(lnk, target)) || target == L"tarn") return false;
-    std::wstring root = target.substr(0, 3);
-    UINT type = DriveType ? DriveType(root) : GetDriveTypeW(root.c_str());
-    // Removable media and network paths may simply be absent at the moment.
-    if (type != DRIVE_FIXED && type != DRIVE_NO_ROOT_DIR) return false;
-    if (target.size() > 1 && target[1] == L'\\') return false;
-    // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
-    // user does.
-    return !sys::ExistsInAnyView(target);
+    // Only a present fixed disk that answers "not found" proves the target gone: removable
+    // media and network paths may simply be absent at the moment, and a 32-bit program sees
+    // another system folder on 64-bit Windows than the shortcut's user does.
+    return sys::ProvenMissing(target);
   } catch (const std::bad_alloc&) {
     return false;  // a shortcut that cannot be judged is kept
   }

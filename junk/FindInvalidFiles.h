@@ -60,8 +60,6 @@ class TFindInvalidFiles : public sys::Thread {
 
   // The IE cache clean mode of the scan (0, 1, 2; -1 none), for the exclusions of step 2.
   int IECleanMode = -1;
-  // GetDriveTypeW; tests put CD-ROM and removable drives here.
-  std::function<UINT(const std::wstring& root)> DriveType;
 
   // Run through Synchronize; both do nothing once Terminate has been called.
   void ShowStatus();

@@ -26,10 +26,10 @@ Verdict DeadClassKey(const std::wstring& key, const std::wstring& data) {
   return Dead(kMachine, key, data);
 }
 
-// A path in a command or icon that names a program which is gone.
-bool NamesMissingProgram(const std::wstring& text) {
-  return !text.empty() && sys::Contains(text, L":\\") &&
-         !sys::Contains(sys::LowerCase(text), L"rundll32.exe") && !ProgramExists(text);
+// A command or icon that names a program by its drive path, and the program is gone.
+bool NamesMissingProgram(const JudgeContext& ctx, const std::wstring& text) {
+  return !text.empty() && sys::Contains(ExpandVariables(text), L":\\") &&
+         ProgramMissing(ctx, text);
 }
 
 // Which key goes with a dead verb: its Command key when the verb holds more, the whole
@@ -56,16 +56,44 @@ Verdict VerbRule(const std::wstring& c, const std::wstring& verb, const std::wst
 
 // The class was judged dead as a whole: one of its verbs takes the class key along.
 bool IsDeadClass(const JudgeContext& ctx, const std::wstring& cls) {
-  if (ctx.cache) {
-    for (const std::wstring& dead : ctx.cache->deadClasses)
-      if (dead == cls) return true;
-    return false;
-  }
+  if (ctx.cache) return ctx.cache->deadClasses.count(sys::LowerCase(cls)) > 0;
   for (const std::wstring& v : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, Path(cls) + L"\\shell")) {
     const Verdict verdict = JudgeVerb(ctx, cls, v);
-    if (verdict.dead && verdict.key == Path(cls)) return true;
+    if (verdict.dead && sys::LowerCase(verdict.key) == sys::LowerCase(Path(cls))) return true;
   }
   return false;
+}
+
+// A class without verbs, by its icon or its class identifier.
+Verdict ClassWithoutVerbsByItself(const JudgeContext& ctx, const std::wstring& c) {
+  const std::wstring classKey = Path(c);
+  sys::RegKey icon, clsid;
+  DWORD subKeys = 0, values = 0;
+  if (icon.OpenRead(HKEY_LOCAL_MACHINE, classKey + L"\\DefaultIcon") == ERROR_SUCCESS) {
+    icon.KeyInfo(subKeys, values);
+    const std::wstring text = ReadTextOrEmpty(icon, L"");
+    if (values >= 2 || !NamesMissingProgram(ctx, text)) return {};
+    sys::RegKey cls;
+    std::wstring description = c;
+    DWORD classSubKeys = 0, classValues = 0;
+    if (cls.OpenRead(HKEY_LOCAL_MACHINE, classKey) == ERROR_SUCCESS) {
+      cls.KeyInfo(classSubKeys, classValues);
+      description = ReadTextOrEmpty(cls, L"");
+    }
+    if (classSubKeys == 1) return DeadClassKey(classKey, description);
+  } else if (clsid.OpenRead(HKEY_LOCAL_MACHINE, classKey + L"\\CLSID") == ERROR_SUCCESS) {
+    clsid.KeyInfo(subKeys, values);
+    const std::wstring id = ReadTextOrEmpty(clsid, L"");
+    if (values >= 2 || id.empty() || id[0] != L'{' || id.find(L'}') != id.size() - 1) return {};
+    // A class whose identifier lives in the user's classes or the other view is not dead.
+    if (ClassExists(ctx, L"CLSID\\" + id)) return {};
+    const std::wstring lower = sys::LowerCase(c);
+    if (sys::Contains(lower, L"headerfooter.headerfooter") ||
+        sys::Contains(lower, L"search.customwordbreaker"))
+      return {};
+    return DeadClassKey(classKey, DefaultText(HKEY_LOCAL_MACHINE, classKey));
+  }
+  return {};
 }
 
 }  // namespace
@@ -96,77 +124,61 @@ Verdict JudgeExtensionKey(const JudgeContext&, const std::wstring& c) {
 }
 
 Verdict JudgeExtensionClass(const JudgeContext& ctx, const std::wstring& e) {
-  if (ctx.os.MajorVersion != 4) {
-    sys::RegKey key;
-    if (key.OpenRead(HKEY_LOCAL_MACHINE, Path(e)) != ERROR_SUCCESS || key.HasSubKeys()) return {};
-  }
-  const std::wstring cls = DefaultText(HKEY_LOCAL_MACHINE, Path(e));
+  sys::RegKey key;
+  if (key.OpenRead(HKEY_LOCAL_MACHINE, Path(e)) != ERROR_SUCCESS) return {};
+  if (ctx.os.MajorVersion != 4 && key.HasSubKeys()) return {};
+  const std::wstring cls = ReadTextOrEmpty(key, L"");
   if (cls.empty()) return {};
-  // The class is missing only when it is absent from every registry view.
-  if (!sys::Contains(cls, L":\\") && !sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, Path(cls)))
-    return DeadClassKey(Path(e), cls);
+  // The class is missing only when Windows finds it in none of the classes.
+  if (!sys::Contains(cls, L":\\") && !ClassExists(ctx, cls)) return DeadClassKey(Path(e), cls);
   if (IsDeadClass(ctx, cls)) return DeadClassKey(Path(e), cls);
   return {};
 }
 
-Verdict JudgeClassWithoutVerbs(const JudgeContext&, const std::wstring& c) {
-  const std::wstring classKey = Path(c);
-  sys::RegKey icon, clsid;
-  DWORD subKeys = 0, values = 0;
-  if (icon.OpenRead(HKEY_LOCAL_MACHINE, classKey + L"\\DefaultIcon") == ERROR_SUCCESS) {
-    icon.KeyInfo(subKeys, values);
-    const std::wstring text = ReadTextOrEmpty(icon, L"");
-    if (values >= 2 || !NamesMissingProgram(text)) return {};
-    sys::RegKey cls;
-    std::wstring description = c;
-    DWORD classSubKeys = 0, classValues = 0;
-    if (cls.OpenRead(HKEY_LOCAL_MACHINE, classKey) == ERROR_SUCCESS) {
-      cls.KeyInfo(classSubKeys, classValues);
-      description = ReadTextOrEmpty(cls, L"");
-    }
-    if (classSubKeys == 1) return DeadClassKey(classKey, description);
-  } else if (clsid.OpenRead(HKEY_LOCAL_MACHINE, classKey + L"\\CLSID") == ERROR_SUCCESS) {
-    clsid.KeyInfo(subKeys, values);
-    const std::wstring id = ReadTextOrEmpty(clsid, L"");
-    if (values >= 2 || id.empty() || id[0] != L'{' || id.find(L'}') != id.size() - 1) return {};
-    // A class whose identifier lives in the other registry view is not dead.
-    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, Path(L"CLSID\\" + id))) return {};
-    if (sys::Contains(c, L"HeaderFooter.HeaderFooter") ||
-        sys::Contains(c, L"Search.CustomWordbreaker"))
-      return {};
-    return DeadClassKey(classKey, DefaultText(HKEY_LOCAL_MACHINE, classKey));
-  }
-  return {};
+Verdict JudgeClassWithoutVerbs(const JudgeContext& ctx, const std::wstring& c) {
+  const Verdict v = ClassWithoutVerbsByItself(ctx, c);
+  return v.dead && HandsOverToCurrentVersion(ctx, c) ? Verdict() : v;
 }
 
-Verdict JudgeVerb(const JudgeContext&, const std::wstring& c, const std::wstring& v) {
+Verdict JudgeVerb(const JudgeContext& ctx, const std::wstring& c, const std::wstring& v) {
   const std::wstring verbKey = Path(c) + L"\\Shell\\" + v;
-  const std::wstring description = DefaultText(HKEY_LOCAL_MACHINE, verbKey);
+  sys::RegKey verb;
+  if (verb.OpenRead(HKEY_LOCAL_MACHINE, verbKey) != ERROR_SUCCESS) return {};
+  const std::wstring description = ReadTextOrEmpty(verb, L"");
   std::wstring command = kCommandMarker;
   sys::RegKey cmd;
-  bool delegated = false;
   if (cmd.OpenRead(HKEY_LOCAL_MACHINE, verbKey + L"\\Command") == ERROR_SUCCESS) {
+    // Windows Installer advertises a verb by a descriptor in "command" and starts the
+    // program through it; DelegateExecute hands the verb to a COM object.
+    if (cmd.ValueExists(L"command") || cmd.ValueExists(L"DelegateExecute")) return {};
     ReadText(cmd, L"", command);
-    // A verb carried out by a COM object has no command line.
-    delegated = cmd.ValueExists(L"DelegateExecute");
   }
+  Verdict verdict;
   if (command.empty())
-    return delegated ? Verdict() : VerbRule(c, v, description.empty() ? c : description, false);
-  if (command != kCommandMarker && NamesMissingProgram(command))
-    return VerbRule(c, v, command, true);
-  return {};
+    verdict = VerbRule(c, v, description.empty() ? c : description, false);
+  else if (command != kCommandMarker && NamesMissingProgram(ctx, command))
+    verdict = VerbRule(c, v, command, true);
+  // What else may carry out the verb is asked only of one that would be dead: a COM
+  // object (whatever the command line says), or the class CurVer names.
+  if (!verdict.dead || verb.ValueExists(L"ExplorerCommandHandler") ||
+      sys::RegKeyExists(HKEY_LOCAL_MACHINE, verbKey + L"\\DropTarget") ||
+      HandsOverToCurrentVersion(ctx, c))
+    return {};
+  return verdict;
 }
 
 void ScanFileClasses(ScanContext& ctx) {
   static const wchar_t* const kNeverExamined[] = {L".acl", L".aw", L".elm",
                                                   L".lex", L".opc", L".pip"};
   JudgeCache cache;
+  IndexClasses(cache);
   const JudgeContext judge = Judging(ctx, &cache);
   std::vector<std::wstring> extensions;  // extensions whose class is looked up
   for (const std::wstring& c : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kClasses)) {
     if (Stopped(ctx)) return;
     bool skip = c.empty();
-    for (const wchar_t* n : kNeverExamined) skip = skip || c == n;
+    const std::wstring lower = sys::LowerCase(c);
+    for (const wchar_t* n : kNeverExamined) skip = skip || lower == n;
     if (skip) continue;
     Status(ctx, c);
     if (c[0] == L'.') {
@@ -184,7 +196,7 @@ void ScanFileClasses(ScanContext& ctx) {
       if (Stopped(ctx)) return;
       const Verdict verdict = JudgeVerb(judge, c, v);
       if (ReportIfDead(ctx, verdict, kImageActiveX, kDescription) && verdict.key == Path(c))
-        cache.deadClasses.push_back(c);
+        cache.deadClasses.insert(sys::LowerCase(c));
     }
   }
   for (const std::wstring& e : extensions) {

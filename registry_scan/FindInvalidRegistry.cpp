@@ -23,6 +23,7 @@ const wchar_t kSharedDllsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\
 const wchar_t kInstallerFoldersKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Folders";
 const wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const wchar_t kAppPathsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const wchar_t kArpCacheKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache";
 
@@ -85,7 +86,8 @@ bool IsEmptyKey(const sys::RegKey& k) {
 
 // Empty machine keys that stay all the same.
 bool IsExceptionKey(const std::wstring& name) {
-  return name == L"Secure" || name == L"cnetseek" || IsSystemKey(name);
+  const std::wstring lower = sys::LowerCase(name);
+  return lower == L"secure" || lower == L"cnetseek" || IsSystemKey(name);
 }
 
 // The machine key of that name is used: it holds something in some view, or it is one
@@ -123,7 +125,7 @@ Verdict JudgeSharedDll(const JudgeContext&, const sys::RegKey& key, const std::w
   } else {
     return v;
   }
-  if (count != 0 && sys::ExistsInAnyView(name)) return v;
+  if (count != 0 && !PathMissing(name)) return v;
   return Dead(kMachine, kSharedDllsKey, L"", name);
 }
 
@@ -139,7 +141,7 @@ Verdict JudgeInstallerFolder(const JudgeContext& ctx, const sys::RegKey& key,
       sys::Contains(lower, L"common files") || sys::Contains(lower, L"template") ||
       sys::Contains(lower, L"office"))
     return v;
-  if (sys::ExistsInAnyView(name)) return v;
+  if (!PathMissing(name)) return v;
   return Dead(kMachine, kInstallerFoldersKey, L"", name);
 }
 
@@ -155,8 +157,9 @@ Verdict JudgeUserSoftwareKey(const JudgeContext& ctx, const std::wstring& name) 
   const std::wstring path = L"Software\\" + name;
   sys::RegKey k;
   if (k.OpenRead(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || !IsEmptyKey(k)) return {};
-  if (name == L"cnetseek") return {};
-  const bool inUse = ctx.cache ? ctx.cache->machineKeysInUse.count(name) > 0
+  if (sys::LowerCase(name) == L"cnetseek") return {};
+  // The registry compares key names without regard to case, and so does this test.
+  const bool inUse = ctx.cache ? ctx.cache->machineKeysInUse.count(sys::LowerCase(name)) > 0
                                : MachineKeyInUse(name);
   if (inUse) return {};
   return Dead(kUser, path);
@@ -169,6 +172,21 @@ Verdict JudgeArpCacheEntry(const JudgeContext& ctx, const std::wstring& name) {
   // Without any uninstall entry nothing tells which program a cache entry belonged to.
   if (names.empty() || names.count(sys::LowerCase(sys::Trim(name)))) return {};
   return Dead(kMachine, std::wstring(kArpCacheKey) + L"\\" + name, name);
+}
+
+Verdict JudgeAppPath(const JudgeContext& ctx, const std::wstring& rootName,
+                     const std::wstring& name, sys::RegView view) {
+  const HKEY root = sys::RootFromName(rootName);
+  const std::wstring path = std::wstring(kAppPathsKey) + L"\\" + name;
+  sys::RegKey key;
+  if (!root || name.empty() || key.OpenRead(root, path, view) != ERROR_SUCCESS) return {};
+  std::wstring program;
+  if (key.ReadString(L"", program) != ERROR_SUCCESS) return {};
+  // Only a program given by its full path can be judged.
+  if (!sys::Contains(ExpandVariables(program), L":\\") || !ProgramMissing(ctx, program)) return {};
+  Verdict v = Dead(root == HKEY_CURRENT_USER ? kUser : kMachine, path, program);
+  v.view = view;
+  return v;
 }
 
 void ScanSharedDlls(ScanContext& ctx) {
@@ -203,18 +221,19 @@ void ScanSoftwareKeys(ScanContext& ctx) {
   // Machine keys in use, in any view: a key only in the 64-bit view is used as well.
   for (sys::RegView view : MachineViews()) {
     for (const std::wstring& name : SubKeyNamesIn(HKEY_LOCAL_MACHINE, software, view)) {
-      if (cache.machineKeysInUse.count(name)) continue;
+      const std::wstring lower = sys::LowerCase(name);
+      if (cache.machineKeysInUse.count(lower)) continue;
       sys::RegKey k;
       if (k.OpenRead(HKEY_LOCAL_MACHINE, software + L"\\" + name, view) != ERROR_SUCCESS)
         continue;
       if (!IsEmptyKey(k)) {
-        cache.machineKeysInUse.insert(name);
+        cache.machineKeysInUse.insert(lower);
         continue;
       }
       if (view != sys::RegView::Default) continue;  // only keys the clean can reach
       const Verdict v = JudgeMachineSoftwareKey(judge, name);
       if (!v.dead) {
-        cache.machineKeysInUse.insert(name);
+        cache.machineKeysInUse.insert(lower);
         continue;
       }
       ReportIfDead(ctx, v, kImageWindows, L"无效的软件");
@@ -225,6 +244,21 @@ void ScanSoftwareKeys(ScanContext& ctx) {
   for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, software))
     if (ReportIfDead(ctx, JudgeUserSoftwareKey(judge, name), kImageWindows, L"无效的软件"))
       Pump(ctx);
+
+  // Programs registered for "Run" by name whose file is gone: the machine's in both
+  // registry views, the user's.
+  const std::pair<const wchar_t*, sys::RegView> appPaths[] = {
+      {kMachine, sys::RegView::Default}, {kMachine, sys::RegViews().other}, {kUser, sys::RegView::Default}};
+  for (const auto& place : appPaths) {
+    if (place.second != sys::RegView::Default && !sys::HasRegistryViews()) continue;
+    sys::RegKey key;
+    if (key.OpenRead(sys::RootFromName(place.first), kAppPathsKey, place.second) != ERROR_SUCCESS)
+      continue;
+    for (const std::wstring& name : key.SubKeyNames())
+      if (ReportIfDead(ctx, JudgeAppPath(judge, place.first, name, place.second), kImageWindows,
+                       L"无效的软件"))
+        Pump(ctx);
+  }
 
   // Cache entries of programs that have no uninstall entry in either view.
   cache.uninstallNames = UninstallNames();

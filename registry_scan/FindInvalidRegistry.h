@@ -23,9 +23,15 @@ void ScanFileClasses(ScanContext& ctx);
 
 // --- uninstall entries and installer products ------------------------------------------
 
+// `product` is the entry's own installer product (its product code packed names it), or
+// null.
 bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstall,
                            const std::wstring& displayName, const std::wstring& icon,
-                           const ProductList& products);
+                           const TRegIcoPosition* product);
+// A product code "{...}" as Windows Installer names its keys ("Products\<packed>"); empty
+// for a name that is no product code. UnpackedProductCode undoes it.
+std::wstring PackedProductCode(const std::wstring& code);
+std::wstring UnpackedProductCode(const std::wstring& packed);
 // The program file to take as an entry's icon when it names none; empty when none fits.
 std::wstring GuessProgramIcon(const JudgeContext& ctx, const std::wstring& uninstall);
 std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninstall);

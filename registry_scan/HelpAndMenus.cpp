@@ -49,9 +49,11 @@ std::wstring TranslateMenuNames(std::wstring t) {
   return t;
 }
 
+// Key and folder names alike compare without regard to case, as Windows compares them.
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& s) {
+  const std::wstring lower = sys::LowerCase(s);
   for (const std::wstring& e : list)
-    if (e == s) return true;
+    if (sys::LowerCase(e) == lower) return true;
   return false;
 }
 
@@ -61,13 +63,15 @@ Verdict JudgeHelpValue(const JudgeContext& ctx, const std::wstring& keyPath,
                        const sys::RegKey& key, const std::wstring& name) {
   // A finding without a value name would stand for the whole key.
   if (name.empty()) return {};
-  const std::wstring text = ReadTextOrEmpty(key, name);
+  // A value that is not text says nothing of a help file.
+  std::wstring text;
+  if (key.ReadString(name, text) != ERROR_SUCCESS) return {};
   if (text.empty()) return Dead(kMachine, keyPath, L"", name);
   if (text.size() <= 2) return {};
   const wchar_t drive = wchar_t(std::towupper(text[0]));
   if (drive < L'C' || drive > L'Z' || text[1] != L':' || text[2] != L'\\') return {};
   const std::wstring folder = sys::WithBackslash(text);
-  if (sys::ExistsInAnyView(folder + name)) return {};
+  if (!PathMissing(folder + name)) return {};
   const std::wstring& windows = ctx.folders.windows;
   if (!windows.empty() && sys::Contains(folder, windows)) return {};
   return Dead(kMachine, keyPath, folder, name);
@@ -118,13 +122,17 @@ void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
   for (const std::wstring& r : below) ListMenuOrderKeys(key, r, keys);
 }
 
-// The folder exists below one of the programs folders, in any letter case and in either
-// file-system view: the list above leaves out user-only folders below shared ones.
-bool FolderExists(const std::vector<std::wstring>& bases, const std::wstring& rel) {
+// The folder is proven missing below every programs folder that is known: the list
+// above leaves out user-only folders below shared ones.
+bool FolderMissing(const std::vector<std::wstring>& bases, const std::wstring& rel) {
   const std::wstring tail = rel.empty() || rel[0] == L'\\' ? rel : L"\\" + rel;
-  for (const std::wstring& base : bases)
-    if (!base.empty() && sys::DirectoryExistsInAnyView(base + tail)) return true;
-  return false;
+  bool known = false;
+  for (const std::wstring& base : bases) {
+    if (base.empty()) continue;
+    if (!PathMissing(base + tail)) return false;
+    known = true;
+  }
+  return known;
 }
 
 namespace {
@@ -180,7 +188,7 @@ Verdict JudgeMenuOrderKey(const JudgeContext& ctx, const std::wstring& keyPath) 
   const std::wstring original = t;
   t = TranslateMenuNames(t);
   if (Listed(folders, t) || t.empty()) return {};
-  if (FolderExists(bases, original) || FolderExists(bases, t)) return {};
+  if (!FolderMissing(bases, original) || !FolderMissing(bases, t)) return {};
   if (t[0] == L'\\') t.erase(0, 1);
   return Dead(kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, t);
 }
@@ -210,16 +218,15 @@ void ScanStartMenuOrder(ScanContext& ctx) {
   }
 }
 
-Verdict JudgeContextMenuHandler(const JudgeContext&, const std::wstring& className,
+Verdict JudgeContextMenuHandler(const JudgeContext& ctx, const std::wstring& className,
                                 const std::wstring& handler) {
   const std::wstring handlers = kClassesKey + className + L"\\shellex\\ContextMenuHandlers";
   const std::wstring clsids = std::wstring(kClassesKey) + L"CLSID";
   const std::wstring value = DefaultText(HKEY_LOCAL_MACHINE, handlers + L"\\" + handler);
   if (value.empty() || !sys::RegKeyExists(HKEY_LOCAL_MACHINE, clsids)) return {};
-  // A 64-bit shell extension has its class in the 64-bit view only.
-  if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + value) ||
-      sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + handler))
-    return {};
+  // A 64-bit shell extension has its class in the 64-bit view only, one installed for
+  // this user in the user's classes.
+  if (ClassExists(ctx, L"CLSID\\" + value) || ClassExists(ctx, L"CLSID\\" + handler)) return {};
   std::wstring upper = value;
   for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
   if (upper == kNewMenuHandler) return {};

@@ -1,6 +1,7 @@
 // Which judgement made a finding, told by where the finding is.
 #include "registry_scan/Judge.h"
 
+#include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
@@ -94,11 +95,12 @@ Verdict ProductFinding(const JudgeContext& ctx, const std::wstring& keyPath) {
       if (v.dead) return v;
     }
   }
-  // A registration taken along by a dead uninstall entry.
-  for (const std::wstring& name : sys::GetRegSubKeyNames(
-           HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall")) {
+  // A registration taken along by the dead uninstall entry of its product code.
+  const std::wstring code = UnpackedProductCode(Split(keyPath).back());
+  if (code.empty()) return {};
+  for (sys::RegView view : sys::OwnAndOtherView()) {
     const Verdict v =
-        IfItNames(JudgeUninstallEntry(ctx, name), L"HKEY_LOCAL_MACHINE", keyPath, L"");
+        IfItNames(JudgeUninstallEntry(ctx, code, view), L"HKEY_LOCAL_MACHINE", keyPath, L"");
     if (v.dead) return v;
   }
   return {};
@@ -109,6 +111,9 @@ Verdict MachineFinding(const JudgeContext& ctx, const std::wstring& keyPath, sys
   const std::wstring cv = kCurrentVersion;
   if (Below(keyPath, cv + L"uninstall\\", rest))
     return rest.find(L'\\') == std::wstring::npos ? JudgeUninstallEntry(ctx, rest, view) : Verdict();
+  if (Below(keyPath, cv + L"app paths\\", rest))
+    return rest.find(L'\\') == std::wstring::npos ? JudgeAppPath(ctx, L"HKEY_LOCAL_MACHINE", rest, view)
+                                                   : Verdict();
   if (Below(keyPath, cv + L"app management\\arpcache\\", rest))
     return rest.find(L'\\') == std::wstring::npos ? JudgeArpCacheEntry(ctx, rest) : Verdict();
   if (Below(keyPath, std::wstring(kClassesPrefix) + L"installer\\products\\", rest) ||
@@ -133,6 +138,8 @@ Verdict JudgeFinding(const JudgeContext& ctx, const std::wstring& rootName,
   } else if (rootName == L"HKEY_CURRENT_USER" && valueName.empty()) {
     if (Below(keyPath, std::wstring(kCurrentVersion) + L"explorer\\menuorder\\", rest))
       v = JudgeMenuOrderKey(ctx, keyPath);
+    else if (Below(keyPath, std::wstring(kCurrentVersion) + L"app paths\\", rest))
+      v = rest.find(L'\\') == std::wstring::npos ? JudgeAppPath(ctx, rootName, rest, view) : Verdict();
     else if (Below(keyPath, L"software\\", rest) && rest.find(L'\\') == std::wstring::npos)
       v = JudgeUserSoftwareKey(ctx, rest);
   }

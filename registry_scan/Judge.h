@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "sys/Registry.h"
@@ -64,6 +66,10 @@ Verdict JudgeMachineSoftwareKey(const JudgeContext& ctx, const std::wstring& nam
 Verdict JudgeUserSoftwareKey(const JudgeContext& ctx, const std::wstring& name);
 // An entry of the Add/Remove Programs cache ("App Management\ARPCache\" + name).
 Verdict JudgeArpCacheEntry(const JudgeContext& ctx, const std::wstring& name);
+// A program registered in "...\CurrentVersion\App Paths\" + name of the root
+// ("HKEY_LOCAL_MACHINE" or "HKEY_CURRENT_USER"), in `view`: dead when its program is gone.
+Verdict JudgeAppPath(const JudgeContext& ctx, const std::wstring& rootName,
+                     const std::wstring& name, sys::RegView view = sys::RegView::Default);
 
 // An uninstall entry: the key `name` below "...\CurrentVersion\Uninstall" in `view`. Its
 // installer product's registrations come `along` when it is dead.
@@ -117,13 +123,22 @@ struct JudgeCache {
   std::set<std::wstring> machineKeysInUse;
   // Uninstall key names, trimmed and lower case (JudgeArpCacheEntry).
   std::set<std::wstring> uninstallNames;
-  // Installer products not yet matched to an uninstall entry.
-  const ProductList* products = nullptr;
+  // Installer products not yet matched to an uninstall entry, by packed code in lower case,
+  // when `productsListed`.
+  bool productsListed = false;
+  std::unordered_map<std::wstring, const TRegIcoPosition*> products;
   // Start-menu folders as ListMenuFolders names them, and the programs folders.
   std::vector<std::wstring> menuFolders;
   std::vector<std::wstring> menuBases;
-  // Classes judged dead as a whole so far (JudgeExtensionClass).
-  std::vector<std::wstring> deadClasses;
+  // Classes judged dead as a whole so far, lower case (JudgeExtensionClass).
+  std::unordered_set<std::wstring> deadClasses;
+  // The class and CLSID names of the machine's and the user's classes in every view,
+  // lower case, when `classesIndexed` (IndexClasses).
+  bool classesIndexed = false;
+  std::unordered_set<std::wstring> classNames;
+  std::unordered_set<std::wstring> clsids;
 };
+// Lists the class and CLSID names into the cache, for a scan that looks up many.
+void IndexClasses(JudgeCache& cache);
 
 }  // namespace registry_scan

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cwctype>
 
 #include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
@@ -98,52 +99,86 @@ std::wstring GuessProgramIcon(const JudgeContext& ctx, const std::wstring& unins
 
 bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstall,
                            const std::wstring& displayName, const std::wstring& icon,
-                           const ProductList& products) {
+                           const TRegIcoPosition* product) {
   if (uninstall.empty()) return true;
   if (!icon.empty()) {
-    if (ProgramExists(icon)) return true;
+    if (!ProgramMissing(ctx, icon)) return true;
     if (icon[0] == L'%' && !ctx.folders.system.empty() &&
         sys::FileExistsInAnyView(ctx.folders.system + L"\\" + FileNamePart(icon)))
       return true;
     if (sys::Contains(icon, L"\\\\")) return true;  // a network share
     if (sys::Contains(sys::LowerCase(icon), L"setupapi.dll")) return true;
-    return ProgramExists(uninstall);
+    return !ProgramMissing(ctx, uninstall);
   }
   if (sys::Contains(sys::LowerCase(uninstall), L"msiexec.exe") && sys::Contains(uninstall, L"{")) {
-    for (const auto& p : products) {
-      if (p->ProductName.empty() || p->ProductName != displayName) continue;
-      if (p->ProductIcon.empty()) return true;
-      if (ProgramExists(p->ProductIcon) || ProgramExists(uninstall)) return true;
-      return sys::Contains(sys::LowerCase(displayName), L"acronis");
-    }
-    return true;
+    // Only the entry's own product tells: one of the same name may be another program.
+    if (!product || product->ProductIcon.empty()) return true;
+    if (!ProgramMissing(ctx, product->ProductIcon) || !ProgramMissing(ctx, uninstall)) return true;
+    return sys::Contains(sys::LowerCase(displayName), L"acronis");
   }
   // An uninstaller given its log file: the log decides.
   size_t at = uninstall.find(L"-f\"");
-  if (at != std::wstring::npos) return ProgramExists(uninstall.substr(at + 3));
+  if (at != std::wstring::npos) return !ProgramMissing(ctx, uninstall.substr(at + 3));
   return true;
+}
+
+std::wstring PackedProductCode(const std::wstring& code) {
+  // "{12345678-9ABC-DEF0-1234-56789ABCDEF0}": the first three groups reversed, then each
+  // byte of the rest with its two digits swapped.
+  if (code.size() != 38 || code[0] != L'{' || code[37] != L'}') return {};
+  std::wstring hex;
+  for (size_t i = 1; i < 37; ++i) {
+    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash != (code[i] == L'-')) return {};
+    if (!dash) {
+      if (!std::iswxdigit(code[i])) return {};
+      hex += wchar_t(std::towupper(code[i]));
+    }
+  }
+  std::wstring packed(hex.rbegin() + 24, hex.rend());  // the first 8 reversed
+  packed.append(hex.rbegin() + 20, hex.rbegin() + 24);
+  packed.append(hex.rbegin() + 16, hex.rbegin() + 20);
+  for (size_t i = 16; i < 32; i += 2) {
+    packed += hex[i + 1];
+    packed += hex[i];
+  }
+  return packed;
+}
+
+std::wstring UnpackedProductCode(const std::wstring& packed) {
+  if (packed.size() != 32) return {};
+  std::wstring hex(packed.rbegin() + 24, packed.rend());
+  hex.append(packed.rbegin() + 20, packed.rbegin() + 24);
+  hex.append(packed.rbegin() + 16, packed.rbegin() + 20);
+  for (size_t i = 16; i < 32; i += 2) {
+    hex += packed[i + 1];
+    hex += packed[i];
+  }
+  const std::wstring code = L"{" + hex.substr(0, 8) + L"-" + hex.substr(8, 4) + L"-" +
+                            hex.substr(12, 4) + L"-" + hex.substr(16, 4) + L"-" +
+                            hex.substr(20) + L"}";
+  return PackedProductCode(code).empty() ? std::wstring() : code;
 }
 
 namespace {
 
-// The product an uninstall entry of that display name owns: the last one of that name.
-ProductList::const_iterator ProductNamed(const ProductList& products, const std::wstring& display) {
-  for (size_t i = products.size(); i-- > 0;)
-    if (!products[i]->ProductName.empty() && products[i]->ProductName == display)
-      return products.begin() + i;
-  return products.end();
-}
-
-// A product matched by a dead entry is not judged again.
-void ForgetProduct(ProductList& products, const std::wstring& display) {
-  auto it = ProductNamed(products, display);
-  if (it != products.end()) products.erase(it);
+std::unique_ptr<TRegIcoPosition> ReadProduct(const std::wstring& key) {
+  sys::RegKey k;
+  if (key.empty() ||
+      k.OpenRead(HKEY_LOCAL_MACHINE, std::wstring(kProductsKey) + L"\\" + key) != ERROR_SUCCESS)
+    return nullptr;
+  std::unique_ptr<TRegIcoPosition> p(new TRegIcoPosition);
+  p->ProductName = TextOrDefault(k, L"ProductName");
+  p->ProductIcon = TextOrDefault(k, L"ProductIcon");
+  p->ProductKey = key;
+  return p;
 }
 
 // One entry: `prefix` + `name` (an uninstall entry), or `prefix` + `productKey` +
 // "\InstallProperties" (a product's own); `name` stands in for a missing display name.
+// `product` is the entry's own installer product: the one its product code names.
 Verdict JudgeEntryAt(const JudgeContext& ctx, const std::wstring& prefix, const std::wstring& name,
-                     const std::wstring& productKey, const ProductList& products,
+                     const std::wstring& productKey, const TRegIcoPosition* product,
                      sys::RegView view) {
   const std::wstring path =
       productKey.empty() ? prefix + name : prefix + productKey + L"\\InstallProperties";
@@ -157,25 +192,33 @@ Verdict JudgeEntryAt(const JudgeContext& ctx, const std::wstring& prefix, const 
   std::wstring icon = ReadTextOrEmpty(key, L"DisplayIcon");
   key.Close();
   if (icon.empty() && !uninstall.empty()) icon = GuessProgramIcon(ctx, uninstall);
-  if (IsUninstallEntryValid(ctx, uninstall, display, icon, products)) return {};
+  if (IsUninstallEntryValid(ctx, uninstall, display, icon, product)) return {};
 
   Verdict v = Dead(kMachine, productKey.empty() ? prefix + name : prefix + productKey, display);
   v.view = view;
-  // A product matched by an uninstall entry: its installer registrations go with it.
-  if (!productKey.empty()) return v;
-  auto owned = ProductNamed(products, display);
-  if (owned == products.end()) return v;
+  // The installer registrations of the product this entry uninstalls go with it.
+  if (!productKey.empty() || !product) return v;
   if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return v;
-  const std::wstring product = (*owned)->ProductKey;
-  const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product;
+  const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product->ProductKey;
   if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, registration))
     v.along.push_back(Dead(kMachine, registration, display));
   for (const std::wstring& sid : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey)) {
-    const std::wstring perUser = ProductsOfUser(sid) + product;
+    const std::wstring perUser = ProductsOfUser(sid) + product->ProductKey;
     if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, perUser))
       v.along.push_back(Dead(kMachine, perUser, display));
   }
   return v;
+}
+
+// The product of that packed code: from the scan's list, else as registered now.
+const TRegIcoPosition* OwnProduct(const JudgeContext& ctx, const std::wstring& key,
+                                  std::unique_ptr<TRegIcoPosition>& read) {
+  if (ctx.cache && ctx.cache->productsListed) {
+    auto it = ctx.cache->products.find(sys::LowerCase(key));
+    return it == ctx.cache->products.end() ? nullptr : it->second;
+  }
+  read = ReadProduct(key);
+  return read.get();
 }
 
 }  // namespace
@@ -196,56 +239,51 @@ ProductList ReadInstallerProducts() {
 }
 
 Verdict JudgeUninstallEntry(const JudgeContext& ctx, const std::wstring& name, sys::RegView view) {
-  const std::wstring prefix = std::wstring(kUninstallKey) + L"\\";
-  if (ctx.cache && ctx.cache->products)
-    return JudgeEntryAt(ctx, prefix, name, L"", *ctx.cache->products, view);
-  return JudgeEntryAt(ctx, prefix, name, L"", ReadInstallerProducts(), view);
+  std::unique_ptr<TRegIcoPosition> read;
+  const TRegIcoPosition* product = OwnProduct(ctx, PackedProductCode(name), read);
+  return JudgeEntryAt(ctx, std::wstring(kUninstallKey) + L"\\", name, L"", product, view);
 }
 
 Verdict JudgeProductProperties(const JudgeContext& ctx, const std::wstring& sid,
                                const std::wstring& productKey) {
-  ProductList read;
-  if (!ctx.cache || !ctx.cache->products) read = ReadInstallerProducts();
-  const ProductList& products = read.empty() && ctx.cache && ctx.cache->products
-                                    ? *ctx.cache->products
-                                    : read;
-  std::wstring productName;
-  for (const auto& p : products)
-    if (p->ProductKey == productKey) productName = p->ProductName;
-  return JudgeEntryAt(ctx, ProductsOfUser(sid), productName, productKey, products,
-                      sys::RegView::Default);
+  std::unique_ptr<TRegIcoPosition> read;
+  const TRegIcoPosition* product = OwnProduct(ctx, productKey, read);
+  return JudgeEntryAt(ctx, ProductsOfUser(sid), product ? product->ProductName : L"", productKey,
+                      product, sys::RegView::Default);
 }
 
 void ScanUninstallEntries(ScanContext& ctx) {
-  ProductList products = ReadInstallerProducts();
+  const ProductList products = ReadInstallerProducts();
   JudgeCache cache;
-  cache.products = &products;
+  for (const auto& p : products) cache.products[sys::LowerCase(p->ProductKey)] = p.get();
+  cache.productsListed = true;
   const JudgeContext judge = Judging(ctx, &cache);
+  // A product whose entry was judged dead is not judged again.
+  auto forget = [&](const std::wstring& key) { cache.products.erase(sys::LowerCase(key)); };
 
-  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUninstallKey)) {
-    const Verdict v = JudgeUninstallEntry(judge, name);
-    if (ReportIfDead(ctx, v, kImageApplications, kDescription)) ForgetProduct(products, v.data);
+  // Each view's entries in their own view: on 64-bit Windows a 64-bit program's entry is
+  // not where a 32-bit program's is.
+  for (sys::RegView view : sys::OwnAndOtherView()) {
+    sys::RegKey uninstall;
+    if (uninstall.OpenRead(HKEY_LOCAL_MACHINE, kUninstallKey, view) != ERROR_SUCCESS) continue;
+    for (const std::wstring& name : uninstall.SubKeyNames())
+      if (ReportIfDead(ctx, JudgeUninstallEntry(judge, name, view), kImageApplications,
+                       kDescription))
+        forget(PackedProductCode(name));
   }
 
-  if (products.empty()) return;
+  if (cache.products.empty()) return;
   const std::vector<std::wstring> sids = sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey);
-  // The products left, from the last: a removal during the walk neither skips nor
-  // repeats one.
-  std::vector<const TRegIcoPosition*> pending;
-  for (const auto& p : products) pending.push_back(p.get());
-  for (size_t i = pending.size(); i-- > 0;) {
-    auto still = std::find_if(products.begin(), products.end(),
-                              [&](const std::unique_ptr<TRegIcoPosition>& p) {
-                                return p.get() == pending[i];
-                              });
-    if (still == products.end()) continue;
-    const std::wstring productKey = (*still)->ProductKey;  // the entry may be freed below
+  // The products left, from the last.
+  for (size_t i = products.size(); i-- > 0;) {
+    const std::wstring& key = products[i]->ProductKey;
+    if (!cache.products.count(sys::LowerCase(key))) continue;
     for (const std::wstring& sid : sids) {
-      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE,
-                             ProductsOfUser(sid) + productKey + L"\\InstallProperties"))
+      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE, ProductsOfUser(sid) + key + L"\\InstallProperties"))
         continue;
-      const Verdict v = JudgeProductProperties(judge, sid, productKey);
-      if (ReportIfDead(ctx, v, kImageApplications, kDescription)) ForgetProduct(products, v.data);
+      if (ReportIfDead(ctx, JudgeProductProperties(judge, sid, key), kImageApplications,
+                       kDescription))
+        forget(key);
       break;
     }
   }

@@ -70,10 +70,11 @@ bool UserAssistProgram(const std::wstring& name, std::wstring& text) {
   size_t colon = text.find(L':');
   if (colon != std::wstring::npos) text.erase(0, colon + 1);
   if (sys::Contains(name, L"?") || sys::Contains(name, L"AutoCAD")) return false;
-  // A drive path is history only while it names a program file that is gone.
+  // A drive path is history only while it names a program file that is proven gone: one
+  // on an unplugged disk is still the user's program.
   if (text.find(L':') == 1) {
     bool extension = text.size() >= 4 && text[text.size() - 4] == L'.';
-    if (!extension || sys::FileExistsInAnyView(text)) return false;
+    if (!extension || !sys::ProvenMissing(text)) return false;
   }
   return true;
 }

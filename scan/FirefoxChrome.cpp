@@ -203,7 +203,8 @@ void ScanChromiumProfile(ScanContext& ctx, const std::wstring& profile, const st
                          const ChromiumScan& scan) {
   const int image = scan.image;
   if (scan.history) {
-    CheckChromeTrace(ctx, profile, Trace::History, L"History", scan.historyNote, image);
+    for (const std::wstring& db : browsers::DatabasesOf(Engine::Chromium, Trace::History))
+      CheckChromeTrace(ctx, profile, Trace::History, db.c_str(), scan.historyNote, image);
     if (!Stopped(ctx))
       ListCacheFiles(ctx, profile, L"History Index 200*", scan.historyNote, image, false, true);
   }

@@ -6,11 +6,16 @@ how to renew tests/data/browser-profiles.tar.xz.
 Usage: browser-profiles.py OUTPUT_FOLDER   (VELMORA_KEEP_WORK=1 keeps the whole profiles in
        OUTPUT_FOLDER.work)
 
-What each browser does, against http://127.0.0.1:PORT/ (nothing else is reachable):
+What each browser does, against http://127.0.0.1:PORT/ (nothing else is reachable; every
+page has the site's icon):
   visits /visit/velmora-alpha and /visit/velmora-beta (the second sets a persistent
-  cookie), fills the form on /form with FORM_VALUE and sends it, downloads
-  /files/velmora-setup.exe, and (Firefox) bookmarks /visit/velmora-bookmarked with a tag
-  and a keyword after visiting it. Both are then closed cleanly.
+  cookie) and the bookmarked /visit/velmora-bookmarked, fills the form on /form with
+  FORM_VALUE and sends it, downloads /files/velmora-setup.exe. Chromium runs with a window
+  on a private X display: the bookmark is in its "Bookmarks" before it starts, the start of
+  /visit/velmora-beta (TYPED_TEXT) is typed into the address bar and entered (an omnibox
+  shortcut and its predictions), and a new tab shows the most visited pages ("Top Sites").
+  Firefox runs headless and bookmarks its page with a tag and a keyword after visiting it.
+  Both are then closed cleanly.
 """
 import http.server
 import json
@@ -23,6 +28,7 @@ import subprocess
 import sys
 import threading
 import time
+import zlib
 
 PORT = 8357
 HOST = "127.0.0.1"
@@ -31,13 +37,33 @@ FORM_VALUE = "velmora-form-secret"
 COOKIE_VALUE = "velmora-cookie-secret"
 DOWNLOAD_NAME = "velmora-setup.exe"
 DOWNLOAD_BYTES = b"MZ" + b"velmora download body " * 40
+TYPED_TEXT = "%s:%d/visit/velmora-be" % (HOST, PORT)  # typed into Chromium's address bar
+
+
+def icon_png(rgb):
+    """A 16x16 PNG of one colour."""
+    def chunk(kind, data):
+        body = kind + data
+        return len(data).to_bytes(4, "big") + body + zlib.crc32(body).to_bytes(4, "big")
+    rows = b"".join(b"\0" + bytes(rgb) * 16 for _ in range(16))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", (16).to_bytes(4, "big") * 2 + b"\x08\x02\0\0\0")
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+# The site's icons: the home page names none (the browsers take /favicon.ico, Firefox's
+# "root" icon of the site), velmora-alpha has one of its own, every other page the one the
+# bookmarked page has too.
+ICONS = {"/favicon.ico": icon_png((0x2a, 0x6f, 0xb0)),
+         "/icons/alpha.png": icon_png((0xc0, 0x39, 0x2b)),
+         "/icons/velmora.png": icon_png((0x27, 0xae, 0x60))}
 
 
 # --- the local site ------------------------------------------------------------------
 
-def page(title, body):
-    return ("<!doctype html><html><head><meta charset='utf-8'><title>%s</title></head>"
-            "<body><h1>%s</h1>%s</body></html>" % (title, title, body)).encode()
+def page(title, body, icon="/icons/velmora.png"):
+    link = "<link rel='icon' href='%s' type='image/png'>" % icon if icon else ""
+    return ("<!doctype html><html><head><meta charset='utf-8'><title>%s</title>%s</head>"
+            "<body><h1>%s</h1>%s</body></html>" % (title, link, title, body)).encode()
 
 
 class Site(http.server.BaseHTTPRequestHandler):
@@ -56,14 +82,16 @@ class Site(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         path = self.path.split("?")[0]
         if path == "/":
-            self.send(page("Velmora home", "<a id='a' href='/visit/velmora-alpha'>alpha</a>"))
+            self.send(page("Velmora home", "<a id='a' href='/visit/velmora-alpha'>alpha</a>",
+                           None))
         elif path == "/visit/velmora-beta":
             self.send(page("Velmora beta page", "<p>beta</p>"),
                       extra=[("Set-Cookie", "velmora_session=%s; Max-Age=31536000; Path=/"
                               % COOKIE_VALUE)])
         elif path.startswith("/visit/"):
             name = path[len("/visit/"):]
-            self.send(page("Velmora %s page" % name, "<a id='home' href='/'>home</a>"))
+            self.send(page("Velmora %s page" % name, "<a id='home' href='/'>home</a>",
+                           "/icons/alpha.png" if name == "velmora-alpha" else "/icons/velmora.png"))
         elif path == "/form":
             self.send(page("Velmora form",
                            "<form id='f' action='/sent' method='get'>"
@@ -74,6 +102,8 @@ class Site(http.server.BaseHTTPRequestHandler):
         elif path == "/download":
             self.send(page("Velmora downloads",
                            "<a id='dl' href='/files/%s'>setup</a>" % DOWNLOAD_NAME))
+        elif path in ICONS:
+            self.send(ICONS[path], "image/png")
         elif path == "/files/" + DOWNLOAD_NAME:
             self.send(DOWNLOAD_BYTES, "application/octet-stream",
                       [("Content-Disposition", "attachment; filename=%s" % DOWNLOAD_NAME)])
@@ -117,11 +147,11 @@ def wait_for(what, test, seconds=30):
 # --- Chromium through its DevTools pipe ------------------------------------------------
 
 class Chromium:
-    FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    FLAGS = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-             "--no-default-browser-check", "--password-store=basic"]
+             "--no-default-browser-check", "--password-store=basic", "--window-size=1000,700"]
 
-    def __init__(self, user_data, log):
+    def __init__(self, user_data, log, display):
         to_browser, self.write = os.pipe()
         self.read, from_browser = os.pipe()
 
@@ -132,7 +162,8 @@ class Chromium:
         self.proc = start(
             ["chromium"] + self.FLAGS + ["--user-data-dir=" + user_data,
                                          "--remote-debugging-pipe", "about:blank"],
-            pass_fds=(3, 4), preexec_fn=descriptors, stdout=log, stderr=log)
+            pass_fds=(3, 4), preexec_fn=descriptors, stdout=log, stderr=log,
+            env=dict(os.environ, DISPLAY=display))
         os.close(to_browser)
         os.close(from_browser)
         self.buffer = b""
@@ -206,10 +237,68 @@ class Chromium:
         self.proc.wait(60)
 
 
+# --- a private X display for Chromium's window, and keys typed into it -----------------
+
+class Display:
+    def __init__(self, log):
+        read, write = os.pipe()
+        self.proc = start(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp", "-screen", "0",
+                           "1280x800x24"], pass_fds=(write,), stdout=log, stderr=log)
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read], [], [], 30)
+            chunk = os.read(read, 16) if ready else b""
+            if not chunk:
+                raise SystemExit("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        self.name = ":" + number.decode().strip()
+
+    def xdotool(self, *args):
+        return subprocess.check_output(["xdotool"] + list(args), text=True,
+                                       env=dict(os.environ, DISPLAY=self.name)).strip()
+
+    def type_into_address_bar(self, text):
+        window = self.xdotool("search", "--sync", "--onlyvisible", "--class", "chromium").split()[0]
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "ctrl+l")
+        time.sleep(0.5)
+        self.xdotool("type", "--delay", "20", text)
+        time.sleep(1.5)
+        self.xdotool("key", "Return")
+
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait(30)
+
+
+def chromium_bookmarks(path):
+    """A "Bookmarks" file with one bookmark, as Chromium writes it (it checks the sum and
+    loads the file even when the sum differs; it writes the file again on its own)."""
+    bookmark = {"date_added": "13350000000000000", "guid": "5a3c3d4e-0e3b-4d4e-9a6a-7e6d2b1c0f01",
+                "id": "4", "name": "Velmora bookmark", "type": "url",
+                "url": SITE + "/visit/velmora-bookmarked"}
+
+    def folder(id_, guid, name, children):
+        return {"children": children, "date_added": "13350000000000000",
+                "date_modified": "0", "guid": guid, "id": id_, "name": name, "type": "folder"}
+    data = {"roots": {
+        "bookmark_bar": folder("1", "0bc5d13f-2cba-5d74-951f-3f233fe6c908", "Bookmarks bar",
+                               [bookmark]),
+        "other": folder("2", "82b081ec-3dd3-529c-8475-ab6c344590dd", "Other bookmarks", []),
+        "synced": folder("3", "4cf2e351-0e85-532b-bb37-df045d8f8d0f", "Mobile bookmarks", [])},
+        "version": 1}
+    with open(path, "w") as f:
+        json.dump(data, f, indent=3)
+
+
 def make_chromium(work, downloads, log):
     user_data = os.path.join(work, "chromium", "User Data")
-    os.makedirs(user_data)
-    c = Chromium(user_data, log)
+    os.makedirs(os.path.join(user_data, "Default"))
+    chromium_bookmarks(os.path.join(user_data, "Default", "Bookmarks"))
+    display = Display(log)
+    c = Chromium(user_data, log, display.name)
     c.attach()
     c.call("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads,
                                            "eventsEnabled": True}, session=False)
@@ -218,6 +307,7 @@ def make_chromium(work, downloads, log):
     c.run("document.getElementById('home').click()")
     c.event("Page.loadEventFired")
     c.navigate(SITE + "/visit/velmora-beta")
+    c.navigate(SITE + "/visit/velmora-bookmarked")
     c.navigate(SITE + "/form")
     c.call("DOM.enable")
     c.run("document.getElementById('q').focus()")
@@ -227,8 +317,14 @@ def make_chromium(work, downloads, log):
     c.navigate(SITE + "/download")
     c.run("document.getElementById('dl').click()")
     c.event("Browser.downloadProgress", lambda p: p.get("state") == "completed", 60)
-    time.sleep(2)
+    # What the address bar learns when the user takes its suggestion for typed text.
+    display.type_into_address_bar(TYPED_TEXT)
+    c.event("Page.loadEventFired")
+    # The new-tab page asks for the most visited pages, which Chromium keeps in "Top Sites".
+    display.xdotool("key", "ctrl+t")
+    time.sleep(4)
     c.close()
+    display.close()
     return user_data
 
 
@@ -372,12 +468,15 @@ def make_firefox(work, downloads, log):
 
 # The databases the cleaner reads, with the journals the browser left beside them (empty
 # write-ahead logs of Firefox, empty rollback journals of Chromium).
-FIREFOX_KEPT = ["places.sqlite", "places.sqlite-wal", "formhistory.sqlite",
-                "formhistory.sqlite-wal", "cookies.sqlite", "cookies.sqlite-wal"]
+FIREFOX_KEPT = ["places.sqlite", "places.sqlite-wal", "favicons.sqlite", "favicons.sqlite-wal",
+                "formhistory.sqlite", "formhistory.sqlite-wal", "cookies.sqlite",
+                "cookies.sqlite-wal"]
 CHROMIUM_KEPT = ["History", "History-journal", "Login Data", "Login Data-journal",
                  "Login Data For Account", "Login Data For Account-journal", "Web Data",
                  "Web Data-journal", "Cookies", "Cookies-journal", "Network/Cookies",
-                 "Network/Cookies-journal"]
+                 "Network/Cookies-journal", "Bookmarks", "Favicons", "Favicons-journal",
+                 "Shortcuts", "Shortcuts-journal", "Network Action Predictor",
+                 "Network Action Predictor-journal", "Top Sites", "Top Sites-journal"]
 
 
 def keep(source, target, names):
@@ -429,10 +528,11 @@ def main():
     keep_tree(os.path.join(profile, "cache2"), os.path.join(firefox_out, "cache2"))
     with open(os.path.join(out, "README.txt"), "w") as f:
         f.write("Made by scripts/make-browser-profiles.sh with %s and %s.\n"
-                "Site %s; form value %s; cookie value %s; download %s.\n"
+                "Site %s; form value %s; cookie value %s; download %s; typed into\n"
+                "Chromium's address bar: %s.\n"
                 % (subprocess.check_output(["chromium", "--version"], text=True).strip(),
                    subprocess.check_output(["firefox-esr", "--version"], text=True).strip(),
-                   SITE, FORM_VALUE, COOKIE_VALUE, DOWNLOAD_NAME))
+                   SITE, FORM_VALUE, COOKIE_VALUE, DOWNLOAD_NAME, TYPED_TEXT))
     if not os.environ.get("VELMORA_KEEP_WORK"):
         shutil.rmtree(work)
 

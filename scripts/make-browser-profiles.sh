@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renews tests/data/browser-profiles.tar.xz: profiles written by real browsers (Debian's
-# chromium and firefox-esr, driven headless through a local site on 127.0.0.1: visits, a
-# form, a cookie, a download, a bookmark with a tag and a keyword in Firefox), closed
-# cleanly, with only the files the cleaner reads kept. The tests use the archive, so
+# chromium, with a window on a private X display, and firefox-esr, headless, driven through
+# a local site on 127.0.0.1: visits, site icons, a form, a cookie, a download, a bookmark,
+# in Chromium an address typed into the address bar and a new tab, in Firefox a tag and a
+# keyword on the bookmark), closed cleanly, with only the files the cleaner reads kept. The tests use the archive, so
 # neither CI nor a developer needs a browser; run this (as root, on Debian 12) when a new
 # browser version should be covered, check `git diff --stat`, and commit the archive.
 #
@@ -12,7 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 archive=${1:-$root/tests/data/browser-profiles.tar.xz}
 
 need=()
-for p in chromium firefox-esr python3 xz-utils; do
+for p in chromium firefox-esr python3 xz-utils xvfb xdotool; do
   dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
 done
 if ((${#need[@]})); then

@@ -152,6 +152,23 @@ bool SqliteDb::QueryTexts(const std::wstring& sql, std::vector<std::string>& val
   return rc == SQLITE_DONE;
 }
 
+bool SqliteDb::ExecEach(const std::wstring& sql, const std::vector<std::string>& values) {
+  sqlite3_stmt* st = nullptr;
+  if (!db_ || sqlite3_prepare_v2(db_, ToUtf8(sql).c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"not open";
+    return false;
+  }
+  bool ok = true;
+  for (size_t i = 0; ok && i < values.size(); ++i) {
+    sqlite3_bind_text(st, 1, values[i].data(), int(values[i].size()), SQLITE_STATIC);
+    ok = sqlite3_step(st) == SQLITE_DONE;
+    if (!ok) error_ = FromUtf8(sqlite3_errmsg(db_));
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  return ok;
+}
+
 bool SqliteDb::HasColumn(const std::wstring& table, const std::wstring& column) {
   sqlite3_stmt* st = nullptr;
   const std::string sql = ToUtf8(L"PRAGMA table_info(" + QuoteName(table) + L")");

@@ -39,6 +39,9 @@ class SqliteDb {
   // when the query fails.
   bool QueryNumber(const std::wstring& sql, long long& value);
   bool QueryTexts(const std::wstring& sql, std::vector<std::string>& values);
+  // Runs one statement once for each value (UTF-8 text, bound to ?1); false (with
+  // LastError) at the first that fails.
+  bool ExecEach(const std::wstring& sql, const std::vector<std::string>& values);
   // Whether a table has a column (names compare without regard to case).
   bool HasColumn(const std::wstring& table, const std::wstring& column);
   // "wal", "delete", ... in lower case; empty when it cannot be read.

@@ -138,19 +138,51 @@ TEST_F(BrowserCleanTest, RealProfilesKeepNoHistoryTheBrowsersCouldShowOrRestore)
                           L"last_visit_date IS NULL AND foreign_count > 0"));
   EXPECT_EQ(std::vector<std::string>{"5"}, Texts(places, L"SELECT count(*) FROM moz_places"));
 
+  // The address bar, the new-tab page and the icons know no visited page but the bookmarked
+  // one, whose icon stays with its pictures; Chromium's own tile stays.
+  for (const std::wstring& profile : chromium) {
+    SCOPED_TRACE(sys::ToUtf8(profile));
+    EXPECT_EQ(0, testsupport::TableRowCount(profile + L"\\Shortcuts", L"omni_box_shortcuts"));
+    EXPECT_EQ(0, testsupport::TableRowCount(profile + L"\\Network Action Predictor",
+                                            L"network_action_predictor"));
+    EXPECT_EQ(std::vector<std::string>{"Web Store"},
+              Texts(profile + L"\\Top Sites", L"SELECT title FROM top_sites"));
+    EXPECT_EQ(std::vector<std::string>{"2"},
+              Texts(profile + L"\\Favicons",
+                    L"SELECT count(*) FROM icon_mapping m JOIN favicons f ON f.id = m.icon_id "
+                    L"JOIN favicon_bitmaps b ON b.icon_id = f.id WHERE m.page_url LIKE "
+                    L"'%/visit/velmora-bookmarked' AND f.url LIKE '%/icons/velmora.png'"));
+    EXPECT_EQ(1, testsupport::TableRowCount(profile + L"\\Favicons", L"icon_mapping"));
+    EXPECT_EQ(1, testsupport::TableRowCount(profile + L"\\Favicons", L"favicons"));
+  }
+  // Firefox keeps the icons of its bookmarks (its own four and the one made here) and the
+  // site's own icon of the bookmarked site; the icon only a visited page used goes.
+  const std::wstring favicons = p.firefox + L"\\favicons.sqlite";
+  EXPECT_EQ(5, testsupport::TableRowCount(favicons, L"moz_pages_w_icons"));
+  EXPECT_EQ(5, testsupport::TableRowCount(favicons, L"moz_icons_to_pages"));
+  EXPECT_EQ(std::vector<std::string>{"0"},
+            Texts(favicons, L"SELECT count(*) FROM moz_icons WHERE icon_url LIKE '%/alpha.png'"));
+  EXPECT_EQ(std::vector<std::string>{"2"},
+            Texts(favicons, L"SELECT count(*) FROM moz_icons WHERE icon_url LIKE "
+                            L"'http://127.0.0.1:%/favicon.ico' OR icon_url LIKE '%/velmora.png'"));
+
   // Sound files, nothing readable left in them or beside them.
-  std::vector<std::wstring> databases = {places, p.firefox + L"\\formhistory.sqlite",
+  std::vector<std::wstring> databases = {places, favicons, p.firefox + L"\\formhistory.sqlite",
                                          p.firefox + L"\\cookies.sqlite"};
-  for (const std::wstring& profile : chromium) databases.push_back(profile + L"\\History");
+  for (const std::wstring& profile : chromium)
+    for (const wchar_t* db :
+         {L"History", L"Shortcuts", L"Network Action Predictor", L"Top Sites", L"Favicons"})
+      databases.push_back(profile + L"\\" + db);
   for (const std::wstring& db : databases) {
     SCOPED_TRACE(sys::ToUtf8(db));
     EXPECT_EQ("ok", testsupport::IntegrityCheck(db));
     EXPECT_EQ(0, testsupport::ForeignKeyViolations(db));
-    for (const wchar_t* journal : {L"", L"-wal", L"-journal"}) {
-      EXPECT_FALSE(testsupport::FileContains(db + journal, testsupport::kRealVisitedPage));
-      EXPECT_FALSE(testsupport::FileContains(db + journal, testsupport::kRealFormValue));
-    }
+    for (const wchar_t* journal : {L"", L"-wal", L"-journal"})
+      for (const char* trace : {testsupport::kRealVisitedPage, testsupport::kRealTypedPage,
+                                testsupport::kRealFormValue})
+        EXPECT_FALSE(testsupport::FileContains(db + journal, trace)) << trace;
     EXPECT_FALSE(sys::FileExists(db + L"-shm"));
   }
-  EXPECT_TRUE(testsupport::FileContains(places, testsupport::kRealBookmarkedPage));
+  for (const std::wstring& db : {places, favicons, chromium[0] + L"\\Favicons"})
+    EXPECT_TRUE(testsupport::FileContains(db, testsupport::kRealBookmarkedPage));
 }

@@ -1,6 +1,7 @@
 // What the scan and the clean share about the browsers: the profiles of a Chromium "User
 // Data" folder, the download store's log, and the table of database sources.
 #include <windows.h>
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "browsers/ChromiumBrowsers.h"
 #include "browsers/LevelDbLog.h"
 #include "sys/FileSearch.h"
+#include "sys/SqliteDb.h"
 #include "sys/Text.h"
 #include "tests/support/BrowserDatabases.h"
 #include "tests/support/Sandbox.h"
@@ -135,4 +137,125 @@ TEST_F(BrowsersTest, EachItemNamesOneSource) {
     EXPECT_TRUE(seen.insert(key).second) << sys::ToUtf8(key);
     EXPECT_EQ(&s, browsers::FindSource(s.engine, sys::LowerCase(s.database), s.table));
   }
+}
+
+namespace {
+// A new database file made by the statements.
+bool MakeDb(const std::wstring& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open_v2(sys::ToUtf8(path).c_str(), &db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
+            sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+// The texts of a query's first column, joined by blanks.
+std::string Column(const std::wstring& db, const std::string& sql) {
+  sys::SqliteDb d;
+  std::vector<std::string> values;
+  if (d.OpenReadOnly(db)) d.QueryTexts(sys::FromUtf8(sql), values);
+  std::string all;
+  for (const std::string& v : values) all += (all.empty() ? "" : " ") + v;
+  return all;
+}
+
+// Each item of a database, as the scan counts it; then every one cleaned. "-" for no item.
+std::string CountAndClean(browsers::Engine engine, const std::wstring& db,
+                          const std::vector<std::wstring>& tables, bool& cleaned) {
+  std::string counts;
+  cleaned = true;
+  const std::wstring file = db.substr(db.find_last_of(L'\\') + 1);
+  for (const std::wstring& t : tables) {
+    std::wstring name;
+    long long n = 0;
+    const browsers::TableSource* source = browsers::FindSource(engine, file, t);
+    counts += (counts.empty() ? "" : " ") +
+              (source && browsers::CountTrace(db, *source, name, n) ? std::to_string(n) : "-");
+  }
+  for (const std::wstring& t : tables)
+    cleaned = browsers::CleanTrace(db, browsers::FindSource(engine, file, t), t, [] { return true; }) &&
+              cleaned;
+  return counts;
+}
+}  // namespace
+
+// The icons of the pages a bookmark holds stay, as the browsers' own clear keeps them;
+// bookmarks that are there but cannot be read keep everything.
+TEST_F(BrowsersTest, IconsStayForWhatTheBookmarksHoldAndAllWhenTheyCannotBeRead) {
+  const std::wstring chromium = sandbox.dir(L"Default") + L"\\Favicons";
+  const std::wstring bookmarks = L"Default\\Bookmarks";
+  const std::string favicons =
+      "CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY, page_url LONGVARCHAR NOT NULL, icon_id INTEGER);"
+      "CREATE TABLE favicons(id INTEGER PRIMARY KEY, url LONGVARCHAR NOT NULL, icon_type INTEGER);"
+      "CREATE TABLE favicon_bitmaps(id INTEGER PRIMARY KEY, icon_id INTEGER NOT NULL, image_data BLOB);"
+      "INSERT INTO favicons VALUES (1, 'http://a/gone.ico', 1), (2, 'http://b/kept.ico', 1);"
+      "INSERT INTO icon_mapping VALUES (1, 'http://a/', 1), (2, 'http://b/', 2), (3, 'http://c/', NULL),"
+      " (4, 'http://d/', 2);"
+      "INSERT INTO favicon_bitmaps VALUES (1, 1, x'01'), (2, 2, x'02'), (3, 1, x'03');";
+  const std::vector<std::wstring> tables = {L"icon_mapping", L"favicons", L"favicon_bitmaps"};
+  const struct {
+    const char* bookmarks;  // null: no file
+    std::string counts, pages, icons;
+    bool cleaned;
+  } cases[] = {
+      // A page bookmarked without an icon is no icon to keep; a bookmark's fragment is
+      // none of its page's address.
+      {R"({"roots":{"bookmark_bar":{"children":[{"type":"url","url":"http://b/"},)"
+       R"({"type":"url","url":"http://c/#top"}],"type":"folder"}}})",
+       "2 1 2", "http://b/ http://c/", "2", true},
+      {nullptr, "4 2 3", "", "", true},
+      {R"({"roots":{"bookmark_bar":{"children":[)", "- - -", "http://a/ http://b/ http://c/ http://d/",
+       "1 2", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bookmarks ? c.bookmarks : "no bookmarks");
+    DeleteFileW(chromium.c_str());
+    DeleteFileW((sandbox / bookmarks).c_str());
+    ASSERT_TRUE(MakeDb(chromium, favicons));
+    if (c.bookmarks) sandbox.file(bookmarks, c.bookmarks);
+    bool cleaned = false;
+    EXPECT_EQ(c.counts, CountAndClean(browsers::Engine::Chromium, chromium, tables, cleaned));
+    EXPECT_EQ(c.cleaned, cleaned);
+    EXPECT_EQ(c.pages, Column(chromium, "SELECT page_url FROM icon_mapping ORDER BY page_url"));
+    EXPECT_EQ(c.icons, Column(chromium, "SELECT id FROM favicons ORDER BY id"));
+    EXPECT_EQ(c.icons, Column(chromium, "SELECT DISTINCT icon_id FROM favicon_bitmaps ORDER BY icon_id"));
+  }
+
+  // Firefox: a site's own icon stays while a bookmarked place is of its site (also with
+  // "www." before it), not of another port.
+  const std::wstring ff = sandbox.dir(L"ff");
+  const std::wstring firefox = ff + L"\\favicons.sqlite", places = ff + L"\\places.sqlite";
+  ASSERT_TRUE(MakeDb(places,
+      "CREATE TABLE moz_origins(id INTEGER PRIMARY KEY, prefix TEXT, host TEXT);"
+      "CREATE TABLE moz_places(id INTEGER PRIMARY KEY, url TEXT, foreign_count INTEGER, origin_id INTEGER);"
+      "INSERT INTO moz_origins VALUES (1, 'http://', 'kept.example'), (2, 'http://', 'gone.example');"
+      "INSERT INTO moz_places VALUES (1, 'http://kept.example/b', 1, 1), (2, 'http://gone.example/a', 0, 2);"));
+  ASSERT_TRUE(MakeDb(firefox,
+      "CREATE TABLE moz_icons(id INTEGER PRIMARY KEY, icon_url TEXT NOT NULL, root INTEGER NOT NULL DEFAULT 0);"
+      "CREATE TABLE moz_pages_w_icons(id INTEGER PRIMARY KEY, page_url TEXT NOT NULL);"
+      "CREATE TABLE moz_icons_to_pages(page_id INTEGER NOT NULL, icon_id INTEGER NOT NULL,"
+      " PRIMARY KEY (page_id, icon_id), FOREIGN KEY (page_id) REFERENCES moz_pages_w_icons ON DELETE CASCADE,"
+      " FOREIGN KEY (icon_id) REFERENCES moz_icons ON DELETE CASCADE) WITHOUT ROWID;"
+      "INSERT INTO moz_icons VALUES (1, 'http://kept.example/favicon.ico', 1),"
+      " (2, 'http://www.kept.example/favicon.ico', 1), (3, 'http://kept.example:8080/favicon.ico', 1),"
+      " (4, 'http://gone.example/favicon.ico', 1), (5, 'http://kept.example/b.png', 0),"
+      " (6, 'http://gone.example/a.png', 0);"
+      "INSERT INTO moz_pages_w_icons VALUES (1, 'http://kept.example/b'), (2, 'http://gone.example/a');"
+      "INSERT INTO moz_icons_to_pages VALUES (1, 5), (2, 6), (2, 5);"));
+  const std::string before = Column(firefox, "SELECT id FROM moz_icons");
+  sandbox.file(L"ff\\broken\\places.sqlite", "not a database, but there");
+  const std::wstring broken = sandbox / L"ff\\broken\\favicons.sqlite";
+  ASSERT_TRUE(CopyFileW(firefox.c_str(), broken.c_str(), FALSE));
+  bool cleaned = false;
+  EXPECT_EQ("- -", CountAndClean(browsers::Engine::Firefox, broken,
+                                 {L"moz_pages_w_icons", L"moz_icons"}, cleaned));
+  EXPECT_FALSE(cleaned);
+  EXPECT_EQ(before, Column(broken, "SELECT id FROM moz_icons"));
+  EXPECT_EQ("1 3", CountAndClean(browsers::Engine::Firefox, firefox,
+                                 {L"moz_pages_w_icons", L"moz_icons"}, cleaned));
+  EXPECT_TRUE(cleaned);
+  EXPECT_EQ("http://kept.example/b", Column(firefox, "SELECT page_url FROM moz_pages_w_icons"));
+  EXPECT_EQ("1 2 5", Column(firefox, "SELECT id FROM moz_icons ORDER BY id"));
+  EXPECT_EQ("1|5", Column(firefox, "SELECT page_id || '|' || icon_id FROM moz_icons_to_pages"));
 }

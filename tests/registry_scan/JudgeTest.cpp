@@ -2,7 +2,10 @@
 // again, with the texts it showed, until what it points at comes back.
 #include <shlobj.h>
 
+#include "registry_scan/FindInvalidRegistry.h"
 #include "registry_scan/Judge.h"
+#include "registry_scan/ScanSupport.h"
+#include "sys/FileUtils.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 
 using namespace testsupport;
@@ -25,12 +28,14 @@ class JudgeTest : public RegistryScanTest {
     CreateRegKey(HKEY_CURRENT_USER, L"Software\\EmptyUserVendor");
     CreateRegKey(HKEY_LOCAL_MACHINE, kCv + L"Uninstall\\Present");
     CreateRegKey(HKEY_LOCAL_MACHINE, kCv + L"App Management\\ARPCache\\Removed");
-    const std::wstring entry = kCv + L"Uninstall\\Tool";
+    const std::wstring code = L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}";
+    const std::wstring entry = kCv + L"Uninstall\\" + code;
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayName", L"Tool");
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", gone + L"\\uninst.exe");
     SetRegString(HKEY_LOCAL_MACHINE, entry, L"DisplayIcon", gone + L"\\tool.exe,0");
-    SetRegString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Installer\\Products\\ABC", L"ProductName",
-                 L"Tool");
+    SetRegString(HKEY_LOCAL_MACHINE,
+                 L"SOFTWARE\\Classes\\Installer\\Products\\" + registry_scan::PackedProductCode(code),
+                 L"ProductName", L"Tool");
     SetRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help", L"gone.chm", gone);
     folders.special[CSIDL_COMMON_PROGRAMS] = sandbox.dir(L"Programs");
     CreateRegKey(HKEY_CURRENT_USER, kCv + L"Explorer\\MenuOrder\\Start Menu2\\Programs\\Gone");
@@ -107,4 +112,31 @@ TEST_F(JudgeTest, AFindingWhoseTargetCameBackIsAlive) {
   const registry_scan::JudgeContext judge{folders, os};
   EXPECT_FALSE(registry_scan::JudgeFinding(judge, L"HKEY_LOCAL_MACHINE", L"Software\\Other\\Key", L"")
                    .dead);
+}
+
+TEST_F(JudgeTest, ABareProgramIsMissingOnlyWhereverWindowsWouldLookForIt) {
+  const registry_scan::JudgeContext judge{folders, os};
+  const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  SetRegString(HKEY_LOCAL_MACHINE, appPaths + L"velmorahere.exe", L"", sandbox.file(L"app\\h.exe"));
+  SetRegString(HKEY_CURRENT_USER, appPaths + L"velmoragone.exe", L"", sandbox / L"gone\\g.exe");
+  sandbox.file(L"Windows\\system32\\velmorasys.exe");
+  const struct {
+    const wchar_t* command;
+    bool missing;
+  } cases[] = {
+      {L"velmoranowhere.exe /x", true},
+      {L"velmoranowhere /x", true},
+      {L"VelmoraHere.EXE /x", false},  // App Paths names a program that is there
+      {L"velmoragone.exe", true},      // ... or one that is gone
+      {L"velmorasys.exe /x", false},   // in the system folder
+      {L"velmorasys", false},
+      {L"msiexec.exe /x{1}", false},   // on the search path
+      {L"rundll32.exe setupapi,InstallHinfSection", false},  // a library: ".dll" added
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.missing, registry_scan::detail::ProgramMissing(judge, c.command)) << c.command;
+  // A folder of the search path that proves nothing leaves every bare name standing.
+  const std::wstring path = sys::EnvironmentVariable(L"PATH");
+  ScopedEnvironment unplugged(L"PATH", path + L";" + AbsentDrive() + L"\\Tools");
+  EXPECT_FALSE(registry_scan::detail::ProgramMissing(judge, L"velmoranowhere.exe /x"));
 }

@@ -13,6 +13,7 @@
 #include "sys/Registry.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
+#include "sys/Views.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/ResultLines.h"
 #include "tests/support/Sandbox.h"
@@ -271,6 +272,7 @@ TEST_F(RegistryTraceTest, UserAssistDecodesNamesAndKeepsOnlyGoneDrivePaths) {
   } cases[] = {
       {L"HRZR_EHACNGU:" + Rot13(gone), gone},
       {L"HRZR_EHACNGU:" + Rot13(here), L""},
+      {L"HRZR_EHACNGU:" + Rot13(L"R:\\Tools\\usb.exe"), L""},  // an unplugged disk
       {L"HRZR_EHACNGU:" + Rot13(sandbox / L"readme"), L""},
       {L"HRZR_EHACNGU:" + Rot13(sandbox / L"page.html"), L""},
       {L"HRZR_EHACVQY:%pfvqy2%\\Npprffbevrf\\Abgrcnq.yax", L"%csidl2%\\Accessories\\Notepad.lnk"},
@@ -281,6 +283,12 @@ TEST_F(RegistryTraceTest, UserAssistDecodesNamesAndKeepsOnlyGoneDrivePaths) {
       {L"{5E6AB780-7743-11CF-A12B-00AA004AE837}", L""},
       {L"HR", L""},
   };
+  sys::ScopedViewApis views;
+  auto type = sys::Drives().type;
+  sys::Drives().type = [type](const std::wstring& root) {
+    return root == L"R:\\" ? UINT(DRIVE_REMOVABLE) : type(root);
+  };
+  sys::ForgetDrives();
   std::vector<std::wstring> expected;
   for (const auto& c : cases) {
     SetRegBinary(HKEY_CURRENT_USER, key, c.name, std::string(16, '\1'));

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scan/BrowserFiles.h"
@@ -541,9 +542,20 @@ TEST_F(BrowserTracesTest, RealProfilesListEveryTraceOfEveryBrowserAndProfileAndS
                       const std::wstring& history, const std::wstring& downloads,
                       const std::wstring& cookies) {
     for (const auto& t : std::vector<std::pair<const wchar_t*, int>>{
-             {L"segments", 5}, {L"segment_usage", 5}, {L"urls", 6}, {L"visits", 7},
-             {L"visited_links", 2}, {L"content_annotations", 7}, {L"context_annotations", 7}})
+             {L"segments", 7}, {L"segment_usage", 7}, {L"urls", 8}, {L"visits", 9},
+             {L"visited_links", 2}, {L"content_annotations", 9}, {L"context_annotations", 9}})
       expected.push_back(TableItem(L"History", profile, t.first, kind, image, history, t.second));
+    // The address bar's shortcut and its predictions for every letter typed, the new-tab
+    // tiles but Chromium's own, the icons of every page but the bookmarked one.
+    for (const auto& t : std::vector<std::tuple<const wchar_t*, const wchar_t*, int>>{
+             {L"Shortcuts", L"omni_box_shortcuts", 1},
+             {L"Network Action Predictor", L"network_action_predictor", 153},
+             {L"Top Sites", L"top_sites", 5},
+             {L"Favicons", L"icon_mapping", 7},
+             {L"Favicons", L"favicons", 2},
+             {L"Favicons", L"favicon_bitmaps", 4}})
+      expected.push_back(TableItem(std::get<0>(t), profile, std::get<1>(t), kind, image, history,
+                                   std::get<2>(t)));
     expected.push_back(TableItem(L"History", profile, L"downloads", kind, image, downloads, 1));
     expected.push_back(
         TableItem(L"History", profile, L"downloads_url_chains", kind, image, downloads, 1));
@@ -559,6 +571,11 @@ TEST_F(BrowserTracesTest, RealProfilesListEveryTraceOfEveryBrowserAndProfileAndS
     // Every place but the bookmarked ones (Firefox's four and the one bookmarked here).
     expected.push_back(TableItem(L"places.sqlite", profile, L"moz_places", L"FireFox", 34,
                                  L"FireFox 浏览历史", 7));
+    // The pages' icons but those of the bookmarks, and the one icon only visited pages use.
+    expected.push_back(TableItem(L"favicons.sqlite", profile, L"moz_pages_w_icons", L"FireFox",
+                                 34, L"FireFox 浏览历史", 5));
+    expected.push_back(TableItem(L"favicons.sqlite", profile, L"moz_icons", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 1));
     expected.push_back(TableItem(L"places.sqlite", profile, L"moz_annos", L"FireFox", 34,
                                  L"FireFox 下载历史", 1));
     expected.push_back(TableItem(L"formhistory.sqlite", profile, L"moz_formhistory", L"FireFox",
@@ -573,7 +590,7 @@ TEST_F(BrowserTracesTest, RealProfilesListEveryTraceOfEveryBrowserAndProfileAndS
   // The cache of the profile elsewhere is in the profile itself.
   Reset();
   scan::ScanFirefox(ctx, false, false, false, true, false);
-  EXPECT_EQ(10, results.ItemCount());
+  EXPECT_EQ(12, results.ItemCount());
   for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
     EXPECT_TRUE(sys::StartsWith(n->DataAs<ResultItem>()->Location, second + L"\\cache2"));
 }

@@ -444,7 +444,7 @@ TEST_F(ScanTracesTest, ARunningEdgeSkipsOnlyEdge) {
       chrome += sys::StartsWith(where, p.chromeDefault) || sys::StartsWith(where, p.chromeProfile1);
       edge += sys::StartsWith(where, p.edgeDefault);
     }
-    EXPECT_EQ(14, chrome) << oneKey;  // seven tables in each of two profiles
+    EXPECT_EQ(26, chrome) << oneKey;  // thirteen history items in each of two profiles
     EXPECT_EQ(0, edge) << oneKey;
     WaitForFinder();
   }

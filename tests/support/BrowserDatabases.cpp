@@ -309,6 +309,7 @@ int ForeignKeyViolations(const std::wstring& path) {
 const char kRealFormValue[] = "velmora-form-secret";
 const char kRealVisitedPage[] = "/visit/velmora-alpha";
 const char kRealBookmarkedPage[] = "/visit/velmora-bookmarked";
+const char kRealTypedPage[] = "/visit/velmora-be";
 
 std::wstring RealProfiles() {
   std::wstring exe = sys::ModuleFileName();

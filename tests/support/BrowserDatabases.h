@@ -48,7 +48,9 @@ int ForeignKeyViolations(const std::wstring& path);
 // "firefox\velmora.default-release". What the browsers did there:
 extern const char kRealFormValue[];     // typed into the form and sent
 extern const char kRealVisitedPage[];   // a visited address's path, not bookmarked
-extern const char kRealBookmarkedPage[];  // visited, then bookmarked with a tag and keyword
+extern const char kRealBookmarkedPage[];  // bookmarked (in Firefox with a tag and keyword)
+extern const char kRealTypedPage[];     // typed into Chromium's address bar, also the start
+                                        // of a visited page
 std::wstring RealProfiles();
 // Those profiles laid out as Windows keeps them: Chrome's "User Data" below `local` (its
 // "Local State", "Default" with the cookies below "Network", and "Profile 1" made from
