@@ -3,6 +3,9 @@
 // context-menu handlers, shared DLLs and help values), against a bare RegEnumKeyExW /
 // RegEnumValueW walk of the same keys in the same run. Prints the ratio scanners/walk
 // (goal <= 1.5). Works in a private key (RegOverridePredefKey), deleted afterwards.
+// A benchmark may call what the program itself must not (RegDeleteTreeW is Vista's).
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601
 #include <windows.h>
 
 #include <algorithm>

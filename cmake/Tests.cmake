@@ -3,6 +3,10 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL)
+# The win32 thread model has no std::mutex, which GoogleTest's Notification is made of: a
+# settings header of our own, found first, gives it one on a Win32 event.
+target_include_directories(gtest BEFORE PUBLIC "${CMAKE_SOURCE_DIR}/tests/support/gtest-custom")
+target_sources(gtest PRIVATE "${CMAKE_SOURCE_DIR}/tests/support/gtest-custom/GtestNotification.cpp")
 include(GoogleTest)
 
 # Tests are Windows programs: ctest runs them through the Wine sandbox script.
