@@ -6,9 +6,12 @@
 #include "app/Entry.h"
 #include "app/MainUnit.h"
 #include "machine/TarnGetOSInfo.h"
+#include "sys/SystemLibrary.h"
 #include "sys/Thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  // Before anything can load a DLL by name.
+  sys::RestrictDllSearch();
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   CoInitialize(nullptr);

@@ -18,6 +18,7 @@
 #include "sys/Registry.h"
 #include "sys/SqliteDb.h"
 #include "sys/SysEvent.h"
+#include "sys/SystemLibrary.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 #include "sys/XmlDocument.h"
@@ -88,7 +89,7 @@ bool DeleteRegistryItem(const std::wstring& rootName, const std::wstring& keyPat
 }
 
 void EmptyRecycleBin(HWND owner) {
-  sys::ScopedModule shell(LoadLibraryW(L"Shell32.dll"));
+  sys::ScopedModule shell(sys::LoadLibraryByPath(sys::SystemDllPath(L"Shell32.dll")));
   if (!shell) return;
   using Fn = HRESULT(WINAPI*)(HWND, LPCWSTR, DWORD);
   if (auto fn = reinterpret_cast<Fn>(

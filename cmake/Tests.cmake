@@ -14,7 +14,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh")
 
 file(GLOB fixture_srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cpp")
 add_library(testsupport STATIC ${fixture_srcs})
-target_link_libraries(testsupport PUBLIC machine sys gtest gmock)
+# Tests fill and read the URL cache themselves.
+target_link_libraries(testsupport PUBLIC machine sys gtest gmock wininet)
 target_compile_options(testsupport PRIVATE -Wall -Wextra)
 
 # One test program per subsystem folder under tests/. A suite whose name begins with "Long"
@@ -54,6 +55,16 @@ add_dependencies(test_sys verfixed)
 add_dependencies(test_registry_scan verfixed)
 add_dependencies(test_sys Halvane4 OldShellBoth OldShellOnly211 OldShellOnly164)
 
+# A library that imports another one, for the load-path test of sys/SystemLibrary.
+add_library(plantdep SHARED tests/data/plantdep.c)
+add_library(plantuser SHARED tests/data/plantuser.c)
+set_target_properties(plantdep plantuser PROPERTIES PREFIX "")
+target_link_libraries(plantuser PRIVATE plantdep)
+foreach(t plantdep plantuser)
+  target_link_options(${t} PRIVATE ${VELMORA_LINK_FLAGS})
+endforeach()
+add_dependencies(test_sys plantuser)
+
 # Drives a running program by component name (end-to-end tests, screenshots).
 add_executable(drive tests/tools/Drive.cpp)
 target_compile_options(drive PRIVATE -Wall -Wextra)
@@ -91,3 +102,24 @@ set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
 add_test(NAME EndToEnd.FreshPrefixRegistryClean
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-fresh.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+
+# Static checks of the built files, run on the build host itself (no Wine), so they run
+# wherever the 32-bit program is built. Label "static": scripts/test.sh runs them in the
+# 32-bit build tree also where only the 64-bit one is tested.
+set(velmora_shipped $<TARGET_FILE:Sorvex> $<TARGET_FILE:Halvane0> $<TARGET_FILE:Halvane4>)
+if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  # Only what Windows 2000 SP4 exports is imported, and the headers ask for 5.0.
+  add_test(NAME Static.Windows2000Imports
+           COMMAND bash "${CMAKE_SOURCE_DIR}/tests/static/imports.sh" win2000 "${CMAKE_OBJDUMP}"
+                   "${CMAKE_SOURCE_DIR}/tests/data" ${velmora_shipped})
+  set_tests_properties(Static.Windows2000Imports PROPERTIES LABELS static)
+endif()
+# No DLL that is not a known DLL is imported at load time (a copy beside the program would
+# be loaded), and no DLL is loaded at run time except by full path.
+add_test(NAME Static.KnownDllImports
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/static/imports.sh" known-dlls "${CMAKE_OBJDUMP}"
+                 "${CMAKE_SOURCE_DIR}/tests/data" "${CMAKE_SOURCE_DIR}/resources/Sorvex.manifest"
+                 ${velmora_shipped})
+add_test(NAME Static.DllLoadsByFullPath
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/static/dll-loads.sh" "${CMAKE_SOURCE_DIR}")
+set_tests_properties(Static.KnownDllImports Static.DllLoadsByFullPath PROPERTIES LABELS static)
