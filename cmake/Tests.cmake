@@ -123,3 +123,21 @@ add_test(NAME Static.KnownDllImports
 add_test(NAME Static.DllLoadsByFullPath
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/static/dll-loads.sh" "${CMAKE_SOURCE_DIR}")
 set_tests_properties(Static.KnownDllImports Static.DllLoadsByFullPath PROPERTIES LABELS static)
+
+# DLLs of someone else's beside the program: none of them may be loaded.
+add_test(NAME EndToEnd.DllPlanting
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/dll-planting.sh" "${CMAKE_BINARY_DIR}")
+# The one-key clean on the older systems, as Wine reports them: Windows 2000 and XP for the
+# 32-bit program (32-bit prefixes), XP x64 for the 64-bit build; scripts/test.sh adds Server
+# 2003 for the 32-bit program under WoW64.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(velmora_old_systems winxp64)
+else()
+  set(velmora_old_systems win2k winxp)
+endif()
+foreach(version ${velmora_old_systems})
+  add_test(NAME EndToEnd.OldWindows.${version}
+           COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/old-windows.sh" "${CMAKE_BINARY_DIR}" ${version})
+  set_tests_properties(EndToEnd.OldWindows.${version} PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+endforeach()
+set_tests_properties(EndToEnd.DllPlanting PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)

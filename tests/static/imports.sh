@@ -7,7 +7,8 @@
 #     exports), and the headers ask for Windows 5.0 at most.
 #   imports.sh known-dlls OBJDUMP DATA MANIFEST FILE...
 #     every DLL a file imports at load time is a known DLL (DATA/known-dlls.txt), which
-#     Windows takes from its system folder only, or one of the exceptions below.
+#     Windows takes from its system folder only, or one of the exceptions below; and
+#     nothing is delay-loaded.
 set -u
 mode=${1:?mode} objdump=${2:?objdump} data=${3:?data folder}
 shift 3
@@ -79,6 +80,9 @@ known-dlls)
       esac
       complain "$name imports $dll at load time, which is no known DLL: a copy beside the program would be loaded"
     done
+    # A delay-loaded DLL is looked for by name at its first call, wherever that happens.
+    delay=$("$objdump" -p "$file" | awk '/Delay Import Directory/ { print $4; exit }')
+    [ "${delay:-0}" = 00000000 ] || complain "$name has delay-loaded imports"
     echo "$name: $(imports "$file" | awk '{ print $1 }' | sort -u | tr '\n' ' ')"
   done
   ;;
