@@ -104,8 +104,8 @@ add_test(NAME EndToEnd.FreshPrefixRegistryClean
 set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
 
 # Static checks of the built files, run on the build host itself (no Wine), so they run
-# wherever the 32-bit program is built. Label "static": scripts/test.sh runs them in the
-# 32-bit build tree also where only the 64-bit one is tested.
+# wherever the 32-bit program is built (label "static"). Where only the 64-bit build is
+# tested, scripts/test.sh runs the import checks on the 32-bit files directly.
 set(velmora_shipped $<TARGET_FILE:Sorvex> $<TARGET_FILE:Halvane0> $<TARGET_FILE:Halvane4>)
 if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # Only what Windows 2000 SP4 exports is imported, and the headers ask for 5.0.

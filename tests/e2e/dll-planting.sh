@@ -12,7 +12,7 @@
 set -u
 build=$(cd "${1:?build folder}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-arch=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)
+arch=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=.*mingw-w64-\(.*\)\.cmake$/\1/p' "$build/CMakeCache.txt" 2>/dev/null)
 export VELMORA_BUILD=$build VELMORA_ARCH=${arch:-i686}
 cc=$(command -v "$VELMORA_ARCH-w64-mingw32-gcc-win32" || command -v "$VELMORA_ARCH-w64-mingw32-gcc")
 unset VELMORA_WOW64
@@ -20,18 +20,8 @@ export WINEPREFIX_OVERRIDE=$build/wineprefix-planting
 . "$here/../../scripts/wine-env.sh"
 . "$here/old-system.sh"
 step="planted DLLs beside the program"
-if [ "$VELMORA_ARCH" = i686 ] && ! velmora_can_run_wine32; then
-  echo "$step: skipped, 32-bit Wine cannot start on this machine (no 32-bit emulation in the kernel, or no wine32)"
-  exit 0
-fi
-drive() { "$WINE" "$build/drive.exe" "$@"; }
-fail() { echo "FAIL ($step): $*"; drive close >/dev/null 2>&1; exit 1; }
+velmora_old_session "$([ "$WINEARCH" = win64 ] && echo winxp64 || echo winxp)"
 [ -n "$cc" ] || fail "no MinGW-w64 C compiler for $VELMORA_ARCH"
-
-velmora_session_start || fail "no Wine session"
-trap velmora_session_stop EXIT
-velmora_old_prefix "$([ "$WINEARCH" = win64 ] && echo winxp64 || echo winxp)" ||
-  fail "cannot make the prefix"
 export VELMORA_SHELL_RECORD='C:\Downloads\Velmora\shdocvw-calls.txt'
 overrides=$WINEDLLOVERRIDES
 prog=$WINEPREFIX/drive_c/Downloads/Velmora

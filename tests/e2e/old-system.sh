@@ -3,6 +3,22 @@
 # ("Documents and Settings", "Local Settings\Application Data"), plus helpers for running
 # the one-key clean there. WINEPREFIX is the prefix of its own the caller chose.
 
+drive() { "$WINE" "$VELMORA_BUILD/drive.exe" "$@"; }
+fail() { echo "FAIL ($step): $*"; drive close >/dev/null 2>&1; exit 1; }
+
+# velmora_old_session WINE-VERSION: the common start of a run described by $step. Where
+# 32-bit Wine cannot start it says so in one line and ends the script; otherwise it starts
+# a Wine session (stopped when the script ends) and makes the prefix (velmora_old_prefix).
+velmora_old_session() {
+  if [ "$VELMORA_ARCH" = i686 ] && ! velmora_can_run_wine32; then
+    echo "$step: skipped, 32-bit Wine cannot start on this machine (no 32-bit emulation in the kernel, or no wine32)"
+    exit 0
+  fi
+  velmora_session_start || fail "no Wine session"
+  trap velmora_session_stop EXIT
+  velmora_old_prefix "$1" || fail "cannot make the $1 prefix"
+}
+
 # The SHDOCVW.dll the old-system branch calls (ordinals 211 and 164): Wine has only stubs
 # there, which end the process when called, so the prefix's system folder gets the
 # recording double, which writes each call to $VELMORA_SHELL_RECORD. The program's

@@ -11,7 +11,7 @@
 set -u
 build=$(cd "${1:?build folder}" && pwd) version=${2:?win2k, winxp, winxp64 or win2003}
 here=$(cd "$(dirname "$0")" && pwd)
-arch=$(sed -n 's/^CMAKE_SYSTEM_PROCESSOR:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)
+arch=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=.*mingw-w64-\(.*\)\.cmake$/\1/p' "$build/CMakeCache.txt" 2>/dev/null)
 export VELMORA_BUILD=$build VELMORA_ARCH=${arch:-i686}
 unset VELMORA_WOW64
 case $version in
@@ -26,16 +26,7 @@ export WINEPREFIX_OVERRIDE=$build/wineprefix-$version
 . "$here/../../scripts/wine-env.sh"
 . "$here/old-system.sh"
 step="one-key clean on $version ($VELMORA_ARCH${VELMORA_WOW64:+ under WoW64})"
-if [ "$VELMORA_ARCH" = i686 ] && ! velmora_can_run_wine32; then
-  echo "$step: skipped, 32-bit Wine cannot start on this machine (no 32-bit emulation in the kernel, or no wine32)"
-  exit 0
-fi
-drive() { "$WINE" "$build/drive.exe" "$@"; }
-fail() { echo "FAIL ($step): $*"; drive close >/dev/null 2>&1; exit 1; }
-
-velmora_session_start || fail "no Wine session"
-trap velmora_session_stop EXIT
-velmora_old_prefix "$version" || fail "cannot make the $version prefix"
+velmora_old_session "$version"
 
 prog=$WINEPREFIX/drive_c/Velmora
 velmora_install "$prog"
