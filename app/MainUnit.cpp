@@ -255,6 +255,8 @@ void TFormSorvex::ReadSpecialFolders() {
     }
     machine::Folders all = machine::Folders::FromSystem(desktop);
     for (const auto& kv : all.special) folders.special.insert(kv);
+    folders.downloads = all.downloads;
+    folders.nativeProgramFiles = all.nativeProgramFiles;
   } catch (...) {
     // A folder the system will not name is one the scan does without.
   }

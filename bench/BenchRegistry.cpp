@@ -1,8 +1,10 @@
-// The invalid-registry scanners on a registry of 50,000 keys laid out where they read
-// (file classes, CLSIDs, uninstall entries, installer products, software keys, menu order,
-// context-menu handlers, shared DLLs and help values), against a bare RegEnumKeyExW /
-// RegEnumValueW walk of the same keys in the same run. Prints the ratio scanners/walk
-// (goal <= 1.5). Works in a private key (RegOverridePredefKey), deleted afterwards.
+// The invalid-registry scanners on a registry of about 50,000 and of about 500,000 keys
+// (a large Windows 10/11 registry holds some 700,000) laid out where they read (file
+// classes, CLSIDs, the user's classes, uninstall entries, installer products, software
+// keys, App Paths, menu order, context-menu handlers, shared DLLs and help values),
+// against a bare RegEnumKeyExW / RegEnumValueW walk of the same keys in the same run.
+// Prints the ratio scanners/walk at each size (goal <= 1.5). Works in a private key
+// (RegOverridePredefKey), deleted afterwards. An argument runs one size: "50000".
 // A benchmark may call what the program itself must not (RegDeleteTreeW is Vista's).
 #undef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
@@ -42,48 +44,62 @@ std::wstring Program(const std::wstring& present, int i) {
   return i % 10 == 0 ? L"C:\\VelmoraBenchGone\\app" + std::to_wstring(i) + L".exe" : present;
 }
 
-void Build(const std::wstring& present) {
+// `scale` 1 makes about 50,000 keys.
+void Build(const std::wstring& present, int scale) {
   const std::wstring classes = L"Software\\Classes\\";
-  for (int i = 0; i < 5000; ++i) {
+  for (int i = 0; i < 5000 * scale; ++i) {
     Set(HKEY_LOCAL_MACHINE, classes + N(L".ext", i), L"", N(L"cls", i % 6000));
     const std::wstring cls = classes + N(L"cls", i);
     Set(HKEY_LOCAL_MACHINE, cls, L"", N(L"Class ", i));
     Set(HKEY_LOCAL_MACHINE, cls + L"\\shell\\open\\command", L"",
         L"\"" + Program(present, i) + L"\" \"%1\"");
   }
-  for (int i = 0; i < 2500; ++i) {
+  for (int i = 0; i < 2500 * scale; ++i) {
     const std::wstring id = L"{" + std::to_wstring(10000000 + i) + L"-0000-0000-0000-000000000000}";
     if (i % 10) Set(HKEY_LOCAL_MACHINE, classes + L"CLSID\\" + id, L"", L"object");
     Set(HKEY_LOCAL_MACHINE, classes + N(L"Obj.Class", i) + L"\\CLSID", L"", id);
-    if (i < 500) Set(HKEY_LOCAL_MACHINE, classes + L"*\\shellex\\ContextMenuHandlers\\" + N(L"h", i), L"", id);
+    if (i < 500 * scale)
+      Set(HKEY_LOCAL_MACHINE, classes + L"*\\shellex\\ContextMenuHandlers\\" + N(L"h", i), L"", id);
   }
+  // Classes a user installed for himself, behind machine extensions and identifiers.
+  for (int i = 0; i < 1000 * scale; ++i) {
+    Set(HKEY_CURRENT_USER, classes + N(L"usercls", i), L"", N(L"User class ", i));
+    Set(HKEY_CURRENT_USER, classes + L"CLSID\\{" + std::to_wstring(20000000 + i) +
+                               L"-0000-0000-0000-000000000000}", L"", L"object");
+    Set(HKEY_LOCAL_MACHINE, classes + N(L".uext", i), L"", N(L"usercls", i));
+    Set(HKEY_LOCAL_MACHINE, classes + N(L"UserObj.Class", i) + L"\\CLSID", L"",
+        L"{" + std::to_wstring(20000000 + i) + L"-0000-0000-0000-000000000000}");
+  }
+  const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  for (int i = 0; i < 1000 * scale; ++i)
+    Set(HKEY_LOCAL_MACHINE, appPaths + N(L"app", i) + L".exe", L"", Program(present, i));
   const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
   const std::wstring products = L"SOFTWARE\\Classes\\Installer\\Products\\";
   const std::wstring userData =
       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\";
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 3000 * scale; ++i) {
     Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"DisplayName", N(L"Application ", i));
     Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"UninstallString", L"\"" + Program(present, i) + L"\" /x");
     Set(HKEY_LOCAL_MACHINE, uninstall + N(L"App", i), L"DisplayIcon", Program(present, i + 1) + L",0");
   }
-  for (int i = 0; i < 1200; ++i) {
+  for (int i = 0; i < 1200 * scale; ++i) {
     Set(HKEY_LOCAL_MACHINE, products + N(L"P", i), L"ProductName", N(L"Product ", i));
     Set(HKEY_LOCAL_MACHINE, userData + N(L"P", i) + L"\\InstallProperties", L"DisplayName", N(L"Product ", i));
     Set(HKEY_LOCAL_MACHINE, userData + N(L"P", i) + L"\\InstallProperties", L"UninstallString",
         L"MsiExec.exe /X{" + std::to_wstring(i) + L"}");
   }
   const std::wstring arp = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\";
-  for (int i = 0; i < 1500; ++i) Set(HKEY_LOCAL_MACHINE, arp + N(L"App", i * 2), L"", L"");
-  for (int i = 0; i < 5000; ++i) {
+  for (int i = 0; i < 1500 * scale; ++i) Set(HKEY_LOCAL_MACHINE, arp + N(L"App", i * 2), L"", L"");
+  for (int i = 0; i < 5000 * scale; ++i) {
     Set(HKEY_LOCAL_MACHINE, N(L"Software\\Vendor", i), i % 10 ? L"v" : L"", i % 10 ? L"1" : L"");
     Set(HKEY_CURRENT_USER, N(L"Software\\Vendor", i * 3), L"", L"");
   }
   const std::wstring menu =
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MenuOrder\\Start Menu\\Programs\\";
-  for (int i = 0; i < 1000; ++i) Set(HKEY_CURRENT_USER, menu + N(L"Folder", i), L"Order", L"x");
+  for (int i = 0; i < 1000 * scale; ++i) Set(HKEY_CURRENT_USER, menu + N(L"Folder", i), L"Order", L"x");
   const std::wstring shared = L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
   const std::wstring help = L"Software\\Microsoft\\Windows\\Help";
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 2000 * scale; ++i) {
     HKEY k;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, shared.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
                         nullptr) == ERROR_SUCCESS) {
@@ -121,7 +137,7 @@ void Walk(HKEY key, int& keys, int& values) {
 
 }  // namespace
 
-int main() {
+int wmain(int argc, wchar_t** argv) {
   std::wstring present = sys::ModuleFileName();
   const std::wstring baseName = L"Software\\VelmoraBench\\registry" + std::to_wstring(GetCurrentProcessId());
   HKEY base, hklm, hkcu, hkcr;
@@ -133,10 +149,6 @@ int main() {
   RegOverridePredefKey(HKEY_CURRENT_USER, hkcu);
   RegOverridePredefKey(HKEY_CLASSES_ROOT, hkcr);
 
-  double t0 = Now();
-  Build(present);
-  std::printf("registry built in %.1f s\n", Now() - t0);
-
   machine::Folders folders;
   folders.windows = L"C:\\windows";
   folders.system = L"C:\\windows\\system32";
@@ -145,31 +157,41 @@ int main() {
   int statuses = 0;
   catalogue::ScanContext ctx{results, folders, os, [] { return false; }, [] {},
                              [&](const std::wstring&) { ++statuses; }};
-  double best = 1e9, bestWalk = 1e9;
-  int keys = 0, values = 0;
-  for (int round = 0; round < 3; ++round) {
-    keys = values = 0;
-    t0 = Now();
-    Walk(hklm, keys, values);
-    Walk(hkcu, keys, values);
-    bestWalk = std::min(bestWalk, Now() - t0);
+  std::vector<int> scales = {1, 10};
+  if (argc > 1) scales = {std::max(1, _wtoi(argv[1]) / 50000)};
+  for (int scale : scales) {
+    RegDeleteTreeW(hklm, nullptr);
+    RegDeleteTreeW(hkcu, nullptr);
+    double t0 = Now();
+    Build(present, scale);
+    std::printf("registry built in %.1f s\n", Now() - t0);
+    double best = 1e9, bestWalk = 1e9;
+    int keys = 0, values = 0;
+    for (int round = 0; round < 3; ++round) {
+      keys = values = 0;
+      t0 = Now();
+      Walk(hklm, keys, values);
+      Walk(hkcu, keys, values);
+      bestWalk = std::min(bestWalk, Now() - t0);
 
-    results.Clear();
-    t0 = Now();
-    registry_scan::ScanSharedDlls(ctx);
-    registry_scan::ScanSoftwareKeys(ctx);
-    registry_scan::ScanInstallerFolders(ctx);
-    registry_scan::ScanUninstallEntries(ctx);
-    registry_scan::ScanHelpFiles(ctx);
-    registry_scan::ScanStartMenuOrder(ctx);
-    for (const wchar_t* cls : {L"*", L"Directory", L"Folder", L"Drive"})
-      registry_scan::ScanContextMenuHandlers(ctx, cls);
-    registry_scan::ScanFileClasses(ctx);
-    best = std::min(best, Now() - t0);
+      results.Clear();
+      t0 = Now();
+      registry_scan::ScanSharedDlls(ctx);
+      registry_scan::ScanSoftwareKeys(ctx);
+      registry_scan::ScanInstallerFolders(ctx);
+      registry_scan::ScanUninstallEntries(ctx);
+      registry_scan::ScanHelpFiles(ctx);
+      registry_scan::ScanStartMenuOrder(ctx);
+      for (const wchar_t* cls : {L"*", L"Directory", L"Folder", L"Drive"})
+        registry_scan::ScanContextMenuHandlers(ctx, cls);
+      registry_scan::ScanFileClasses(ctx);
+      best = std::min(best, Now() - t0);
+    }
+    std::printf("bare walk: %d keys, %d values in %.3f s (best of 3)\n", keys, values, bestWalk);
+    std::printf("seven scanners: %d findings in %.3f s (best of 3)\n", results.ItemCount(), best);
+    std::printf("ratio scanners/walk at %d keys: %.2f (goal <= 1.5)\n", keys, best / bestWalk);
+    std::fflush(stdout);
   }
-  std::printf("bare walk: %d keys, %d values in %.3f s (best of 3)\n", keys, values, bestWalk);
-  std::printf("seven scanners: %d findings in %.3f s (best of 3)\n", results.ItemCount(), best);
-  std::printf("ratio scanners/walk: %.2f (goal <= 1.5)\n", best / bestWalk);
 
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);

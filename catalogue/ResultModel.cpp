@@ -166,6 +166,16 @@ model::TreeNode* ResultModel::AddResultItem(model::TreeModel* tree, model::TreeN
   return node;
 }
 
+void ResultModel::AddSize(model::TreeNode* item, std::int64_t bytes) {
+  if (!item) return;
+  sizeTotal_ += bytes;
+  MarkSizeCounted(item);
+}
+
+void ResultModel::MarkSizeCounted(model::TreeNode* item) {
+  if (ResultItem* record = item ? item->DataAs<ResultItem>() : nullptr) record->SizeCounted = true;
+}
+
 void ResultModel::AddRow(model::TreeNode* item, const std::wstring& label,
                          const std::wstring& value, int imageIndex) {
   ResultItem* record = item && !cleaned_ ? item->DataAs<ResultItem>() : nullptr;
@@ -190,7 +200,7 @@ model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
                                           const std::wstring& keyPath, int imageIndex,
                                           const std::wstring& description,
                                           const std::wstring& valueData,
-                                          const std::wstring& valueName) {
+                                          const std::wstring& valueName, sys::RegView view) {
   if (rootName.empty() || keyPath.empty()) return nullptr;
   ResultItem record;
   record.Text = rootName;
@@ -199,6 +209,7 @@ model::TreeNode* ResultModel::AddKeyedResult(const std::wstring& rootName,
   record.Kind = ResultKind::Registry;
   record.ValueData = valueData;
   record.ImageIndex = imageIndex;
+  record.View = view;
   model::TreeNode* item = AddResultItem(&tree_, nullptr, record);
   if (!item) return nullptr;
   if (!valueName.empty()) AddRow(item, L"键名", valueName, kImageRegistry);

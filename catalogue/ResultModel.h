@@ -14,6 +14,7 @@
 #include "catalogue/SharedText.h"
 #include "model/TreeModel.h"
 #include "sys/Handles.h"
+#include "sys/Views.h"
 
 namespace catalogue {
 
@@ -62,7 +63,10 @@ struct ResultItem {
   SharedText ValueData;
   int ImageIndex = -1;
   std::int64_t Size = 0;  // what the "大小" row says; 0 without one
+  bool SizeCounted = false;  // Size is part of the scan's size total
   DetailRows Rows;
+  // The registry view a registry item lives in (64-bit Windows); Default: the program's own.
+  sys::RegView View = sys::RegView::Default;
 
   bool IsRegistryItem() const { return Kind == ResultKind::Registry; }
 };
@@ -122,13 +126,19 @@ class ResultModel {
   // root name or the key path is empty.
   model::TreeNode* AddKeyedResult(const std::wstring& rootName, const std::wstring& keyPath,
                                int imageIndex, const std::wstring& description,
-                               const std::wstring& valueData, const std::wstring& valueName);
+                               const std::wstring& valueData, const std::wstring& valueName,
+                               sys::RegView view = sys::RegView::Default);
 
   // Number of top-level items; detail rows do not count. O(1).
   int ItemCount() const { return int(tree_.TopLevelCount()); }
   // Estimated bytes of the findings of this scan (64-bit; reset at each scan).
   std::int64_t SizeTotal() const { return sizeTotal_; }
   void AddSize(std::int64_t bytes) { sizeTotal_ += bytes; }
+  // The bytes of one item (null: nothing): only a counted item's size is taken back from
+  // the total when its delete fails.
+  void AddSize(model::TreeNode* item, std::int64_t bytes);
+  // The item's bytes reach the total another way (the finder's sum).
+  static void MarkSizeCounted(model::TreeNode* item);
   void ResetSize() { sizeTotal_ = 0; }
   // Set when a clean has finished; never cleared while the program runs.
   bool Cleaned() const { return cleaned_; }

@@ -6,22 +6,25 @@
 #include <set>
 #include <vector>
 
+#include "browsers/BrowserDatabases.h"
+#include "browsers/IECache.h"
+#include "browsers/OperaSession.h"
 #include "catalogue/TraceOption.h"
 #include "clean/RegistryBackup.h"
 #include "junk/FindInvalidFiles.h"
-#include "scan/BrowserTraces.h"
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/FolderWalk.h"
 #include "sys/Handles.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
-#include "sys/SqliteDb.h"
 #include "sys/SysEvent.h"
 #include "sys/SystemLibrary.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 #include "sys/XmlDocument.h"
+#include "machine/Folders.h"
 #include "machine/TarnGetOSInfo.h"
 
 namespace clean {
@@ -42,8 +45,22 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
 }
 
 // The files inside go, the folder too when nothing is left in it. Sub-folders that stay
-// are no failure; a file that stays is.
-bool DeleteFolder(const std::wstring& path) {
+// are no failure; a file that stays is. A folder the rule for emptied folders refuses
+// keeps its files: a link may go itself, nothing behind it does.
+bool DeleteFolder(const std::wstring& path, const machine::Folders& folders) {
+  switch (machine::WhyNotEmptied(path, folders)) {
+    case machine::EmptyRefusal::None:
+      break;
+    case machine::EmptyRefusal::NoFolder:
+      return sys::RemoveEmptyFolder(path);  // gone already, or a file of that name
+    case machine::EmptyRefusal::Link: {
+      DWORD a = sys::FolderAttributes(path);
+      return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) &&
+             sys::RemoveEmptyFolder(path);
+    }
+    default:
+      return false;
+  }
   bool filesGone = sys::EmptyFolderFiles(path);
   if (sys::RemoveEmptyFolder(path)) return filesGone;
   return filesGone && sys::HasSubfolders(path);
@@ -51,17 +68,6 @@ bool DeleteFolder(const std::wstring& path) {
 
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND; }
 
-
-// False when the rows stay: the database is locked or damaged, or the statement failed.
-bool DeleteTableRows(const std::wstring& path, const std::wstring& table) {
-  sys::SqliteDb db;
-  std::vector<std::wstring> tables;
-  if (!db.Open(path) || !db.ListTables(tables)) return false;
-  for (const std::wstring& t : tables)
-    if (sys::LowerCase(t) == sys::LowerCase(table))
-      return db.Exec(L"delete from " + sys::SqliteDb::QuoteName(t));
-  return true;
-}
 
 bool IsCacheItem(const catalogue::ResultItem& r) {
   return r.Kind == catalogue::ResultKind::IECache;
@@ -101,7 +107,8 @@ CleanExecutor::CleanExecutor(catalogue::ScanState& state, catalogue::ResultModel
                              const model::TreeModel& options, const machine::Folders& folders,
                              const machine::TTarnOSInfo& os, CleanWindow& window,
                              std::wstring settingsFile)
-    : state_(state),
+    : DatabaseStepMillis(browsers::kDatabaseStepMillis),
+      state_(state),
       results_(results),
       options_(options),
       folders_(folders),
@@ -210,7 +217,7 @@ void CleanExecutor::CleanIECache() {
   catalogue::ScanContext ctx{results_, folders_, os_, [] { return false; },
                              [this] { window_.ProcessMessages(); },
                              [this](const std::wstring& t) { window_.SetStatus(0, t); }};
-  scan::ScanIECache(ctx, state_.ieCleanMode, true, keep);
+  browsers::ScanIECache(ctx, state_.ieCleanMode, true, keep);
   state_.ieCleanMode = -1;
   window_.SetStatus(0, L"IE缓存清理完毕");
 }
@@ -244,6 +251,11 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   const catalogue::ResultItem r = *item;  // the node may go below
   if (r.IsRegistryItem()) {
     std::wstring log = r.Text + L"\\" + r.Location + L"\\" + r.Detail + L":" + r.ValueData;
+    // A key of the other registry view is neither backed up nor deleted in this one.
+    if (r.View != sys::RegView::Default) {
+      window_.SetStatus(0, sys::Format(L"删除失败: %s", log.c_str()));
+      return false;
+    }
     const bool kept = r.Location.empty() || backup_.Save(RootOf(r.Text), r.Location, r.Detail);
     bool ok = DeleteRegistryItem(r.Text, r.Location, r.Detail, os_.MajorVersion);
     window_.SetStatus(0, sys::Format(ok ? L"删除: %s" : L"删除失败: %s", log.c_str()) +
@@ -256,14 +268,12 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
     std::wstring path = sys::Trim(r.Location) + sys::Trim(r.Text);
     // A database or table that is gone has nothing left to delete.
     if (table.empty() || !sys::FileExists(path)) return true;
-    if (DeleteTableRows(path, table)) return true;
+    if (CleanDatabase(path, sys::Trim(r.Text), table, r.Kind)) return true;
     window_.SetStatus(0, sys::Format(L"删除失败: %s", (r.Text + L":" + table).c_str()));
     return false;
   }
-  if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue) {
-    CleanConfiguration(node, r);
-    return true;
-  }
+  if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue)
+    return CleanConfiguration(node, r);
   if (r.Kind == catalogue::ResultKind::EventLog) {
     sys::TEventLogOper(r.Detail).Clear();
     results_.Remove(node);
@@ -273,17 +283,37 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   if (IsCacheItem(r)) return true;
   // A file or folder that stays is never reported as deleted.
   bool gone = r.Kind == catalogue::ResultKind::Folder
-                  ? DeleteFolder(JoinPath(r.Location, r.Text))
+                  ? DeleteFolder(JoinPath(r.Location, r.Text), folders_)
                   : sys::DeleteFileForced(JoinPath(r.Location, r.Text));
   window_.SetStatus(0, sys::Format(gone ? L"删除: %s" : L"删除失败: %s", r.Text.c_str()));
   return gone;
+}
+
+// The statements of one item run for a few seconds at most: a trigger in somebody's file
+// that would run for minutes costs that item, not the clean. The window is served
+// meanwhile, and a window that closes ends the step.
+bool CleanExecutor::CleanDatabase(const std::wstring& path, const std::wstring& file,
+                                  const std::wstring& table, catalogue::ResultKind kind) {
+  const auto engine = kind == catalogue::ResultKind::FirefoxDatabase ? browsers::Engine::Firefox
+                                                                     : browsers::Engine::Chromium;
+  const DWORD start = GetTickCount();
+  DWORD lastPump = start;
+  return browsers::CleanTrace(path, browsers::FindSource(engine, file, table), table, [&] {
+    const DWORD now = GetTickCount();
+    if (now - lastPump >= kPumpMillis) {
+      window_.ProcessMessages();
+      lastPump = GetTickCount();
+    }
+    return !abandoned_ && now - start < DatabaseStepMillis;
+  });
 }
 
 void CleanExecutor::KeepFailed(const model::TreeNode* node) {
   const catalogue::ResultItem* item = node->DataAs<catalogue::ResultItem>();
   if (!item) return;
   // The record keeps its rows: shown again, the item has them all.
-  failedBytes_ += item->Size;
+  // Only bytes the scan counted are taken back from its total.
+  if (item->SizeCounted) failedBytes_ += item->Size;
   failed_.push_back({*item});
 }
 
@@ -292,7 +322,7 @@ void CleanExecutor::ShowFailedAgain() {
   for (const FailedItem& f : failed_) results_.AddResultItem(tree, nullptr, f.item);
 }
 
-void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
+bool CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
   const bool exists = sys::FileExists(r.Location);
   sys::ProfileIni ini(r.Location);
   // A write error of one file must not end the clean of everything else.
@@ -317,16 +347,11 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     results_.Remove(node);
     window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
   } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
-    guarded([&] {
-      int windows = ini.ReadInteger(L"session", L"window count", 1);
-      for (int n = 2; n <= windows; ++n) {
-        std::wstring s = std::to_wstring(n);
-        for (const wchar_t* suffix : {L"", L"history url", L"history document type",
-                                      L"history title", L"history scrollpos list"})
-          ini.EraseSection(s + suffix);
-      }
-      ini.WriteInteger(L"session", L"window count", 1);
-    });
+    // Only the sections that are in the file, whatever count it claims.
+    if (!browsers::ApplyOperaSessionEdit(r.Location, browsers::PlanOperaSessionEdit(r.Location))) {
+      window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
+      return false;
+    }
     results_.Remove(node);
   } else if (r.Detail == L"Storm") {
     guarded([&] {
@@ -341,6 +366,7 @@ void CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::R
     guarded([&] { ini.EraseSection(L"SearchItems"); });
     results_.Remove(node);
   }
+  return true;
 }
 
 // The temporary folders once more, up to three times, so that what a first pass left
@@ -367,7 +393,7 @@ void CleanExecutor::Rescan() {
       if (!r) continue;
       std::wstring path = JoinPath(r->Location, r->Text);
       // What a sweep cannot delete was never confirmed: it is simply left.
-      if (r->Kind == catalogue::ResultKind::Folder) DeleteFolder(path);
+      if (r->Kind == catalogue::ResultKind::Folder) DeleteFolder(path, folders_);
       else sys::DeleteFileForced(path);
     }
   }

@@ -54,6 +54,9 @@ class CleanExecutor {
 
   // The longest the clean goes on between two message pumps.
   static constexpr DWORD kPumpMillis = 15;
+  // The longest one browser database item may take (browsers::kDatabaseStepMillis; tests
+  // make it short).
+  DWORD DatabaseStepMillis;
 
   // With `confirm` the user is asked first (not in one-key mode). Refused while a clean
   // or a scan runs.
@@ -79,7 +82,10 @@ class CleanExecutor {
   void CleanItems();
   // False when the item is still there.
   bool CleanItem(model::TreeNode* node);
-  void CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
+  bool CleanDatabase(const std::wstring& path, const std::wstring& file,
+                     const std::wstring& table, catalogue::ResultKind kind);
+  // False when the edit failed (the item stays).
+  bool CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r);
   void KeepFailed(const model::TreeNode* node);
   void ShowFailedAgain();
   void Rescan();

@@ -12,6 +12,14 @@ include(GoogleTest)
 # Tests are Windows programs: ctest runs them through the Wine sandbox script.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh")
 
+# Profiles that real browsers wrote (scripts/make-browser-profiles.sh), unpacked beside the
+# test programs, and again whenever the archive changes.
+set(browser_profiles "${CMAKE_SOURCE_DIR}/tests/data/browser-profiles.tar.xz")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${browser_profiles}")
+file(REMOVE_RECURSE "${CMAKE_BINARY_DIR}/test-data/browser-profiles")
+file(ARCHIVE_EXTRACT INPUT "${browser_profiles}"
+     DESTINATION "${CMAKE_BINARY_DIR}/test-data/browser-profiles")
+
 file(GLOB fixture_srcs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cpp")
 add_library(testsupport STATIC ${fixture_srcs})
 # Tests fill and read the URL cache themselves.
@@ -39,6 +47,7 @@ velmora_test_program(model model)
 velmora_test_program(ui ui)
 velmora_test_program(catalogue catalogue)
 velmora_test_program(junk junk)
+velmora_test_program(browsers browsers)
 velmora_test_program(scan scan)
 velmora_test_program(registry_scan registry_scan)
 velmora_test_program(clean cleaner)
@@ -102,6 +111,11 @@ set_tests_properties(EndToEnd.OneKeyClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 600
 add_test(NAME EndToEnd.FreshPrefixRegistryClean
          COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-fresh.sh" "${CMAKE_BINARY_DIR}")
 set_tests_properties(EndToEnd.FreshPrefixRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
+# A program installed by a real (NSIS) installer, its folder then deleted: its registry
+# entries are found, cleaned and restored from the backup.
+add_test(NAME EndToEnd.RealInstallerRegistryClean
+         COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/registry-installer.sh" "${CMAKE_BINARY_DIR}")
+set_tests_properties(EndToEnd.RealInstallerRegistryClean PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
 
 # Static checks of the built files, run on the build host itself (no Wine), so they run
 # wherever the 32-bit program is built (label "static"). Where only the 64-bit build is

@@ -10,6 +10,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/FolderWalk.h"
 #include "sys/Handles.h"
 #include "sys/ShellLink.h"
 #include "sys/Text.h"
@@ -139,20 +140,6 @@ const wchar_t* const kDefaultExcludedNames[] = {
 
 const wchar_t kStatusPrefix[] = L"分析: ";
 
-// A folder's attributes; INVALID_FILE_ATTRIBUTES when unreadable.
-DWORD FolderAttributes(const std::wstring& normalized) {
-  std::wstring p = normalized;
-  // "C:\" needs its backslash; elsewhere the bare name is the safe form.
-  if (p.size() > 3 && p.back() == L'\\') p.pop_back();
-  return sys::FileAttributes(p);
-}
-
-// Walkable: a real folder, not a junction or link. Unreadable counts as a link.
-bool IsPlainFolder(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 bool AnyOccursIn(const std::vector<std::wstring>& fragments, const std::wstring& text) {
   for (const std::wstring& f : fragments)
     if (text.find(f) != std::wstring::npos) return true;
@@ -222,6 +209,7 @@ void TFindInvalidFiles::PostResult() {
   if (!item) return;
   if (r->Size > 0) {
     FoundBytes += r->Size;
+    catalogue::ResultModel::MarkSizeCounted(item);
     results_.AddRow(item, L"大小", catalogue::ResultModel::SizeText(r->Size),
                     catalogue::kImageDetail);
   }
@@ -318,7 +306,7 @@ bool TFindInvalidFiles::ShortcutIsBroken(const std::wstring& lnk) {
     if (target.size() > 1 && target[1] == L'\\') return false;
     // A 32-bit program sees another system folder on 64-bit Windows than the shortcut's
     // user does.
-    return !sys::ExistsInAnyView(target);
+    return sys::ProvenMissing(target);
   } catch (const std::bad_alloc&) {
     return false;  // a shortcut that cannot be judged is kept
   }
@@ -341,8 +329,11 @@ void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& m
   // Recycle bins belong to the executor's own emptying.
   for (const wchar_t* bin : {L":\\recycler\\", L":\\recycled\\", L":\\$recycle.bin\\"})
     if (sys::Contains(lower, bin)) return;
-  // Files found through a link would be deleted at its target.
-  if (!IsPlainFolder(FolderAttributes(path))) return;
+  // Files found through a link would be deleted at its target; a mask that takes every
+  // file makes this a folder whose every file is deleted.
+  if (!sys::IsPlainFolder(path)) return;
+  if (reportEveryMatch && (mask == L"*.*" || mask == L"*") && !machine::SafeToEmpty(path, folders_))
+    return;
   for (sys::FileSearch s(path + mask); s.Found() && !Terminated(); s.Next()) {
     if (s.IsDirectory()) continue;
     std::wstring name = s.Name();
@@ -366,74 +357,75 @@ void TFindInvalidFiles::Search(const std::wstring& folder, const std::wstring& m
 
 void TFindInvalidFiles::WalkFolder(const std::wstring& folder, WalkMode mode) {
   TakeExclusions();
-  Walk(folder, mode, INVALID_FILE_ATTRIBUTES);
+  Walk(folder, mode);
   HandOver();
 }
 
-void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes) {
+void TFindInvalidFiles::Walk(const std::wstring& folder, WalkMode mode) {
   if (sys::Trim(folder).empty()) return;
   Status(folder);
-  std::wstring path = NormalizeFolderPath(folder);
-  std::wstring lower = sys::LowerCase(path);
   const bool files = mode == WalkMode::Files;
-  if (files && FolderExcluded(lower)) return;
-  // Sub-folders arrive with the attributes of their search entry; a start folder is read.
-  DWORD attributes =
-      knownAttributes != INVALID_FILE_ATTRIBUTES ? knownAttributes : FolderAttributes(path);
-  if (!IsPlainFolder(attributes)) return;
+  // Every file a file walk finds is deleted by the clean.
+  if (files && !machine::SafeToEmpty(folder, folders_)) return;
+  // Iterative: a tree thousands of folders deep (legal with "\\?\" paths) must not
+  // exhaust the thread's stack. The start folder and every sub-folder is entered only
+  // when it is no link.
+  bool start = true;
+  for (sys::FolderWalk walk(folder); !Terminated() && walk.Next(); start = false) {
+    if (!start) Status(walk.Folder());
+    std::wstring path = NormalizeFolderPath(walk.Folder());
+    std::wstring lower = sys::LowerCase(path);
+    if (files && FolderExcluded(lower)) continue;
 
-  bool empty = true;
-  Subfolders subfolders;
-  // Only a fresh listing may call a folder empty; one that had content a moment ago in
-  // the file walk is entered with what that walk saw in it.
-  auto seen = files ? listings_.end() : listings_.find(path);
-  if (seen != listings_.end()) {
-    empty = false;
-    subfolders = std::move(seen->second);
-    listings_.erase(seen);
-    // What was a folder then may be a link now: each is asked again as it is entered.
-    for (auto& sub : subfolders) sub.second = INVALID_FILE_ATTRIBUTES;
-  } else {
-    for (sys::FileSearch s(path + L"*.*"); s.Found() && !Terminated(); s.Next()) {
-      const WIN32_FIND_DATAW& entry = s.Data();
-      if (s.IsDirectory()) {
-        if (entry.cFileName[0] == L'.') continue;
-        empty = false;
-        // A link counts as content but is never entered.
-        if (!s.IsReparsePoint()) subfolders.emplace_back(s.Name(), s.Attributes());
-        continue;
-      }
+    bool empty = true;
+    // Only a fresh listing may call a folder empty; one that had content a moment ago in
+    // the file walk is entered with what that walk saw in it.
+    auto seen = files ? listings_.end() : listings_.find(path);
+    if (seen != listings_.end()) {
       empty = false;
-      if (!files) continue;
-      std::wstring name = s.Name();
-      const DWORD a = s.Attributes();
-      bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
-      bool wanted = !NameExcluded(sys::LowerCase(name)) &&
-                    !(SkipLockedFiles && !readOnly &&
-                      sys::IsFileLocked(path + name, a, machine::AppFolders().temp));
-      StatusText = kStatusPrefix + path + name;
-      if (wanted)
-        Report(MakeFileResult(path, entry), true);
-      else
-        StatusChanged();
+      // What was a folder then may be a link now: each is asked again as it is entered.
+      for (const auto& sub : seen->second) walk.Enter(path + sub.first);
+      listings_.erase(seen);
+    } else {
+      Subfolders subfolders;
+      for (sys::FileSearch s(path + L"*.*"); s.Found() && !Terminated(); s.Next()) {
+        const WIN32_FIND_DATAW& entry = s.Data();
+        if (s.IsDirectory()) {
+          if (entry.cFileName[0] == L'.') continue;
+          empty = false;
+          // A link counts as content but is never entered.
+          if (!s.IsReparsePoint()) subfolders.emplace_back(s.Name(), s.Attributes());
+          continue;
+        }
+        empty = false;
+        if (!files) continue;
+        std::wstring name = s.Name();
+        const DWORD a = s.Attributes();
+        bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
+        bool wanted = !NameExcluded(sys::LowerCase(name)) &&
+                      !(SkipLockedFiles && !readOnly &&
+                        sys::IsFileLocked(path + name, a, machine::AppFolders().temp));
+        StatusText = kStatusPrefix + path + name;
+        if (wanted)
+          Report(MakeFileResult(path, entry), true);
+        else
+          StatusChanged();
+      }
+      for (const auto& sub : subfolders) walk.Enter(path + sub.first, sub.second);
+      if (files && !empty && !Terminated() && listings_.size() < kRememberedListings)
+        listings_.emplace(path, std::move(subfolders));
     }
-    if (files && !empty && !Terminated() && listings_.size() < kRememberedListings)
-      listings_.emplace(path, subfolders);
-  }
 
-  if (empty && !files && !Terminated()) {
-    if (FolderExcludedExactly(lower)) return;
-    DWORD now = FolderAttributes(path);
-    if (!IsPlainFolder(now) || !AttributesAllowed(now)) return;
-    auto r = std::make_unique<FindResult>();
-    r->Path = path;
-    r->ImageIndex = catalogue::kImageTempFolder;
-    r->IsFolder = 1;
-    Report(std::move(r));
-  }
-  for (const auto& sub : subfolders) {
-    if (Terminated()) break;
-    Walk(path + sub.first, mode, sub.second);
+    if (empty && !files && !Terminated() && !FolderExcludedExactly(lower)) {
+      DWORD now = sys::FolderAttributes(path);
+      if (sys::IsWalkableFolder(now) && AttributesAllowed(now)) {
+        auto r = std::make_unique<FindResult>();
+        r->Path = path;
+        r->ImageIndex = catalogue::kImageTempFolder;
+        r->IsFolder = 1;
+        Report(std::move(r));
+      }
+    }
   }
 }
 
@@ -456,7 +448,7 @@ std::unique_ptr<FindResult> TFindInvalidFiles::MakeFileResult(const std::wstring
 }
 
 bool TFindInvalidFiles::TempFolderSafe() const {
-  return machine::IsTempFolderSafe(folders_);
+  return machine::SafeToEmpty(folders_.temp, folders_);
 }
 
 std::wstring TFindInvalidFiles::PlaceOf(int base, const std::wstring& tail) const {

@@ -98,7 +98,7 @@ class TFindInvalidFiles : public sys::Thread {
   // Main thread: the status, then every queued finding in order.
   void PostBatch();
   void Search(const std::wstring& folder, const std::wstring& mask, bool reportEveryMatch);
-  void Walk(const std::wstring& folder, WalkMode mode, DWORD knownAttributes);
+  void Walk(const std::wstring& folder, WalkMode mode);
   bool ShortcutIsBroken(const std::wstring& lnk);
   bool AttributesAllowed(DWORD attributes) const;
   bool TempFolderSafe() const;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/ScanContext.h"
+#include "registry_scan/Judge.h"
 
 namespace registry_scan {
 
@@ -22,22 +23,17 @@ void ScanFileClasses(ScanContext& ctx);
 
 // --- uninstall entries and installer products ------------------------------------------
 
-// One Windows Installer product registration below "SOFTWARE\Classes\Installer\Products".
-struct TRegIcoPosition {
-  std::wstring ProductName;
-  std::wstring ProductIcon;
-  std::wstring ProductKey;  // the packed product code (the key's name)
-};
-using ProductList = std::vector<std::unique_ptr<TRegIcoPosition>>;
-
-// Examines one uninstall entry (`productKey` empty) or one product's InstallProperties;
-// may add findings and removes the product it matched from `products`.
-void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std::wstring& name,
-                         const std::wstring& productKey, ProductList& products);
-bool IsUninstallEntryValid(const ScanContext& ctx, const std::wstring& uninstall,
+// `product` is the entry's own installer product (its product code packed names it), or
+// null.
+bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstall,
                            const std::wstring& displayName, const std::wstring& icon,
-                           const ProductList& products);
+                           const TRegIcoPosition* product);
+// A product code "{...}" as Windows Installer names its keys ("Products\<packed>"); empty
+// for a name that is no product code. UnpackedProductCode undoes it.
+std::wstring PackedProductCode(const std::wstring& code);
+std::wstring UnpackedProductCode(const std::wstring& packed);
 // The program file to take as an entry's icon when it names none; empty when none fits.
+std::wstring GuessProgramIcon(const JudgeContext& ctx, const std::wstring& uninstall);
 std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninstall);
 
 // --- help files and menus --------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
+#include "registry_scan/Judge.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
 #include "sys/Registry.h"
@@ -48,43 +49,41 @@ std::wstring TranslateMenuNames(std::wstring t) {
   return t;
 }
 
+// Key and folder names alike compare without regard to case, as Windows compares them.
 bool Listed(const std::vector<std::wstring>& list, const std::wstring& s) {
+  const std::wstring lower = sys::LowerCase(s);
   for (const std::wstring& e : list)
-    if (e == s) return true;
+    if (sys::LowerCase(e) == lower) return true;
   return false;
 }
 
 }  // namespace
 
-void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath) {
-  std::vector<std::wstring> names;
-  {
-    sys::RegKey key;
-    if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) != ERROR_SUCCESS) return;
-    names = key.ValueNames();
-  }
+Verdict JudgeHelpValue(const JudgeContext& ctx, const std::wstring& keyPath,
+                       const sys::RegKey& key, const std::wstring& name) {
+  // A finding without a value name would stand for the whole key.
+  if (name.empty()) return {};
+  // A value that is not text says nothing of a help file.
+  std::wstring text;
+  if (key.ReadString(name, text) != ERROR_SUCCESS) return {};
+  if (text.empty()) return Dead(kMachine, keyPath, L"", name);
+  if (text.size() <= 2) return {};
+  const wchar_t drive = wchar_t(std::towupper(text[0]));
+  if (drive < L'C' || drive > L'Z' || text[1] != L':' || text[2] != L'\\') return {};
+  const std::wstring folder = sys::WithBackslash(text);
+  if (!PathMissing(folder + name)) return {};
   const std::wstring& windows = ctx.folders.windows;
-  for (const std::wstring& name : names) {
-    // A finding without a value name would stand for the whole key.
-    if (name.empty()) continue;
-    sys::RegKey key;
-    std::wstring text;
-    if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) == ERROR_SUCCESS)
-      text = ReadTextOrEmpty(key, name);
-    if (text.empty()) {
-      Report(ctx, kMachine, keyPath, kImageHelp, L"无效的帮助", L"", name);
+  if (!windows.empty() && sys::Contains(folder, windows)) return {};
+  return Dead(kMachine, keyPath, folder, name);
+}
+
+void ScanHelpKey(ScanContext& ctx, const std::wstring& keyPath) {
+  sys::RegKey key;
+  if (key.OpenRead(HKEY_LOCAL_MACHINE, keyPath) != ERROR_SUCCESS) return;
+  const JudgeContext judge = Judging(ctx);
+  for (const std::wstring& name : key.ValueNames())
+    if (ReportIfDead(ctx, JudgeHelpValue(judge, keyPath, key, name), kImageHelp, L"无效的帮助"))
       Pump(ctx);
-      continue;
-    }
-    if (text.size() <= 2) continue;
-    const wchar_t drive = wchar_t(std::towupper(text[0]));
-    if (drive < L'C' || drive > L'Z' || text[1] != L':' || text[2] != L'\\') continue;
-    const std::wstring folder = sys::WithBackslash(text);
-    if (sys::ExistsInAnyView(folder + name)) continue;
-    if (!windows.empty() && sys::Contains(folder, windows)) continue;
-    Report(ctx, kMachine, keyPath, kImageHelp, L"无效的帮助", folder, name);
-    Pump(ctx);
-  }
 }
 
 void ScanHelpFiles(ScanContext& ctx) {
@@ -123,39 +122,44 @@ void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
   for (const std::wstring& r : below) ListMenuOrderKeys(key, r, keys);
 }
 
-// The folder exists below one of the programs folders, in any letter case and in either
-// file-system view: the list above leaves out user-only folders below shared ones.
-bool FolderExists(const std::vector<std::wstring>& bases, const std::wstring& rel) {
+// The folder is proven missing below every programs folder that is known: the list
+// above leaves out user-only folders below shared ones.
+bool FolderMissing(const std::vector<std::wstring>& bases, const std::wstring& rel) {
   const std::wstring tail = rel.empty() || rel[0] == L'\\' ? rel : L"\\" + rel;
-  for (const std::wstring& base : bases)
-    if (!base.empty() && sys::DirectoryExistsInAnyView(base + tail)) return true;
+  bool known = false;
+  for (const std::wstring& base : bases) {
+    if (base.empty()) continue;
+    if (!PathMissing(base + tail)) return false;
+    known = true;
+  }
+  return known;
+}
+
+namespace {
+
+const wchar_t kStartMenus[][12] = {L"Start Menu", L"Start Menu2"};
+
+// The folder key ("...\Start Menu\Programs") and the path below it as ListMenuOrderKeys
+// names it ("Accessories", "\Accessories\Gone"); false for a key outside the menus.
+bool SplitMenuOrderKey(const std::wstring& keyPath, std::wstring& key, std::wstring& rel) {
+  for (const wchar_t* menu : kStartMenus) {
+    const std::wstring parent = kMenuOrderKey + std::wstring(menu) + L"\\";
+    if (keyPath.size() <= parent.size() ||
+        sys::LowerCase(keyPath.substr(0, parent.size())) != sys::LowerCase(parent))
+      continue;
+    const size_t slash = keyPath.find(L'\\', parent.size());
+    if (slash == std::wstring::npos || slash + 1 >= keyPath.size()) return false;
+    key = keyPath.substr(0, slash);
+    rel = keyPath.substr(slash + 1);
+    if (rel.find(L'\\') != std::wstring::npos) rel = L"\\" + rel;
+    return true;
+  }
   return false;
 }
 
-void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
-                       const std::vector<std::wstring>& folders,
-                       const std::vector<std::wstring>& bases) {
-  std::vector<std::wstring> keys;
-  ListMenuOrderKeys(key, L"", keys);
-  for (const std::wstring& r : keys) {
-    if (sys::LowerCase(r) == L"menu") continue;
-    std::wstring t = r;
-    if (Listed(folders, t)) continue;
-    if (t == L"\\附件\\通讯\\超级终端" || t == L"\\Accessories\\Communications\\HyperTerminal" ||
-        t == L"\\附属应用程序\\通讯\\超级终端机")
-      continue;
-    const std::wstring original = t;
-    t = TranslateMenuNames(t);
-    if (Listed(folders, t) || t.empty()) continue;
-    if (FolderExists(bases, original) || FolderExists(bases, t)) continue;
-    if (t[0] == L'\\') t.erase(0, 1);
-    Report(ctx, kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, kImageMenu, L"无效的菜单", t);
-    Pump(ctx);
-  }
-}
-
-void ScanStartMenuOrder(ScanContext& ctx) {
-  std::vector<std::wstring> folders, bases;
+// The programs folders and the folders below them, as the scan lists them.
+void ListStartMenu(const JudgeContext& ctx, std::vector<std::wstring>& folders,
+                   std::vector<std::wstring>& bases) {
   const int major = ctx.os.MajorVersion;
   if (major == 4) {
     bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
@@ -164,28 +168,76 @@ void ScanStartMenuOrder(ScanContext& ctx) {
     if (major > 4) bases.push_back(ctx.folders.Special(CSIDL_PROGRAMS));
   }
   for (const std::wstring& base : bases) ListMenuFolders(base, L"", folders);
-  for (const wchar_t* menu : {L"Start Menu", L"Start Menu2"}) {
+}
+
+}  // namespace
+
+Verdict JudgeMenuOrderKey(const JudgeContext& ctx, const std::wstring& keyPath) {
+  std::wstring key, r;
+  if (!SplitMenuOrderKey(keyPath, key, r)) return {};
+  std::vector<std::wstring> listed, listedBases;
+  if (!ctx.cache) ListStartMenu(ctx, listed, listedBases);
+  const std::vector<std::wstring>& folders = ctx.cache ? ctx.cache->menuFolders : listed;
+  const std::vector<std::wstring>& bases = ctx.cache ? ctx.cache->menuBases : listedBases;
+  if (sys::LowerCase(r) == L"menu") return {};
+  std::wstring t = r;
+  if (Listed(folders, t)) return {};
+  if (t == L"\\附件\\通讯\\超级终端" || t == L"\\Accessories\\Communications\\HyperTerminal" ||
+      t == L"\\附属应用程序\\通讯\\超级终端机")
+    return {};
+  const std::wstring original = t;
+  t = TranslateMenuNames(t);
+  if (Listed(folders, t) || t.empty()) return {};
+  if (!FolderMissing(bases, original) || !FolderMissing(bases, t)) return {};
+  if (t[0] == L'\\') t.erase(0, 1);
+  return Dead(kUser, r[0] == L'\\' ? key + r : key + L"\\" + r, t);
+}
+
+void CheckMenuOrderKey(ScanContext& ctx, const std::wstring& key,
+                       const std::vector<std::wstring>& folders,
+                       const std::vector<std::wstring>& bases) {
+  JudgeCache cache;
+  cache.menuFolders = folders;
+  cache.menuBases = bases;
+  const JudgeContext judge = Judging(ctx, &cache);
+  std::vector<std::wstring> keys;
+  ListMenuOrderKeys(key, L"", keys);
+  for (const std::wstring& r : keys) {
+    const std::wstring path = r[0] == L'\\' ? key + r : key + L"\\" + r;
+    if (ReportIfDead(ctx, JudgeMenuOrderKey(judge, path), kImageMenu, L"无效的菜单")) Pump(ctx);
+  }
+}
+
+void ScanStartMenuOrder(ScanContext& ctx) {
+  std::vector<std::wstring> folders, bases;
+  ListStartMenu(Judging(ctx), folders, bases);
+  for (const wchar_t* menu : kStartMenus) {
     const std::wstring parent = kMenuOrderKey + std::wstring(menu);
     for (const std::wstring& k : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, parent))
       CheckMenuOrderKey(ctx, parent + L"\\" + k, folders, bases);
   }
 }
 
-void ScanContextMenuHandlers(ScanContext& ctx, const std::wstring& className) {
+Verdict JudgeContextMenuHandler(const JudgeContext& ctx, const std::wstring& className,
+                                const std::wstring& handler) {
   const std::wstring handlers = kClassesKey + className + L"\\shellex\\ContextMenuHandlers";
   const std::wstring clsids = std::wstring(kClassesKey) + L"CLSID";
-  for (const std::wstring& h : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, handlers)) {
-    const std::wstring value = DefaultText(HKEY_LOCAL_MACHINE, handlers + L"\\" + h);
-    if (value.empty() || !sys::RegKeyExists(HKEY_LOCAL_MACHINE, clsids)) continue;
-    // A 64-bit shell extension has its class in the 64-bit view only.
-    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + value) ||
-        sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, clsids + L"\\" + h))
-      continue;
-    std::wstring upper = value;
-    for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
-    if (upper == kNewMenuHandler) continue;
-    Report(ctx, kMachine, handlers + L"\\" + h, kImageMenu, L"无效的菜单", h);
-  }
+  const std::wstring value = DefaultText(HKEY_LOCAL_MACHINE, handlers + L"\\" + handler);
+  if (value.empty() || !sys::RegKeyExists(HKEY_LOCAL_MACHINE, clsids)) return {};
+  // A 64-bit shell extension has its class in the 64-bit view only, one installed for
+  // this user in the user's classes.
+  if (ClassExists(ctx, L"CLSID\\" + value) || ClassExists(ctx, L"CLSID\\" + handler)) return {};
+  std::wstring upper = value;
+  for (wchar_t& c : upper) c = wchar_t(std::towupper(c));
+  if (upper == kNewMenuHandler) return {};
+  return Dead(kMachine, handlers + L"\\" + handler, handler);
+}
+
+void ScanContextMenuHandlers(ScanContext& ctx, const std::wstring& className) {
+  const std::wstring handlers = kClassesKey + className + L"\\shellex\\ContextMenuHandlers";
+  const JudgeContext judge = Judging(ctx);
+  for (const std::wstring& h : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, handlers))
+    ReportIfDead(ctx, JudgeContextMenuHandler(judge, className, h), kImageMenu, L"无效的菜单");
 }
 
 }  // namespace registry_scan

@@ -1,7 +1,9 @@
 #include <algorithm>
+#include <cwctype>
 
 #include "catalogue/Images.h"
 #include "registry_scan/FindInvalidRegistry.h"
+#include "registry_scan/Judge.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
@@ -60,6 +62,10 @@ bool HasFileVersion(const std::wstring& file) {
 }  // namespace
 
 std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninstall) {
+  return GuessProgramIcon(Judging(ctx), uninstall);
+}
+
+std::wstring GuessProgramIcon(const JudgeContext& ctx, const std::wstring& uninstall) {
   std::wstring s = sys::LowerCase(uninstall);
   const std::wstring windows = sys::LowerCase(ctx.folders.windows);
   const bool underWindows = !windows.empty() && sys::Contains(s, windows);
@@ -91,74 +97,133 @@ std::wstring GuessProgramIcon(const ScanContext& ctx, const std::wstring& uninst
   return sys::FileExistsInAnyView(s) ? s : std::wstring();
 }
 
-bool IsUninstallEntryValid(const ScanContext& ctx, const std::wstring& uninstall,
+bool IsUninstallEntryValid(const JudgeContext& ctx, const std::wstring& uninstall,
                            const std::wstring& displayName, const std::wstring& icon,
-                           const ProductList& products) {
+                           const TRegIcoPosition* product) {
   if (uninstall.empty()) return true;
   if (!icon.empty()) {
-    if (ProgramExists(icon)) return true;
+    if (!ProgramMissing(ctx, icon)) return true;
     if (icon[0] == L'%' && !ctx.folders.system.empty() &&
         sys::FileExistsInAnyView(ctx.folders.system + L"\\" + FileNamePart(icon)))
       return true;
     if (sys::Contains(icon, L"\\\\")) return true;  // a network share
     if (sys::Contains(sys::LowerCase(icon), L"setupapi.dll")) return true;
-    return ProgramExists(uninstall);
+    return !ProgramMissing(ctx, uninstall);
   }
   if (sys::Contains(sys::LowerCase(uninstall), L"msiexec.exe") && sys::Contains(uninstall, L"{")) {
-    for (const auto& p : products) {
-      if (p->ProductName.empty() || p->ProductName != displayName) continue;
-      if (p->ProductIcon.empty()) return true;
-      if (ProgramExists(p->ProductIcon) || ProgramExists(uninstall)) return true;
-      return sys::Contains(sys::LowerCase(displayName), L"acronis");
-    }
-    return true;
+    // Only the entry's own product tells: one of the same name may be another program.
+    if (!product || product->ProductIcon.empty()) return true;
+    if (!ProgramMissing(ctx, product->ProductIcon) || !ProgramMissing(ctx, uninstall)) return true;
+    return sys::Contains(sys::LowerCase(displayName), L"acronis");
   }
   // An uninstaller given its log file: the log decides.
   size_t at = uninstall.find(L"-f\"");
-  if (at != std::wstring::npos) return ProgramExists(uninstall.substr(at + 3));
+  if (at != std::wstring::npos) return !ProgramMissing(ctx, uninstall.substr(at + 3));
   return true;
 }
 
-void CheckUninstallEntry(ScanContext& ctx, const std::wstring& prefix, const std::wstring& name,
-                         const std::wstring& productKey, ProductList& products) {
+std::wstring PackedProductCode(const std::wstring& code) {
+  // "{12345678-9ABC-DEF0-1234-56789ABCDEF0}": the first three groups reversed, then each
+  // byte of the rest with its two digits swapped.
+  if (code.size() != 38 || code[0] != L'{' || code[37] != L'}') return {};
+  std::wstring hex;
+  for (size_t i = 1; i < 37; ++i) {
+    const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+    if (dash != (code[i] == L'-')) return {};
+    if (!dash) {
+      if (!std::iswxdigit(code[i])) return {};
+      hex += wchar_t(std::towupper(code[i]));
+    }
+  }
+  std::wstring packed(hex.rbegin() + 24, hex.rend());  // the first 8 reversed
+  packed.append(hex.rbegin() + 20, hex.rbegin() + 24);
+  packed.append(hex.rbegin() + 16, hex.rbegin() + 20);
+  for (size_t i = 16; i < 32; i += 2) {
+    packed += hex[i + 1];
+    packed += hex[i];
+  }
+  return packed;
+}
+
+std::wstring UnpackedProductCode(const std::wstring& packed) {
+  if (packed.size() != 32) return {};
+  std::wstring hex(packed.rbegin() + 24, packed.rend());
+  hex.append(packed.rbegin() + 20, packed.rbegin() + 24);
+  hex.append(packed.rbegin() + 16, packed.rbegin() + 20);
+  for (size_t i = 16; i < 32; i += 2) {
+    hex += packed[i + 1];
+    hex += packed[i];
+  }
+  const std::wstring code = L"{" + hex.substr(0, 8) + L"-" + hex.substr(8, 4) + L"-" +
+                            hex.substr(12, 4) + L"-" + hex.substr(16, 4) + L"-" +
+                            hex.substr(20) + L"}";
+  return PackedProductCode(code).empty() ? std::wstring() : code;
+}
+
+namespace {
+
+std::unique_ptr<TRegIcoPosition> ReadProduct(const std::wstring& key) {
+  sys::RegKey k;
+  if (key.empty() ||
+      k.OpenRead(HKEY_LOCAL_MACHINE, std::wstring(kProductsKey) + L"\\" + key) != ERROR_SUCCESS)
+    return nullptr;
+  std::unique_ptr<TRegIcoPosition> p(new TRegIcoPosition);
+  p->ProductName = TextOrDefault(k, L"ProductName");
+  p->ProductIcon = TextOrDefault(k, L"ProductIcon");
+  p->ProductKey = key;
+  return p;
+}
+
+// One entry: `prefix` + `name` (an uninstall entry), or `prefix` + `productKey` +
+// "\InstallProperties" (a product's own); `name` stands in for a missing display name.
+// `product` is the entry's own installer product: the one its product code names.
+Verdict JudgeEntryAt(const JudgeContext& ctx, const std::wstring& prefix, const std::wstring& name,
+                     const std::wstring& productKey, const TRegIcoPosition* product,
+                     sys::RegView view) {
   const std::wstring path =
       productKey.empty() ? prefix + name : prefix + productKey + L"\\InstallProperties";
   sys::RegKey key;
-  if (key.OpenRead(HKEY_LOCAL_MACHINE, path) != ERROR_SUCCESS) return;
+  if (key.OpenRead(HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return {};
   bool named = false;
   std::wstring display = FirstOf(key, L"DisplayName", L"QuietDisplayName", &named);
   if (!named) display = name;
   const std::wstring uninstall = FirstOf(key, L"UninstallString", L"QuietUninstallString", nullptr);
-  if (!named && uninstall.empty()) return;
+  if (!named && uninstall.empty()) return {};
   std::wstring icon = ReadTextOrEmpty(key, L"DisplayIcon");
   key.Close();
   if (icon.empty() && !uninstall.empty()) icon = GuessProgramIcon(ctx, uninstall);
+  if (IsUninstallEntryValid(ctx, uninstall, display, icon, product)) return {};
 
-  std::wstring product = productKey.empty() ? std::wstring() : prefix + productKey;
-  if (!IsUninstallEntryValid(ctx, uninstall, display, icon, products)) {
-    Report(ctx, kMachine, productKey.empty() ? prefix + name : prefix + productKey,
-           kImageApplications, kDescription, display);
-    for (size_t i = products.size(); i-- > 0;) {
-      if (products[i]->ProductName.empty() || products[i]->ProductName != display) continue;
-      if (product.empty()) product = products[i]->ProductKey;
-      products.erase(products.begin() + i);
-      break;
-    }
-  }
-  // A product matched by an uninstall entry: its installer registrations go with it.
-  if (product.empty() || sys::Contains(product, L"\\")) return;
-  if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return;
-  const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product;
+  Verdict v = Dead(kMachine, productKey.empty() ? prefix + name : prefix + productKey, display);
+  v.view = view;
+  // The installer registrations of the product this entry uninstalls go with it.
+  if (!productKey.empty() || !product) return v;
+  if (sys::Contains(display, L"Office") && sys::Contains(display, L"2007")) return v;
+  const std::wstring registration = std::wstring(kProductsKey) + L"\\" + product->ProductKey;
   if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, registration))
-    Report(ctx, kMachine, registration, kImageApplications, kDescription, display);
+    v.along.push_back(Dead(kMachine, registration, display));
   for (const std::wstring& sid : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey)) {
-    const std::wstring perUser = ProductsOfUser(sid) + product;
+    const std::wstring perUser = ProductsOfUser(sid) + product->ProductKey;
     if (sys::RegKeyExists(HKEY_LOCAL_MACHINE, perUser))
-      Report(ctx, kMachine, perUser, kImageApplications, kDescription, display);
+      v.along.push_back(Dead(kMachine, perUser, display));
   }
+  return v;
 }
 
-void ScanUninstallEntries(ScanContext& ctx) {
+// The product of that packed code: from the scan's list, else as registered now.
+const TRegIcoPosition* OwnProduct(const JudgeContext& ctx, const std::wstring& key,
+                                  std::unique_ptr<TRegIcoPosition>& read) {
+  if (ctx.cache && ctx.cache->productsListed) {
+    auto it = ctx.cache->products.find(sys::LowerCase(key));
+    return it == ctx.cache->products.end() ? nullptr : it->second;
+  }
+  read = ReadProduct(key);
+  return read.get();
+}
+
+}  // namespace
+
+ProductList ReadInstallerProducts() {
   ProductList products;
   for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kProductsKey)) {
     sys::RegKey k;
@@ -170,29 +235,55 @@ void ScanUninstallEntries(ScanContext& ctx) {
     p->ProductKey = name;
     products.push_back(std::move(p));
   }
+  return products;
+}
 
-  const std::wstring prefix = std::wstring(kUninstallKey) + L"\\";
-  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUninstallKey))
-    CheckUninstallEntry(ctx, prefix, name, L"", products);
+Verdict JudgeUninstallEntry(const JudgeContext& ctx, const std::wstring& name, sys::RegView view) {
+  std::unique_ptr<TRegIcoPosition> read;
+  const TRegIcoPosition* product = OwnProduct(ctx, PackedProductCode(name), read);
+  return JudgeEntryAt(ctx, std::wstring(kUninstallKey) + L"\\", name, L"", product, view);
+}
 
-  if (products.empty()) return;
+Verdict JudgeProductProperties(const JudgeContext& ctx, const std::wstring& sid,
+                               const std::wstring& productKey) {
+  std::unique_ptr<TRegIcoPosition> read;
+  const TRegIcoPosition* product = OwnProduct(ctx, productKey, read);
+  return JudgeEntryAt(ctx, ProductsOfUser(sid), product ? product->ProductName : L"", productKey,
+                      product, sys::RegView::Default);
+}
+
+void ScanUninstallEntries(ScanContext& ctx) {
+  const ProductList products = ReadInstallerProducts();
+  JudgeCache cache;
+  for (const auto& p : products) cache.products[sys::LowerCase(p->ProductKey)] = p.get();
+  cache.productsListed = true;
+  const JudgeContext judge = Judging(ctx, &cache);
+  // A product whose entry was judged dead is not judged again.
+  auto forget = [&](const std::wstring& key) { cache.products.erase(sys::LowerCase(key)); };
+
+  // Each view's entries in their own view: on 64-bit Windows a 64-bit program's entry is
+  // not where a 32-bit program's is.
+  for (sys::RegView view : sys::OwnAndOtherView()) {
+    sys::RegKey uninstall;
+    if (uninstall.OpenRead(HKEY_LOCAL_MACHINE, kUninstallKey, view) != ERROR_SUCCESS) continue;
+    for (const std::wstring& name : uninstall.SubKeyNames())
+      if (ReportIfDead(ctx, JudgeUninstallEntry(judge, name, view), kImageApplications,
+                       kDescription))
+        forget(PackedProductCode(name));
+  }
+
+  if (cache.products.empty()) return;
   const std::vector<std::wstring> sids = sys::GetRegSubKeyNames(HKEY_LOCAL_MACHINE, kUserDataKey);
-  // The products left, from the last: a removal during the walk neither skips nor
-  // repeats one.
-  std::vector<const TRegIcoPosition*> pending;
-  for (const auto& p : products) pending.push_back(p.get());
-  for (size_t i = pending.size(); i-- > 0;) {
-    auto still = std::find_if(products.begin(), products.end(),
-                              [&](const std::unique_ptr<TRegIcoPosition>& p) {
-                                return p.get() == pending[i];
-                              });
-    if (still == products.end()) continue;
-    const TRegIcoPosition product = **still;  // the entry may be freed below
+  // The products left, from the last.
+  for (size_t i = products.size(); i-- > 0;) {
+    const std::wstring& key = products[i]->ProductKey;
+    if (!cache.products.count(sys::LowerCase(key))) continue;
     for (const std::wstring& sid : sids) {
-      const std::wstring user = ProductsOfUser(sid);
-      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE, user + product.ProductKey + L"\\InstallProperties"))
+      if (!sys::RegKeyExists(HKEY_LOCAL_MACHINE, ProductsOfUser(sid) + key + L"\\InstallProperties"))
         continue;
-      CheckUninstallEntry(ctx, user, product.ProductName, product.ProductKey, products);
+      if (ReportIfDead(ctx, JudgeProductProperties(judge, sid, key), kImageApplications,
+                       kDescription))
+        forget(key);
       break;
     }
   }

@@ -11,6 +11,7 @@
 #include "sys/ComScope.h"
 #include "sys/FileSearch.h"
 #include "sys/FileUtils.h"
+#include "sys/FolderWalk.h"
 #include "machine/Folders.h"
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
@@ -116,9 +117,10 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
                       bool includeFolders) {
   if (folder.size() <= 1) return;
   if (folder.back() == L'\\') folder.pop_back();
-  if (!sys::DirectoryExists(folder)) return;
-  const std::wstring recent = sys::LowerCase(ctx.folders.Special(CSIDL_RECENT));
   const bool allFiles = mask == L"*.*";
+  // Every file of a "*.*" listing is deleted by the clean; no listing starts in a link.
+  if (allFiles ? !machine::SafeToEmpty(folder, ctx.folders) : !sys::IsPlainFolder(folder)) return;
+  const std::wstring recent = sys::LowerCase(ctx.folders.Special(CSIDL_RECENT));
   const std::wstring extension = sys::LowerCase(mask);
   model::TreeModel* tree = &ctx.results.Tree();
   for (sys::FileSearch s(folder + (allFiles ? L"\\*.*" : L"\\*.lnk")); s.Found(); s.Next()) {
@@ -156,7 +158,7 @@ void ListFolderTraces(ScanContext& ctx, std::wstring folder, const std::wstring&
                                        L"", folder);
     }
     if (item && s.Size() > 0) {
-      ctx.results.AddSize(s.Size());
+      ctx.results.AddSize(item, s.Size());
       ctx.results.AddRow(item, L"大小", catalogue::ResultModel::SizeText(s.Size()), kImageDetail);
     }
   }
@@ -294,10 +296,10 @@ void ScanMyIE2(ScanContext& ctx) {
 }
 
 void ScanKuGooFolder(ScanContext& ctx, const std::wstring& folder) {
-  if (folder.empty()) return;
+  if (folder.empty() || !sys::IsPlainFolder(folder)) return;
   for (sys::FileSearch s(folder + L"*.*"); s.Found(); s.Next()) {
     const std::wstring name = s.Name();
-    if (sys::Contains(name, L".") || !IsDigitsText(name)) continue;
+    if (sys::Contains(name, L".") || !IsDigitsText(name) || s.IsReparsePoint()) continue;
     const std::wstring ini = folder + name + L"\\Option.ini";
     if (!sys::FileExists(ini)) continue;
     int count = sys::ProfileIni(ini).ReadInteger(L"SearchItems", L"Count", 1);
@@ -310,9 +312,10 @@ void ScanKuGooFolder(ScanContext& ctx, const std::wstring& folder) {
 }
 
 void ScanMaxthon2(ScanContext& ctx, const std::wstring& folder) {
-  if (folder.empty()) return;
+  if (folder.empty() || !sys::IsPlainFolder(folder)) return;
   for (sys::FileSearch s(folder + L"*.*"); s.Found(); s.Next())
-    if (sys::Contains(s.Name(), L"@")) ScanMaxthonData(ctx, folder + s.Name() + L"\\Data\\");
+    if (sys::Contains(s.Name(), L"@") && s.IsDirectory() && !s.IsReparsePoint())
+      ScanMaxthonData(ctx, folder + s.Name() + L"\\Data\\");
   ScanMaxthonData(ctx, folder + L"SharedAccount\\Data\\");
 }
 

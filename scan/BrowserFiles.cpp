@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "catalogue/Images.h"
-#include "sys/SqliteDb.h"
 #include "sys/Text.h"
 #include "catalogue/ResultModel.h"
 #include "model/TreeModel.h"
@@ -17,21 +16,6 @@ bool IsWalkedDirectory(DWORD attributes, int majorVersion) {
   if (attributes == FILE_ATTRIBUTE_DIRECTORY) return true;
   return majorVersion > 5 &&
          attributes == (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-}
-
-bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring& name,
-               long long& rows) {
-  sys::SqliteDb db;
-  std::vector<std::wstring> tables;
-  if (!db.OpenReadOnly(path) || !db.ListTables(tables)) return false;
-  const std::wstring wanted = sys::LowerCase(table);
-  for (const std::wstring& t : tables) {
-    if (sys::LowerCase(t) != wanted) continue;
-    rows = db.RowCount(t);
-    name = t;
-    return rows >= 0;
-  }
-  return false;
 }
 
 model::TreeNode* AddItem(ScanContext& ctx, const std::wstring& text, int image,
@@ -48,11 +32,11 @@ void AddLine(ScanContext& ctx, model::TreeNode* item, const std::wstring& label,
 
 
 void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
-                  const std::wstring& table, const std::wstring& note, catalogue::ResultKind kind,
-                  int image) {
+                  const browsers::TableSource& source, const std::wstring& note,
+                  catalogue::ResultKind kind, int image) {
   std::wstring name;
   long long rows = 0;
-  if (!CountRows(folder + L"\\" + file, table, name, rows) || rows == 0) return;
+  if (!browsers::CountTrace(folder + L"\\" + file, source, name, rows) || rows == 0) return;
   model::TreeNode* item = AddItem(ctx, file, image, kind, name, folder + L"\\");
   AddLine(ctx, item, L"说明", sys::Format(L"%s共有%lld条记录。", note.c_str(), rows));
 }
@@ -63,7 +47,7 @@ void AddCacheFile(ScanContext& ctx, const std::wstring& folder, const std::wstri
   if (!item) return;
   if (size > 0) AddLine(ctx, item, L"大小", catalogue::ResultModel::SizeText(size));
   AddLine(ctx, item, note, kOfflineAdvice);
-  ctx.results.AddSize(size);
+  ctx.results.AddSize(item, size);
 }
 
 bool Stopped(const ScanContext& ctx) { return ctx.stopped && ctx.stopped(); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "browsers/BrowserDatabases.h"
 #include "catalogue/Images.h"
 #include "catalogue/ScanContext.h"
 #include "catalogue/ResultModel.h"
@@ -24,17 +25,13 @@ const int kLineImage = catalogue::kImageDetail;
 // bit is set), nor do directories with other attributes.
 bool IsWalkedDirectory(DWORD attributes, int majorVersion);
 
-// The rows of `table` (letter case ignored) in a database opened read-only. False, and
-// nothing to report, when the file is locked, damaged, no database or lacks the table;
-// otherwise `name` is the table's name as the database spells it.
-bool CountRows(const std::wstring& path, const std::wstring& table, std::wstring& name,
-               long long& rows);
-
-// A table with rows becomes an item: Text the database file name, Location its folder
-// with a trailing backslash, Detail the table, and the line "说明" with the count.
+// A table whose trace counts more than 0 (the database read-only, nothing written beside
+// it) becomes an item: Text the database file name, Location its folder with a trailing
+// backslash, Detail the table as the database spells it, and the line "说明" with the
+// count. A locked, damaged or other database, or one without the table, adds nothing.
 void AddTableItem(ScanContext& ctx, const std::wstring& folder, const std::wstring& file,
-                  const std::wstring& table, const std::wstring& note, catalogue::ResultKind kind,
-                  int image);
+                  const browsers::TableSource& source, const std::wstring& note,
+                  catalogue::ResultKind kind, int image);
 
 // A cache or index file: Location the folder without a trailing backslash, "大小" when
 // not empty, then `note` with the offline advice; its size counts in the total.

@@ -2,10 +2,12 @@
 // trace files found below them.
 #include <vector>
 
+#include "browsers/OperaSession.h"
 #include "catalogue/Images.h"
 #include "scan/BrowserFiles.h"
 #include "scan/BrowserTraces.h"
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "sys/FileUtils.h"
 #include "machine/Folders.h"
 #include "sys/ProfileIni.h"
@@ -45,25 +47,13 @@ std::wstring WithoutBackslash(std::wstring path) {
   return path;
 }
 
-// The session list names more than the one window that a clean keeps.
-bool SessionHasMoreWindows(const std::wstring& path) {
-  sys::ProfileIni ini(path);
-  if (ini.ReadInteger(L"session", L"window count", 1) > 1) return true;
-  for (const std::wstring& section : ini.Sections()) {
-    std::wstring s = sys::LowerCase(section);
-    if (s == L"2history url" || s == L"2history document type" || s == L"2history title" ||
-        s == L"2history scrollpos list")
-      return true;
-  }
-  return false;
-}
-
 void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& name,
               std::int64_t size, WalkKind kind) {
   const std::wstring lower = sys::LowerCase(name);
   if (kind == kHistory && lower == kSessionFile) {
     const std::wstring path = folder + L"\\" + name;
-    if (SessionHasMoreWindows(path)) {
+    // Listed only when the clean will change something.
+    if (browsers::PlanOperaSessionEdit(path).Changes()) {
       model::TreeNode* item =
           AddItem(ctx, name, kOperaImage, catalogue::ResultKind::Configuration, L"OperaINI", path);
       AddLine(ctx, item, L"说明", L"Opera 最后打开的网页地址", kOperaImage);
@@ -79,49 +69,73 @@ void TakeFile(ScanContext& ctx, const std::wstring& folder, const std::wstring& 
   }
 }
 
-void WalkOpera(ScanContext& ctx, const std::wstring& folder, WalkKind kind) {
-  for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
-    const std::wstring name = s.Name();
-    if (name[0] == L'.') continue;
-    const std::wstring path = folder + L"\\" + name;
-    if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
-      WalkOpera(ctx, path, kind);
-    } else if (!s.IsDirectory()) {
-      if (kind == kCache || kind == kHistory) Status(ctx, path);
-      TakeFile(ctx, folder, name, s.Size(), kind);
+void WalkOpera(ScanContext& ctx, const std::wstring& root, WalkKind kind) {
+  for (sys::FolderWalk walk(root); !Stopped(ctx) && walk.Next();) {
+    const std::wstring folder = walk.Folder();
+    for (sys::FileSearch s(folder + L"\\*.*"); s.Found(); s.Next()) {
+      const std::wstring name = s.Name();
+      if (name[0] == L'.') continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (IsWalkedDirectory(s.Attributes(), ctx.os.MajorVersion)) {
+        walk.Enter(path, s.Attributes());
+      } else if (!s.IsDirectory()) {
+        if (kind == kCache || kind == kHistory) Status(ctx, path);
+        TakeFile(ctx, folder, name, s.Size(), kind);
+      }
+      if (Stopped(ctx)) return;
+      Pump(ctx);
     }
-    if (Stopped(ctx)) return;
-    Pump(ctx);
   }
 }
 
-// Every file of the cache walk is deleted: never a folder that holds the system, the
-// programs or the user's own files, whatever the settings file says.
-bool CacheFolderSafe(const ScanContext& ctx, const std::wstring& folder) {
-  return machine::IsTempFolderSafe(folder, ctx.folders.Profile(), ctx.folders.windows,
-                               ctx.folders.ProgramFiles());
-}
-
+// The first "cache4" of the folders Opera may keep it in.
 std::wstring ChosenCacheFolder(const std::wstring& profile, const std::wstring& operaDir,
-                               const std::wstring& localDir, const std::wstring& cacheDir) {
-  if (!cacheDir.empty()) return cacheDir;
+                               const std::wstring& localDir) {
   for (const std::wstring* base : {&localDir, &operaDir, &profile})
     if (!base->empty() && sys::DirectoryExists(*base + L"\\cache4")) return *base + L"\\cache4";
   return {};
 }
 
-void ScanOperaProfile(ScanContext& ctx, const std::wstring& profile, bool cache, bool visits,
-                      bool downloads, bool cookies) {
+// The folders "opera6.ini" names are Opera's only where they hold Opera's files, unless
+// they lie inside its profile or installation: a cache, its index; the folders of
+// Opera's own files, one of those files.
+const wchar_t* const kCacheMark[] = {L"dcache4.url"};
+const wchar_t* const kOperaFilesMark[] = {
+    L"opera6.ini",   L"operaprefs.ini", L"global.dat",   L"global_history.dat",
+    L"vlink4.dat",   L"typed_history.xml", L"opera.dir", L"download.dat",
+    L"cookies4.dat", L"sessions\\autosave.win", L"cache4\\dcache4.url"};
+
+template <size_t N>
+machine::ProgramMark OperaMark(const std::wstring& profile, const std::wstring& install,
+                               const wchar_t* const (&files)[N]) {
+  return {{profile, install}, std::vector<std::wstring>(std::begin(files), std::end(files))};
+}
+
+void ScanOperaProfile(ScanContext& ctx, const std::wstring& profile, const std::wstring& install,
+                      bool cache, bool visits, bool downloads, bool cookies) {
   sys::ProfileIni ini(profile + L"\\opera6.ini");
   const std::wstring operaDir = WithoutBackslash(ini.ReadString(L"User Prefs", L"Opera Directory"));
   const std::wstring localDir =
       WithoutBackslash(ini.ReadString(L"User Prefs", L"Opera Local Directory"));
   const std::wstring cacheDir = WithoutBackslash(ini.ReadString(L"User Prefs", L"Cache Directory4"));
+  const machine::ProgramMark files = OperaMark(profile, install, kOperaFilesMark);
+  // A folder the settings name that is not Opera's is not looked into at all.
+  auto opera = [&](const std::wstring& dir) {
+    return !dir.empty() && machine::SafeNamedFolder(dir, ctx.folders, files);
+  };
+  const bool operaDirUsable = opera(operaDir);
   if (cache) {
-    std::wstring folder = ChosenCacheFolder(profile, operaDir, localDir, cacheDir);
-    if (!folder.empty() && CacheFolderSafe(ctx, folder)) WalkOpera(ctx, folder, kCache);
+    std::wstring folder = cacheDir;
+    if (folder.empty())
+      folder = ChosenCacheFolder(profile, operaDirUsable ? operaDir : L"",
+                                 opera(localDir) ? localDir : L"");
+    // Every file the cache walk finds is deleted.
+    if (!folder.empty() &&
+        machine::SafeNamedFolder(folder, ctx.folders, OperaMark(profile, install, kCacheMark)))
+      WalkOpera(ctx, folder, kCache);
   }
-  const std::wstring base = operaDir.empty() ? profile : operaDir;
+  const std::wstring base = operaDir.empty() ? profile : operaDirUsable ? operaDir : L"";
+  if (base.empty()) return;
   const struct {
     bool wanted;
     WalkKind kind;
@@ -167,24 +181,32 @@ std::wstring OperaInstallationFolder(const machine::Folders& folders) {
   return standard;
 }
 
-void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies) {
+// The profile of the Opera before its move to Chromium, or empty.
+static std::wstring ClassicOperaProfile(const ScanContext& ctx) {
   const std::wstring install = OperaInstallationFolder(ctx.folders);
-  if (install.empty()) return;
-  std::wstring profile;
-  if (ctx.os.MajorVersion > 4) {
-    const std::wstring appData = sys::EnvironmentVariable(L"APPDATA");
-    const std::wstring roaming = appData + L"\\Opera\\Opera\\profile";
-    if (sys::FileExists(install + L"profile\\opera6.ini"))
-      profile = install + L"profile";
-    else if (!appData.empty() && sys::FileExists(roaming + L"\\opera6.ini"))
-      profile = roaming;
-    else
-      return;
-  } else {
-    if (ctx.folders.windows.empty()) return;
-    profile = ctx.folders.windows + L"\\Application Data\\Opera\\Opera\\profile";
-  }
-  ScanOperaProfile(ctx, profile, cache, visits, downloads, cookies);
+  if (install.empty()) return {};
+  if (ctx.os.MajorVersion <= 4)
+    return ctx.folders.windows.empty()
+               ? std::wstring()
+               : ctx.folders.windows + L"\\Application Data\\Opera\\Opera\\profile";
+  const std::wstring appData = sys::EnvironmentVariable(L"APPDATA");
+  const std::wstring roaming = appData + L"\\Opera\\Opera\\profile";
+  if (sys::FileExists(install + L"profile\\opera6.ini")) return install + L"profile";
+  if (!appData.empty() && sys::FileExists(roaming + L"\\opera6.ini")) return roaming;
+  return {};
+}
+
+void ScanOpera(ScanContext& ctx, bool cache, bool visits, bool downloads, bool cookies,
+               const MayScan& mayScan) {
+  const std::wstring profile = ClassicOperaProfile(ctx);
+  if (!profile.empty())
+    ScanOperaProfile(ctx, profile, OperaInstallationFolder(ctx.folders), cache, visits, downloads,
+                     cookies);
+  if (Stopped(ctx)) return;
+  const ChromiumScan scan = {visits, downloads, cache, cookies, false,
+                             L"Opera 访问记录", L"Opera 下载记录", L"Opera 缓存",
+                             L"Opera Cookies", L"", kOperaImage};
+  ScanChromiumFamily(ctx, browsers::ChromiumOptions::Opera, scan, mayScan);
 }
 
 }  // namespace scan

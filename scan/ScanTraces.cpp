@@ -2,6 +2,10 @@
 
 #include <shlobj.h>
 
+#include <map>
+
+#include "browsers/ChromiumBrowsers.h"
+#include "browsers/IECache.h"
 #include "catalogue/TraceOption.h"
 #include "junk/FindInvalidFiles.h"
 #include "registry_scan/FindInvalidRegistry.h"
@@ -154,7 +158,7 @@ void ScanDispatcher::BrowserGroup() {
     if (Checked(OptionId::IECache)) {
       int radio = catalogue::CheckedIEMode(options_);
       state_.ieCleanMode = radio == 0 ? 0 : radio == 1 ? 1 : 2;
-      ScanIECache(ctx, state_.ieCleanMode, false);
+      browsers::ScanIECache(ctx, state_.ieCleanMode, false);
     }
     if (Checked(OptionId::IETypedUrls)) ScanHistorySource(ctx, OptionId::IETypedUrls);
   }
@@ -166,25 +170,34 @@ void ScanDispatcher::BrowserGroup() {
                       Checked(OptionId::FirefoxFormHistory), Checked(OptionId::FirefoxCache),
                       Checked(OptionId::FirefoxCookies)};
     window_.ProcessMessages();
-    // A 64-bit Firefox registers in the registry view a 32-bit program does not see.
-    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox"))
+    // A 64-bit Firefox registers in the registry view a 32-bit program does not see; one
+    // installed for the user alone registers below HKEY_CURRENT_USER; a Firefox that has
+    // run leaves its list of profiles.
+    if (sys::RegKeyExistsInAnyView(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mozilla\\Mozilla Firefox") ||
+        sys::RegKeyExistsInAnyView(HKEY_CURRENT_USER, L"Software\\Mozilla\\Mozilla Firefox") ||
+        FirefoxProfileListExists(ctx))
       ScanFirefox(ctx, f[0], f[1], f[2], f[3], f[4]);
   }
+  // A Chromium-family browser is asked about only when it is there, and each program once
+  // (Chrome's channels share one).
+  std::map<std::wstring, bool> asked;
+  auto mayScan = [this, &asked](const browsers::ChromiumBrowser& b) {
+    auto known = asked.find(b.process);
+    if (known != asked.end()) return known->second;
+    return asked[b.process] = BrowserMayBeScanned(b.process, browsers::RunningNotice(b).c_str());
+  };
   if (On(OptionId::OperaSubgroup)) {
     const bool f[] = {Checked(OptionId::OperaCache), Checked(OptionId::OperaHistory),
                       Checked(OptionId::OperaDownloads), Checked(OptionId::OperaCookies)};
     window_.ProcessMessages();
-    ScanOpera(ctx, f[0], f[1], f[2], f[3]);
+    ScanOpera(ctx, f[0], f[1], f[2], f[3], mayScan);
   }
-  if (On(OptionId::ChromeSubgroup) &&
-      BrowserMayBeScanned(
-          L"chrome.exe",
-          L"Chrome浏览器正在运行中，无法进行相关的清理，请关闭Chrome后点击“确定”。")) {
+  if (On(OptionId::ChromeSubgroup)) {
     const bool f[] = {Checked(OptionId::ChromeHistory), Checked(OptionId::ChromeDownloads),
                       Checked(OptionId::ChromeCache), Checked(OptionId::ChromeCookies),
                       Checked(OptionId::ChromePasswords)};
     window_.ProcessMessages();
-    ScanChrome(ctx, f[0], f[1], f[2], f[3], f[4]);
+    ScanChrome(ctx, f[0], f[1], f[2], f[3], f[4], mayScan);
   }
 }
 

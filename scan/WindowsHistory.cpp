@@ -83,7 +83,7 @@ void ScanEventLogs(ScanContext& ctx) {
     if (!item) continue;
     const std::int64_t size = logs.FileSizeOf(name);
     if (size > 0) {
-      results.AddSize(size);
+      results.AddSize(item, size);
       AddRow(ctx, item, L"大小", kImageDetail, catalogue::ResultModel::SizeText(size));
     }
     AddRow(ctx, item, L"日志名", kImageDetail, name);

@@ -3,9 +3,12 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <vector>
 
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -28,7 +31,9 @@ std::wstring ExtractExePath(const std::wstring& commandLine) {
     }
   }
   for (size_t p; (p = s.find(L"\\\\")) != std::wstring::npos;) s.erase(p, 1);
-  if (s.find(L".exe ") != std::wstring::npos) s.erase(s.find(L".exe") + 4);
+  // Windows reads ".EXE" as ".exe".
+  const std::wstring lower = LowerCase(s);
+  if (lower.find(L".exe ") != std::wstring::npos) s.erase(lower.find(L".exe") + 4);
   static const wchar_t* const kSeparators[] = {L" /", L" -", L" %", L" ,", L","};
   for (const wchar_t* sep : kSeparators) {
     size_t at = s.find(sep);
@@ -36,6 +41,138 @@ std::wstring ExtractExePath(const std::wstring& commandLine) {
     if (at != std::wstring::npos && at >= 4 && s[at - 4] == L'.') s.erase(at);
   }
   return s;
+}
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+std::wstring SkipBlanks(const std::wstring& s, size_t from = 0) {
+  while (from < s.size() && IsBlank(s[from])) ++from;
+  return s.substr(from);
+}
+
+// The first argument of `s` and what follows it. A quoted argument is its quoted text; an
+// unquoted one runs to the end of the first of `extensions` followed by a blank or the
+// end (a path with blanks left unquoted), else to the first blank, else to `stop`.
+std::wstring FirstArgument(const std::wstring& s, std::wstring* rest,
+                           const std::vector<std::wstring>& extensions = {},
+                           const wchar_t* stop = L"") {
+  std::wstring t = SkipBlanks(s);
+  size_t end;
+  std::wstring arg;
+  if (!t.empty() && t[0] == L'"') {
+    end = t.find(L'"', 1);
+    arg = t.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
+    end = end == std::wstring::npos ? t.size() : end + 1;
+  } else {
+    const std::wstring lower = LowerCase(t);
+    end = std::wstring::npos;
+    for (const std::wstring& ext : extensions) {
+      for (size_t at = lower.find(ext); at != std::wstring::npos; at = lower.find(ext, at + 1)) {
+        size_t after = at + ext.size();
+        if (after == t.size() || IsBlank(t[after]) || wcschr(stop, t[after])) {
+          end = std::min(end, after);
+          break;
+        }
+      }
+    }
+    if (end == std::wstring::npos) {
+      end = 0;
+      while (end < t.size() && !IsBlank(t[end]) && t[end] != L'"' && !wcschr(stop, t[end])) ++end;
+    }
+    arg = t.substr(0, end);
+  }
+  if (rest) *rest = t.substr(std::min(end, t.size()));
+  return arg;
+}
+
+std::wstring BaseName(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  std::wstring name = LowerCase(slash == std::wstring::npos ? path : path.substr(slash + 1));
+  if (EndsWith(name, L".exe")) name.resize(name.size() - 4);
+  return name;
+}
+
+bool IsFullPath(const std::wstring& path) {
+  return (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+         StartsWith(path, L"\\\\") || path[0] == L'%';
+}
+
+// "%1", "%L", "%*": a place the shell fills in, no file of the command's own.
+bool IsPlaceholder(const std::wstring& arg) {
+  return arg.size() == 2 && arg[0] == L'%' && (std::iswalnum(arg[1]) || arg[1] == L'*');
+}
+
+}  // namespace
+
+std::vector<std::wstring> CommandTargets(const std::wstring& commandLine) {
+  const std::wstring program = ExtractExePath(commandLine);
+  std::wstring args;
+  const std::wstring host =
+      BaseName(FirstArgument(commandLine, &args, {L".exe"}));
+  if (host == L"rundll32") {
+    // rundll32 reads its library up to the comma; what a blank may end is tried as well.
+    std::wstring rest;
+    std::wstring dll = FirstArgument(args, &rest, {}, L",");
+    const std::wstring upToComma = Trim(SkipBlanks(args).substr(0, SkipBlanks(args).find(L',')));
+    if (IsPlaceholder(dll)) return {};
+    std::vector<std::wstring> targets;
+    if (!dll.empty()) targets.push_back(dll);
+    std::wstring unquoted = upToComma;
+    if (!unquoted.empty() && unquoted[0] != L'"' && unquoted != dll) targets.push_back(unquoted);
+    return targets;
+  }
+  if (host == L"cmd") {
+    std::wstring rest = args;
+    for (;;) {
+      std::wstring next;
+      const std::wstring sw = LowerCase(FirstArgument(rest, &next));
+      if (sw.empty()) return {};
+      rest = next;
+      if (sw == L"/c" || sw == L"/k") break;
+      if (sw[0] != L'/') return {};
+    }
+    // cmd takes off the outer quotes of ""C:\My App\run.bat" arg".
+    rest = SkipBlanks(rest);
+    if (StartsWith(rest, L"\"\"")) rest.erase(0, 1);
+    // Only a file given by its full path is judged: a bare word may be a command of cmd.
+    const std::wstring inner = FirstArgument(rest, nullptr, {L".exe", L".bat", L".cmd"});
+    if (inner.empty() || !IsFullPath(inner)) return {};
+    return CommandTargets(rest);
+  }
+  if (host == L"wscript" || host == L"cscript") {
+    std::wstring rest = args;
+    for (;;) {
+      std::wstring next;
+      const std::wstring arg =
+          FirstArgument(rest, &next, {L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh"});
+      if (arg.empty() || IsPlaceholder(arg)) return {};
+      if (!StartsWith(arg, L"//")) return {arg};
+      rest = next;
+    }
+  }
+  if (host == L"powershell" || host == L"pwsh") {
+    std::wstring rest = args;
+    for (;;) {
+      std::wstring next;
+      const std::wstring arg = LowerCase(FirstArgument(rest, &next));
+      if (arg.empty()) return {};
+      rest = next;
+      if (arg == L"-file" || arg == L"-f") {
+        const std::wstring script = FirstArgument(rest, nullptr, {L".ps1"});
+        if (script.empty() || IsPlaceholder(script)) return {};
+        return {script};
+      }
+    }
+  }
+  if (program.empty()) return {};
+  // Cut where no extension says so, the text may still hold arguments after a blank.
+  const std::wstring first = FirstArgument(commandLine, nullptr, {L".exe"});
+  if (first.empty() || first == program || Trim(commandLine)[0] == L'"') return {program};
+  // A bare name is the first word: Windows looks it up.
+  if (first.find_first_of(L"\\/:") == std::wstring::npos) return {first};
+  return {program, first};
 }
 
 std::wstring GetFileTypeName(const std::wstring& path) {
@@ -80,16 +217,16 @@ static std::wstring NormaliseFolder(const std::wstring& folder) {
 
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list) {
   if (folder.empty()) return;
-  std::wstring base = NormaliseFolder(folder);
-  std::vector<std::wstring> names;
-  for (FileSearch s(base + L"*.*"); s.Found(); s.Next()) {
-    if (!s.IsDirectory() || s.IsReparsePoint()) continue;
-    std::wstring name = s.Name();
-    if (name[0] == L'.') continue;
-    list.push_back(base + name);
-    names.push_back(name);
+  for (FolderWalk walk(NormaliseFolder(folder)); walk.Next();) {
+    const std::wstring base = NormaliseFolder(walk.Folder());
+    for (FileSearch s(base + L"*.*"); s.Found(); s.Next()) {
+      if (!s.IsDirectory() || s.IsReparsePoint()) continue;
+      std::wstring name = s.Name();
+      if (name[0] == L'.') continue;
+      list.push_back(base + name);
+      walk.Enter(base + name, s.Attributes());
+    }
   }
-  for (const std::wstring& name : names) ListSubfolders(base + name, list);
 }
 
 bool EmptyFolderFiles(const std::wstring& folder) {

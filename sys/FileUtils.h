@@ -10,6 +10,17 @@ namespace sys {
 // Cuts the program path out of a command line, an uninstall string or an icon
 // reference ("C:\x\a.dll,3" gives "C:\x\a.dll").
 std::wstring ExtractExePath(const std::wstring& commandLine);
+// The files a command line stands or falls with, as Windows runs it: its program, or what
+// a host runs for it: rundll32's library (in any spelling of the host; a library path
+// with blanks left unquoted gives the text up to the comma and up to the first blank),
+// the script of wscript and cscript and of powershell -File, and the program or script
+// of cmd /c or /k when it is given by a full path (a bare word may be a command of cmd).
+// A program path with a blank that no extension ends is given as written and up to the
+// blank. The command runs when any of them exists (Windows adds ".exe" to a program and
+// ".dll" to a library without extension); none: nothing in the command can be judged,
+// as when the file is one the shell fills in ("%1").
+// Paths come as written, variables not expanded.
+std::vector<std::wstring> CommandTargets(const std::wstring& commandLine);
 
 // The file cannot be opened for exclusive read-write access. A missing file is not
 // locked; a locked file inside `temp` (the temporary folder) without a shell type name
@@ -24,7 +35,8 @@ std::wstring GetFileTypeName(const std::wstring& path);
 
 
 // Appends every folder below `folder`, each folder's direct sub-folders before their own
-// sub-folders. Names beginning with "." and links (reparse points) are left out.
+// sub-folders. Names beginning with "." and links (reparse points) are left out, and
+// nothing is listed when `folder` itself is a link.
 void ListSubfolders(const std::wstring& folder, std::vector<std::wstring>& list);
 
 // Deletes a file (exact path), clearing its read-only bit first; true when it is gone

@@ -65,6 +65,13 @@ using ScopedIcon = UniqueHandle<HICON, NullIsNone<HICON, HICON, DestroyIconHandl
 using ScopedImageList =
     UniqueHandle<HIMAGELIST, NullIsNone<HIMAGELIST, HIMAGELIST, DestroyImageListHandle>>;
 
+// A file from CreateFile, which answers INVALID_HANDLE_VALUE when it fails.
+struct FileHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+using ScopedFile = UniqueHandle<HANDLE, FileHandleTraits>;
+
 // A theme handle from OpenThemeData. uxtheme.dll is bound at run time where it is used
 // (it is missing before Windows XP), so the handle comes with its close call.
 class ScopedTheme {

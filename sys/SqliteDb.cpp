@@ -25,9 +25,8 @@ bool OpensShared(const std::wstring& path, bool readOnly, std::wstring& error) {
   return true;
 }
 
-// A database in WAL mode whose journal is gone: no program has it open, and a reader that
-// went through the journal would leave a new one and its index behind.
-bool WalWithoutJournal(const std::wstring& path) {
+// The journal mode the file's header records: true for write-ahead logging.
+bool WalHeader(const std::wstring& path) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -35,9 +34,20 @@ bool WalWithoutJournal(const std::wstring& path) {
   DWORD read = 0;
   bool ok = ReadFile(h, header, sizeof header, &read, nullptr) && read == sizeof header;
   CloseHandle(h);
-  if (!ok || memcmp(header, "SQLite format 3", 16) != 0) return false;
-  if (header[18] != 2 || header[19] != 2) return false;
-  return GetFileAttributesW((path + L"-wal").c_str()) == INVALID_FILE_ATTRIBUTES;
+  return ok && memcmp(header, "SQLite format 3", 16) == 0 && header[18] == 2 && header[19] == 2;
+}
+
+// The size of a file, -1 when there is none.
+long long FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A write-ahead log without a single page (none, or only its 32-byte header, as browsers
+// leave it when they close): everything is in the file, which can be read as it stands.
+bool WalWithoutFrames(const std::wstring& path) {
+  return WalHeader(path) && FileSize(path + L"-wal") < 32;
 }
 
 // The file as an SQLite URI that is read as it stands, without journal or locks.
@@ -66,14 +76,25 @@ bool SqliteDb::OpenWith(const std::wstring& path, bool readOnly) {
   Close();
   if (!OpensShared(path, readOnly, error_)) return false;
   int rc = SQLITE_CANTOPEN;
-  if (readOnly && WalWithoutJournal(path)) {
+  if (readOnly && WalWithoutFrames(path)) {
     rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
                          nullptr);
     if (rc != SQLITE_OK) Close();
   }
-  if (rc != SQLITE_OK)
+  if (rc != SQLITE_OK) {
+    // A reader of a log with pages in it needs the log's index; one it makes goes again.
+    if (readOnly && WalHeader(path) && FileSize(path + L"-shm") < 0) madeShm_ = path + L"-shm";
     rc = sqlite3_open_v2(ToUtf8(path).c_str(), &db_,
                          readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  }
+  // Another program's file is not trusted: no extensions, no functions with side effects
+  // called from its schema, no writes to the schema itself.
+  if (rc == SQLITE_OK) {
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    if (sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK)
+      rc = SQLITE_MISUSE;
+  }
   if (rc != SQLITE_OK) {
     error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"out of memory";
     Close();
@@ -88,6 +109,83 @@ bool SqliteDb::OpenWith(const std::wstring& path, bool readOnly) {
 void SqliteDb::Close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  keepGoing_ = nullptr;
+  // A browser that opened the index meanwhile holds it, and then it stays.
+  if (!madeShm_.empty()) DeleteFileW(madeShm_.c_str());
+  madeShm_.clear();
+}
+
+int SqliteDb::OnProgress(void* self) {
+  const auto* db = static_cast<SqliteDb*>(self);
+  return db->keepGoing_ && !db->keepGoing_() ? 1 : 0;
+}
+
+void SqliteDb::SetProgress(std::function<bool()> keepGoing) {
+  keepGoing_ = std::move(keepGoing);
+  if (db_) sqlite3_progress_handler(db_, keepGoing_ ? 1000 : 0, keepGoing_ ? OnProgress : nullptr,
+                                    this);
+}
+
+bool SqliteDb::QueryNumber(const std::wstring& sql, long long& value) {
+  sqlite3_stmt* st = nullptr;
+  if (!db_ || sqlite3_prepare_v2(db_, ToUtf8(sql).c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"not open";
+    return false;
+  }
+  const int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) value = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  return rc == SQLITE_ROW;
+}
+
+bool SqliteDb::QueryTexts(const std::wstring& sql, std::vector<std::string>& values) {
+  values.clear();
+  sqlite3_stmt* st = nullptr;
+  if (!db_ || sqlite3_prepare_v2(db_, ToUtf8(sql).c_str(), -1, &st, nullptr) != SQLITE_OK)
+    return false;
+  int rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(st, 0);
+    if (text) values.emplace_back(reinterpret_cast<const char*>(text));
+  }
+  sqlite3_finalize(st);
+  return rc == SQLITE_DONE;
+}
+
+bool SqliteDb::ExecEach(const std::wstring& sql, const std::vector<std::string>& values) {
+  sqlite3_stmt* st = nullptr;
+  if (!db_ || sqlite3_prepare_v2(db_, ToUtf8(sql).c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    error_ = db_ ? FromUtf8(sqlite3_errmsg(db_)) : L"not open";
+    return false;
+  }
+  bool ok = true;
+  for (size_t i = 0; ok && i < values.size(); ++i) {
+    sqlite3_bind_text(st, 1, values[i].data(), int(values[i].size()), SQLITE_STATIC);
+    ok = sqlite3_step(st) == SQLITE_DONE;
+    if (!ok) error_ = FromUtf8(sqlite3_errmsg(db_));
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  return ok;
+}
+
+bool SqliteDb::HasColumn(const std::wstring& table, const std::wstring& column) {
+  sqlite3_stmt* st = nullptr;
+  const std::string sql = ToUtf8(L"PRAGMA table_info(" + QuoteName(table) + L")");
+  if (!db_ || sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return false;
+  bool found = false;
+  while (!found && sqlite3_step(st) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(st, 1);
+    found = name && LowerCase(FromUtf8(reinterpret_cast<const char*>(name))) == LowerCase(column);
+  }
+  sqlite3_finalize(st);
+  return found;
+}
+
+std::wstring SqliteDb::JournalMode() {
+  std::vector<std::string> mode;
+  if (!QueryTexts(L"PRAGMA journal_mode", mode) || mode.empty()) return L"";
+  return LowerCase(FromUtf8(mode[0]));
 }
 
 std::vector<std::wstring> SqliteDb::TableNames() {

@@ -49,6 +49,7 @@ bool Is64BitWindows() {
 RegViewApi RealRegViews() {
   RegViewApi api;
   api.present = Is64BitWindows();
+  api.other = sizeof(void*) == 8 ? RegView::Wow32 : RegView::Native64;
   api.open = [](HKEY root, const std::wstring& path, REGSAM access, RegView view, HKEY* key) {
     if (HasRegistryViews()) {
       if (view == RegView::Native64) access |= KEY_WOW64_64KEY;
@@ -61,7 +62,72 @@ RegViewApi RealRegViews() {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+DriveApi RealDrives() {
+  DriveApi api;
+  api.type = [](const std::wstring& root) { return GetDriveTypeW(root.c_str()); };
+  api.ready = [](const std::wstring& root) {
+    // A drive without its medium, or a locked volume, cannot say how much room it has.
+    DWORD sectors = 0, bytes = 0, free = 0, total = 0;
+    return GetDiskFreeSpaceW(root.c_str(), &sectors, &bytes, &free, &total) != FALSE;
+  };
+  return api;
+}
+
+// What was learnt of each drive letter, one word each so that the finder's thread and
+// the main thread may both read and write it without a lock: the time it was learnt in
+// units of 16 ms above the two low bits, which say whether the drive is proof.
+enum : LONG { kUnknown = 0, kProof = 1, kNoProof = 2 };
+const DWORD kDriveFactMillis = 3000;
+volatile LONG g_drives[26];
+
+bool NotFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The drive letter of a full local path, in plain or "\\?\" form; 0 for any other path.
+wchar_t DriveLetterOf(const std::wstring& path) {
+  size_t at = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+  if (path.size() < at + 3 || path[at + 1] != L':' || !IsSeparator(path[at + 2])) return 0;
+  const wchar_t c = wchar_t(std::towupper(path[at]));
+  return c >= L'A' && c <= L'Z' ? c : 0;
+}
+
+bool DriveIsProof(wchar_t letter) {
+  const DWORD now = GetTickCount() >> 4;
+  volatile LONG& slot = g_drives[letter - L'A'];
+  const LONG known = InterlockedCompareExchange(&slot, 0, 0);
+  const DWORD age = ((now << 2) - (DWORD(known) & ~DWORD(3))) >> 2;  // modulo the 30-bit clock
+  if ((known & 3) != kUnknown && age < kDriveFactMillis / 16) return (known & 3) == kProof;
+  const std::wstring root = std::wstring(1, letter) + L":\\";
+  DriveApi& api = Drives();
+  const bool proof = api.type(root) == DRIVE_FIXED && api.ready(root);
+  InterlockedExchange(&slot, LONG((now << 2) | DWORD(proof ? kProof : kNoProof)));
+  return proof;
+}
+
 }  // namespace
+
+DriveApi& Drives() {
+  static DriveApi api = RealDrives();
+  return api;
+}
+
+void ForgetDrives() {
+  for (volatile LONG& slot : g_drives) InterlockedExchange(&slot, kUnknown);
+}
+
+bool ProvenMissing(const std::wstring& path) {
+  const wchar_t letter = DriveLetterOf(path);
+  if (!letter || !DriveIsProof(letter)) return false;
+  FileViewApi& api = FileViews();
+  if (api.attributes(path) != INVALID_FILE_ATTRIBUTES || !NotFound(GetLastError())) return false;
+  void* old = nullptr;
+  if (!api.disableRedirection(&old)) return true;
+  // Nothing but this one call runs while redirection is off.
+  const bool missing = api.attributes(path) == INVALID_FILE_ATTRIBUTES && NotFound(GetLastError());
+  api.revertRedirection(old);
+  return missing;
+}
 
 FileViewApi& FileViews() {
   static FileViewApi api = RealFileViews();
@@ -74,6 +140,11 @@ RegViewApi& RegViews() {
 }
 
 bool HasRegistryViews() { return RegViews().present; }
+
+std::vector<RegView> OwnAndOtherView() {
+  if (!HasRegistryViews()) return {RegView::Default};
+  return {RegView::Default, RegViews().other};
+}
 
 DWORD AttributesInAnyView(const std::wstring& path) {
   if (path.empty()) return INVALID_FILE_ATTRIBUTES;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace sys {
 
@@ -30,6 +31,26 @@ DWORD AttributesInAnyView(const std::wstring& path);
 bool ExistsInAnyView(const std::wstring& path);
 bool FileExistsInAnyView(const std::wstring& path);
 bool DirectoryExistsInAnyView(const std::wstring& path);
+
+// --- proof of absence ------------------------------------------------------------------
+
+// What a path's drive is, asked once per drive and kept for a few seconds; tests replace
+// the calls to model drives this machine has not (removable, CD, network, not ready).
+struct DriveApi {
+  std::function<UINT(const std::wstring& root)> type;  // GetDriveTypeW("C:\")
+  std::function<bool(const std::wstring& root)> ready;  // the volume answers
+};
+DriveApi& Drives();
+// Forgets what was learnt of the drives (after DriveApi changed, or a disk was plugged in).
+void ForgetDrives();
+
+// The one test for "it is missing, so the finding stands" of a path read from the
+// registry: true only when the path is a full one ("C:\...") on a present, ready, local
+// fixed disk, and the file system answers "file not found" or "path not found" in the
+// program's own view and, on 64-bit Windows, with redirection off as well. A removable,
+// CD, network, RAM or unknown drive, one that is not ready or not there, a UNC or
+// relative path, and any other answer (access denied, a bad name, ...) prove nothing.
+bool ProvenMissing(const std::wstring& path);
 
 // The "\\?\" form of a full path ("C:\..." or "\\server\share\..."), which Win32 passes to
 // the file system unchanged: no trailing dot or space dropped, no device names, no
@@ -56,20 +77,27 @@ struct RegViewApi {
   // True where the views differ: 64-bit Windows (a 64-bit process, or a 32-bit one under
   // WoW64). Windows 2000 refuses the view flags, so they are only sent where this holds.
   bool present = false;
+  // The view that is not the program's own: the native one for a 32-bit program.
+  RegView other = RegView::Native64;
   std::function<LONG(HKEY root, const std::wstring& path, REGSAM access, RegView view,
                      HKEY* key)>
       open;
 };
 RegViewApi& RegViews();
 bool HasRegistryViews();
+// The views in which a key of a redirected branch may live: the program's own, and where
+// the views differ the other one.
+std::vector<RegView> OwnAndOtherView();
 
-// Restores FileViews() and RegViews() on destruction; change them in between.
+// Restores FileViews(), RegViews() and Drives() on destruction; change them in between.
 class ScopedViewApis {
  public:
-  ScopedViewApis() : files_(FileViews()), regs_(RegViews()) {}
+  ScopedViewApis() : files_(FileViews()), regs_(RegViews()), drives_(Drives()) {}
   ~ScopedViewApis() {
     FileViews() = files_;
     RegViews() = regs_;
+    Drives() = drives_;
+    ForgetDrives();
   }
   ScopedViewApis(const ScopedViewApis&) = delete;
   ScopedViewApis& operator=(const ScopedViewApis&) = delete;
@@ -77,6 +105,7 @@ class ScopedViewApis {
  private:
   FileViewApi files_;
   RegViewApi regs_;
+  DriveApi drives_;
 };
 
 }  // namespace sys

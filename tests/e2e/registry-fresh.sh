@@ -51,7 +51,9 @@ add "$cv\Installer\Folders" /v "$gone\folder" /d ''
 add "$cv\Uninstall\VelmoraGone" /v DisplayName /d 'Velmora gone'
 add "$cv\Uninstall\VelmoraGone" /v UninstallString /d "$gone\uninst.exe /S"
 add "$cv\Uninstall\VelmoraGone" /v DisplayIcon /d "$gone\app.ico"
-add 'HKLM\Software\Microsoft\Windows\Help' /v velmora.chm /d 'D:\velmora-gone'
+add 'HKLM\Software\Microsoft\Windows\Help' /v velmora.chm /d "$gone"
+# A drive that is not there now proves nothing.
+add 'HKLM\Software\Microsoft\Windows\Help' /v velmora-unplugged.chm /d 'Q:\velmora-unplugged'
 add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\MenuOrder\Start Menu2\Programs\VelmoraGone'
 add 'HKLM\Software\Classes\*\shellex\ContextMenuHandlers\VelmoraGone' /ve /d '{0E1E2E3E-0000-0000-0000-00000000velm}'
 add 'HKLM\Software\Classes\.velmoragone' /ve /d 'VelmoraGone.Class'
@@ -62,6 +64,7 @@ for f in SharedDlls SoftwareKeys InstallerFolders UninstallEntries HelpFiles Sta
   grep -q "^$f"$'\t'".*[Vv]elmora" <<<"$found" || fail "$f did not find its entry: $found"
 done
 grep -q 'velmora-only64' <<<"$found" && fail "a file of the 64-bit system folder was found missing"
+grep -q 'velmora-unplugged' <<<"$found" && fail "a help file on an absent drive was found missing"
 [ "$total" = $((natural + 8)) ] || fail "$total findings: $found"
 
 "$WINE" "$prog/Sorvex.exe" >/dev/null 2>&1 &

@@ -695,3 +695,21 @@ TEST_F(JunkFinderTest, StatusShowsEveryFolderAndFile) {
   EXPECT_EQ(want, statuses);
   EXPECT_EQ(L"分析: " + folders.windows + L"\\Temp", f->StatusText);
 }
+
+// A tree made through "\\?\" paths is walked to the bottom on a stack that does not grow
+// with its depth (BrowserTracesTest says why a few hundred levels).
+TEST_F(JunkFinderTest, ADeepFolderTreeIsWalkedOnAFlatStack) {
+  const int levels = 200;
+  int made = 0;
+  const std::wstring deep =
+      testsupport::MakeNestedFolders(folders.temp + L"deep", levels, L"x.tmp", made);
+  ASSERT_EQ(levels, made);
+  testsupport::StackReach reach;
+  // Walked on this thread, where every hand-over runs at once, with a status per folder.
+  junk::TFindInvalidFiles f(results, folders, 6, [&reach](const std::wstring&) { reach.Sample(); });
+  f.BatchMillis = 0;
+  f.WalkFolder(folders.temp, junk::WalkMode::Files);
+  f.WalkFolder(folders.temp, junk::WalkMode::EmptyFolders);
+  EXPECT_EQ(1u, Paths().count(deep.substr(4) + L"\\x.tmp"));
+  EXPECT_LT(reach.Bytes(), 16u * 1024);
+}

@@ -2,6 +2,7 @@
 // hermetic registry and sandbox folders.
 #include <shlobj.h>
 
+#include "sys/Views.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 #include "tests/support/ViewFakes.h"
 
@@ -31,17 +32,22 @@ class HelpMenusClassesTest : public RegistryScanTest {};
 TEST_F(HelpMenusClassesTest, HelpFilesByDriveFolderAndText) {
   const std::wstring here = sandbox.file(L"Docs\\here.chm");
   const std::wstring docs = sandbox / L"Docs";
+  const std::wstring gone = sandbox / L"Gone";
+  std::wstring goneLower = gone;
+  goneLower[0] = wchar_t(towlower(goneLower[0]));
   struct Case {
     std::wstring key, name, text, data;
     bool reported;
   } cases[] = {
-      {kHelp, L"gone.hlp", L"D:\\VelmoraNoHelp", L"D:\\VelmoraNoHelp\\", true},
-      {kHelp, L"gone2.hlp", L"d:\\VelmoraNoHelp\\", L"d:\\VelmoraNoHelp\\", true},
+      {kHelp, L"gone.hlp", gone, gone + L"\\", true},
+      {kHelp, L"gone2.hlp", goneLower + L"\\", goneLower + L"\\", true},
       {kHelp, L"here.chm", docs, L"", false},
       {kHelp, L"gone.chm", folders.windows + L"\\Help", L"", false},
       {kHelp, L"floppy.hlp", L"A:\\Help\\", L"", false},
       {kHelp, L"floppy2.hlp", L"B:\\Help\\", L"", false},
       {kHelp, L"short.hlp", L"C:", L"", false},
+      // A drive that is not there now proves nothing.
+      {kHelp, L"unplugged.hlp", AbsentDrive() + L"\\VelmoraNoHelp", L"", false},
       {kHtmlHelp, L"relative.chm", L"Help\\Files", L"", false},
       {kHtmlHelp, L"here.chm", L"", L"", true},  // empty text: always
       {kHtmlHelp, L"gone3.chm", docs + L"\\", docs + L"\\", true},
@@ -51,14 +57,25 @@ TEST_F(HelpMenusClassesTest, HelpFilesByDriveFolderAndText) {
     SetRegString(HKEY_LOCAL_MACHINE, c.key, c.name, c.text);
     if (c.reported) expected.push_back(Finding(L"HKEY_LOCAL_MACHINE", c.key, c.name, c.data, 54));
   }
-  SetRegDword(HKEY_LOCAL_MACHINE, kHtmlHelp, L"number.chm", 7);  // not text: empty
-  expected.push_back(Finding(L"HKEY_LOCAL_MACHINE", kHtmlHelp, L"number.chm", L"", 54));
+  // Values that are not text are left alone, whatever their bytes say.
+  SetRegDword(HKEY_LOCAL_MACHINE, kHtmlHelp, L"number.chm", 7);
+  const std::wstring bytes = docs + L"\\";
+  SetRegBinary(HKEY_LOCAL_MACHINE, kHtmlHelp, L"binary.chm",
+               std::string(reinterpret_cast<const char*>(bytes.c_str()), bytes.size() * 2 + 2));
 
   ScanHelpFiles(ctx);
 
   EXPECT_EQ(Sorted(expected), Sorted(Findings()));
   EXPECT_EQ(int(expected.size()), pumps);
   EXPECT_TRUE(statuses.empty());
+
+  // The same folders on a removable disk: only the empty text stays a finding.
+  sys::ScopedViewApis keep;
+  sys::Drives().type = [](const std::wstring&) { return UINT(DRIVE_REMOVABLE); };
+  sys::ForgetDrives();
+  Reset();
+  ScanHelpFiles(ctx);
+  EXPECT_EQ(Names{Finding(L"HKEY_LOCAL_MACHINE", kHtmlHelp, L"here.chm", L"", 54)}, Findings());
 }
 
 TEST_F(HelpMenusClassesTest, MenuOrderKeysMatchFoldersAlsoByTheirChineseNames) {
@@ -189,10 +206,15 @@ TEST_F(HelpMenusClassesTest, VerbRulesChooseTheKeyToReport) {
   verb(L"busy", L"open", gone);
   verb(L"busy", L"print", here);
   CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\ddeexec");
-  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\DropTarget");
-  // Never: no Command key, rundll32, no drive path, a delegated verb, a present program.
+  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"busy\\Shell\\open\\Extra");
+  // Never: no Command key, rundll32 with its library, no drive path, a delegated verb, a
+  // present program.
   CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"nocommand\\Shell\\open");
-  verb(L"rundll", L"open", sandbox / L"gone\\RUNDLL32.EXE x.dll,Run");
+  verb(L"rundll", L"open", L"C:\\Windows\\system32\\RUNDLL32.EXE " + sandbox.file(L"app\\x.dll") + L",Run");
+  // rundll32 is judged by its library, in any spelling.
+  const std::wstring goneDll = L"rundll32 " + sandbox / L"gone\\x.dll,Run %1";
+  verb(L"rungone", L"open", goneDll);
+  verb(L"rungone", L"print", here);
   verb(L"nodrive", L"open", L"gone.exe %1");
   verb(L"delegated", L"open", L"");
   SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"delegated\\Shell\\open\\Command", L"DelegateExecute",
@@ -202,6 +224,7 @@ TEST_F(HelpMenusClassesTest, VerbRulesChooseTheKeyToReport) {
   ScanFileClasses(ctx);
 
   EXPECT_EQ(Sorted({kClasses + L"twogone\\Shell\\open", kClasses + L"solo", kClasses + L".solo",
+                    kClasses + L"rungone\\Shell\\open",
                     kClasses + L"shelled\\Shell", kClasses + L"valued\\Shell\\open",
                     kClasses + L"busy\\Shell\\open\\Command"}),
             Keys());
@@ -209,7 +232,48 @@ TEST_F(HelpMenusClassesTest, VerbRulesChooseTheKeyToReport) {
     if (f.find(L"|" + kClasses + L".solo|") != std::wstring::npos)
       EXPECT_EQ(Finding(L"HKEY_LOCAL_MACHINE", kClasses + L".solo", L"", L"solo", 55), f);
     else
-      EXPECT_NE(std::wstring::npos, f.find(L"|" + gone + L"|55")) << f;
+      EXPECT_TRUE(f.find(L"|" + gone + L"|55") != std::wstring::npos ||
+                  f.find(L"|" + goneDll + L"|55") != std::wstring::npos)
+          << f;
+}
+
+TEST_F(HelpMenusClassesTest, ClassesAreResolvedAsWindowsResolvesThem) {
+  const std::wstring gone = L"\"" + sandbox / L"gone\\app.exe" + L"\" \"%1\"";
+  const std::wstring here = L"\"" + sandbox.file(L"app\\here.exe") + L"\" \"%1\"";
+  auto verb = [](const std::wstring& cls, const std::wstring& v, const std::wstring& command) {
+    SetDefault(kClasses + cls + L"\\Shell\\" + v + L"\\Command", command);
+  };
+  // A class and a COM server registered for this user only.
+  CreateRegKey(HKEY_CURRENT_USER, L"Software\\Classes\\userclass");
+  CreateRegKey(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID\\{USER}");
+  SetDefault(kClasses + L".userext", L"userclass");
+  SetDefault(kClasses + L"User.Object\\CLSID", L"{USER}");
+  SetDefault(kHandlers + L"UserHandler", L"{USER}");
+  // "CurVer" names the class Windows uses: a live one there saves the old class; a
+  // missing one does not.
+  verb(L"Tool.Doc", L"open", gone);
+  SetDefault(kClasses + L"Tool.Doc\\CurVer", L"Tool.Doc.2");
+  verb(L"Tool.Doc.2", L"open", here);
+  verb(L"Old.Doc", L"open", gone);
+  SetDefault(kClasses + L"Old.Doc\\CurVer", L"Old.Doc.9");
+  // Verbs an installer advertises or a COM object carries out, whatever their command.
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"advertised\\Shell\\open\\Command", L"command",
+               L"descriptor", REG_MULTI_SZ);
+  verb(L"handled", L"open", gone);
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"handled\\Shell\\open", L"ExplorerCommandHandler",
+               L"{H}");
+  verb(L"dropped", L"open", gone);
+  SetDefault(kClasses + L"dropped\\Shell\\open\\DropTarget", L"{D}");
+  verb(L"delegated", L"open", gone);
+  SetRegString(HKEY_LOCAL_MACHINE, kClasses + L"delegated\\Shell\\open\\Command", L"DelegateExecute",
+               L"{DE}");
+  // Names compare without regard to case: ".OPC" is ".opc", never examined.
+  CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L".OPC");
+
+  ScanContextMenuHandlers(ctx, L"*");
+  ScanFileClasses(ctx);
+
+  EXPECT_EQ(Names{kClasses + L"Old.Doc\\Shell"}, Keys());
 }
 
 TEST_F(HelpMenusClassesTest, ClassesWithoutVerbsByIconAndIdentifier) {
@@ -217,7 +281,9 @@ TEST_F(HelpMenusClassesTest, ClassesWithoutVerbsByIconAndIdentifier) {
   SetDefault(kClasses + L"iconless", L"Iconless file");
   SetDefault(kClasses + L"iconless\\DefaultIcon", goneIcon);
   SetDefault(kClasses + L"iconkept\\DefaultIcon", sandbox.file(L"icons\\kept.dll") + L",1");
-  SetDefault(kClasses + L"iconsys\\DefaultIcon", L"%SystemRoot%\\gone.dll,1");
+  // Variables are expanded before the path is judged.
+  SetDefault(kClasses + L"iconsys\\DefaultIcon", L"%VelmoraIcons%\\gone.dll,1");
+  ScopedEnvironment icons(L"VelmoraIcons", sandbox.path());
   SetDefault(kClasses + L"iconmore\\DefaultIcon", goneIcon);
   CreateRegKey(HKEY_LOCAL_MACHINE, kClasses + L"iconmore\\Other");
   SetDefault(kClasses + L"Dead.Object", L"Dead object");
@@ -230,6 +296,7 @@ TEST_F(HelpMenusClassesTest, ClassesWithoutVerbsByIconAndIdentifier) {
   ScanFileClasses(ctx);
 
   EXPECT_EQ(Sorted({Finding(L"HKEY_LOCAL_MACHINE", kClasses + L"iconless", L"", L"Iconless file", 55),
+                    Finding(L"HKEY_LOCAL_MACHINE", kClasses + L"iconsys", L"", L"", 55),
                     Finding(L"HKEY_LOCAL_MACHINE", kClasses + L"Dead.Object", L"", L"Dead object", 55)}),
             Sorted(Findings()));
 }

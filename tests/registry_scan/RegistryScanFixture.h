@@ -23,6 +23,14 @@ inline Names Sorted(Names v) {
   return v;
 }
 
+// A drive letter this machine has not ("Q:"); empty when it has them all.
+inline std::wstring AbsentDrive() {
+  const DWORD present = GetLogicalDrives();
+  for (wchar_t letter = L'Y'; letter >= L'D'; --letter)
+    if (!(present & (1u << (letter - L'A')))) return std::wstring(1, letter) + L":";
+  return L"";
+}
+
 class RegistryScanTest : public SandboxTest {
  protected:
   RegistryScanTest()

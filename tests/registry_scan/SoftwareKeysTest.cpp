@@ -152,12 +152,12 @@ TEST_F(SoftwareKeysTest, EmptyMachineAndUserKeysWithTheirExceptions) {
 
   ScanSoftwareKeys(ctx);
 
+  // "valued" is the machine's "Valued": key names compare without regard to case.
   EXPECT_EQ(Sorted({L"HKEY_LOCAL_MACHINE|Software\\EmptyMachine|||4",
-                    L"HKEY_CURRENT_USER|Software\\valued|||4",
                     L"HKEY_CURRENT_USER|Software\\EmptyMachine|||4",
                     L"HKEY_CURRENT_USER|Software\\UserOnly|||4"}),
             Sorted(Findings()));
-  EXPECT_EQ(Names(4, L"无效的软件"), DescriptionRows());
+  EXPECT_EQ(Names(3, L"无效的软件"), DescriptionRows());
   EXPECT_TRUE(statuses.empty());
 }
 
@@ -210,4 +210,44 @@ TEST_F(SoftwareKeysTest, MachineKeysAreJudgedInBothRegistryViews) {
   ScanSoftwareKeys(ctx);
 
   EXPECT_EQ(Names{L"Software\\Empty"}, Keys());
+}
+
+TEST_F(SoftwareKeysTest, AppPathsOfProgramsThatAreGone) {
+  OtherRegistryView views;
+  const std::wstring appPaths = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  const std::wstring gone = sandbox / L"gone\\app.exe";
+  ScopedEnvironment root(L"VelmoraAppRoot", sandbox / L"gone");
+  auto entry = [&](HKEY key, const std::wstring& name, const std::wstring& program) {
+    SetRegString(key, appPaths + name, L"", program);
+  };
+  entry(HKEY_LOCAL_MACHINE, L"gone.exe", gone);
+  entry(HKEY_LOCAL_MACHINE, L"quoted.exe", L"\"%VelmoraAppRoot%\\quoted.exe\"");
+  entry(HKEY_LOCAL_MACHINE, L"here.exe", sandbox.file(L"here\\here.exe"));
+  entry(HKEY_LOCAL_MACHINE, L"bare.exe", L"bare.exe");
+  CreateRegKey(HKEY_LOCAL_MACHINE, appPaths + L"empty.exe");
+  SetRegDword(HKEY_LOCAL_MACHINE, appPaths + L"number.exe", L"", 1);
+  SetRegString(HKEY_LOCAL_MACHINE, views.PathOf(HKEY_LOCAL_MACHINE, appPaths + L"other.exe"), L"", gone);
+  entry(HKEY_CURRENT_USER, L"mine.exe", gone);
+
+  ScanSoftwareKeys(ctx);
+
+  Names found;
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+    found.push_back(std::wstring(r->Text) + L"|" + std::wstring(r->Location) + L"|" +
+                    std::wstring(r->ValueData) + (r->View == sys::RegView::Wow32 ? L"|32" : L""));
+  }
+  EXPECT_EQ(Sorted({L"HKEY_LOCAL_MACHINE|" + appPaths + L"gone.exe|" + gone,
+                    L"HKEY_LOCAL_MACHINE|" + appPaths + L"quoted.exe|\"%VelmoraAppRoot%\\quoted.exe\"",
+                    L"HKEY_LOCAL_MACHINE|" + appPaths + L"other.exe|" + gone + L"|32",
+                    L"HKEY_CURRENT_USER|" + appPaths + L"mine.exe|" + gone}),
+            Sorted(found));
+  EXPECT_EQ(Names(4, L"无效的软件"), DescriptionRows());
+
+  // On a removable disk nothing is proven gone.
+  sys::Drives().type = [](const std::wstring&) { return UINT(DRIVE_REMOVABLE); };
+  sys::ForgetDrives();
+  Reset();
+  ScanSoftwareKeys(ctx);
+  EXPECT_TRUE(Findings().empty());
 }

@@ -4,6 +4,7 @@
 #include "machine/Folders.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
+#include "registry_scan/Judge.h"
 #include "tests/registry_scan/RegistryScanFixture.h"
 #include "tests/support/ViewFakes.h"
 #include "sys/FileUtils.h"
@@ -69,7 +70,8 @@ TEST_F(UninstallEntriesTest, IconRulesDecideBeforeTheCommand) {
     bool reported;
   } cases[] = {
       {L"%VelmoraNoSuchRoot%\\systool.exe", gone, false},     // found in the system folder
-      {L"%VelmoraNoSuchRoot%\\systool.exe,1", gone, true},    // the number spoils that test
+      // The number spoils that test, and a variable that is not set proves nothing.
+      {L"%VelmoraNoSuchRoot%\\systool.exe,1", gone, false},
       {L"%VelmoraNoSuchRoot%\\systool.exe,1", present, false},
       {L"%VelmoraToolRoot%\\tool.exe,0", gone, false},        // expanded, it exists
       {L"\\\\server\\share\\gone.exe", gone, false},
@@ -90,7 +92,22 @@ TEST_F(UninstallEntriesTest, IconRulesDecideBeforeTheCommand) {
   EXPECT_EQ(Sorted(expected), Keys());
 }
 
-TEST_F(UninstallEntriesTest, MsiexecEntriesAreJudgedByTheirProduct) {
+TEST_F(UninstallEntriesTest, ProductCodesArePackedAsWindowsInstallerNamesItsKeys) {
+  EXPECT_EQ(L"87654321CBA90FED21436587A9CBED0F",
+            registry_scan::PackedProductCode(L"{12345678-9abc-DEF0-1234-56789ABCDEF0}"));
+  EXPECT_EQ(L"{12345678-9ABC-DEF0-1234-56789ABCDEF0}",
+            registry_scan::UnpackedProductCode(L"87654321CBA90FED21436587A9CBED0F"));
+  for (const wchar_t* no : {L"Tool", L"{12345678-9ABC-DEF0-1234-56789ABCDEF}",
+                            L"{12345678-9ABC-DEF0-1234_56789ABCDEF0}", L"{1234567G-9ABC-DEF0-1234-56789ABCDEF0}"})
+    EXPECT_EQ(L"", registry_scan::PackedProductCode(no)) << no;
+  EXPECT_EQ(L"", registry_scan::UnpackedProductCode(L"87654321CBA90FED21436587A9CBED0"));
+}
+
+// The entry "{...}" of an installer product and that product's key, "Products\<packed>".
+std::wstring Code(int i) { return L"{1111111" + std::to_wstring(i) + L"-2222-3333-4444-555555555555}"; }
+std::wstring Packed(int i) { return registry_scan::PackedProductCode(Code(i)); }
+
+TEST_F(UninstallEntriesTest, MsiexecEntriesAreJudgedByTheirOwnProduct) {
   const std::wstring msi = sandbox / L"gone\\MsiExec.exe /X{11111111-2222-3333-4444-555555555555}";
   struct Case {
     std::wstring display, productIcon, uninstall;
@@ -109,14 +126,16 @@ TEST_F(UninstallEntriesTest, MsiexecEntriesAreJudgedByTheirProduct) {
       {L"LogKept", L"", L"uninst.exe -f\"" + present + L"\"", false, false},
   };
   Names expected;
-  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+  for (int i = 0; i < int(sizeof cases / sizeof cases[0]); ++i) {
     const Case& c = cases[i];
-    Entry(L"E" + std::to_wstring(i), {{L"DisplayName", c.display}, {L"UninstallString", c.uninstall}});
-    if (c.product) Product(L"P" + std::to_wstring(i), c.display, c.productIcon);
-    if (c.reported) expected.push_back(kUninstall + L"E" + std::to_wstring(i));
+    Entry(Code(i), {{L"DisplayName", c.display}, {L"UninstallString", c.uninstall}});
+    if (c.product) Product(Packed(i), c.display, c.productIcon);
+    if (c.reported) expected.push_back(kUninstall + Code(i));
     // The product's own registration goes with a reported entry.
-    if (c.reported && c.product) expected.push_back(kProducts + L"P" + std::to_wstring(i));
+    if (c.reported && c.product) expected.push_back(kProducts + Packed(i));
   }
+  // A product of the same name but another code says nothing of this entry.
+  Entry(L"Named", {{L"DisplayName", L"Tool"}, {L"UninstallString", msi}});
   ScanUninstallEntries(ctx);
   EXPECT_EQ(Sorted(expected), Keys());
 }
@@ -128,22 +147,70 @@ TEST_F(UninstallEntriesTest, ReportedEntryTakesItsInstallerRegistrationsAlong) {
     sys::DeleteKeyTree(HKEY_LOCAL_MACHINE, L"SOFTWARE");
     Values v = invalid;
     v[L"DisplayName"] = display;
-    Entry(L"Entry", v);
-    Product(L"ABC", display, L"");
+    Entry(Code(1), v);
+    Product(Packed(1), display, L"");
     // The product would be reported on its own as well if it were examined again.
-    SetValues(kUserData + L"S-1\\Products\\ABC\\InstallProperties", v);
-    CreateRegKey(HKEY_LOCAL_MACHINE, kUserData + L"S-2\\Products\\ABC");
+    SetValues(kUserData + L"S-1\\Products\\" + Packed(1) + L"\\InstallProperties", v);
+    CreateRegKey(HKEY_LOCAL_MACHINE, kUserData + L"S-2\\Products\\" + Packed(1));
     CreateRegKey(HKEY_LOCAL_MACHINE, kUserData + L"S-3\\Products\\Other");
 
     ScanUninstallEntries(ctx);
 
-    Names expected = {kUninstall + L"Entry"};
+    Names expected = {kUninstall + Code(1)};
     if (display == L"Tool")
-      expected = {kUninstall + L"Entry", kProducts + L"ABC", kUserData + L"S-1\\Products\\ABC",
-                  kUserData + L"S-2\\Products\\ABC"};
+      expected = {kUninstall + Code(1), kProducts + Packed(1), kUserData + L"S-1\\Products\\" + Packed(1),
+                  kUserData + L"S-2\\Products\\" + Packed(1)};
     EXPECT_EQ(Sorted(expected), Keys()) << display;
     for (const std::wstring& f : Findings()) EXPECT_NE(std::wstring::npos, f.find(L"|" + display + L"|"));
   }
+}
+
+// A bootstrapper's entry is gone with its package cache; the product it installed, of the
+// same name, is installed and works.
+TEST_F(UninstallEntriesTest, ABootstrapperTakesNoProductOfTheSameNameAlong) {
+  Entry(L"{99999999-2222-3333-4444-555555555555}",
+        {{L"DisplayName", L"Tool"}, {L"UninstallString", gone + L" /uninstall"}, {L"DisplayIcon", gone}});
+  Entry(Code(2), {{L"DisplayName", L"Tool"}, {L"UninstallString", L"MsiExec.exe /X" + Code(2)},
+                  {L"DisplayIcon", present}});
+  Product(Packed(2), L"Tool", present);
+  SetValues(kUserData + L"S-1\\Products\\" + Packed(2) + L"\\InstallProperties",
+            {{L"DisplayName", L"Tool"}, {L"UninstallString", L"MsiExec.exe /X" + Code(2)},
+             {L"DisplayIcon", present}});
+
+  ScanUninstallEntries(ctx);
+
+  EXPECT_EQ(Names{kUninstall + L"{99999999-2222-3333-4444-555555555555}"}, Keys());
+}
+
+TEST_F(UninstallEntriesTest, EntriesOfTheOtherRegistryViewAreJudgedThere) {
+  OtherRegistryView views;
+  const Values dead = {{L"DisplayName", L"Dead"}, {L"UninstallString", gone}, {L"DisplayIcon", gone}};
+  const Values alive = {{L"DisplayName", L"Alive"}, {L"UninstallString", gone}, {L"DisplayIcon", present}};
+  // The same name in both views, dead in the other one only; a dead product entry there.
+  Entry(L"Both", alive);
+  SetValues(views.PathOf(HKEY_LOCAL_MACHINE, kUninstall + L"Both"), dead);
+  SetValues(views.PathOf(HKEY_LOCAL_MACHINE, kUninstall + Code(3)), dead);
+  Product(Packed(3), L"Dead", L"");
+  Entry(L"Here", dead);
+
+  ScanUninstallEntries(ctx);
+
+  Names found;
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+    const catalogue::ResultItem* r = n->DataAs<catalogue::ResultItem>();
+    found.push_back(std::wstring(r->Location) + (r->View == sys::RegView::Wow32 ? L" (32)" : L""));
+  }
+  EXPECT_EQ(Sorted({kUninstall + L"Both (32)", kUninstall + Code(3) + L" (32)", kProducts + Packed(3),
+                    kUninstall + L"Here"}),
+            Sorted(found));
+  // Judged again, each in its view.
+  const registry_scan::JudgeContext judge{folders, os};
+  auto again = [&](const std::wstring& key, sys::RegView view) {
+    return registry_scan::JudgeFinding(judge, L"HKEY_LOCAL_MACHINE", key, L"", view).dead;
+  };
+  EXPECT_TRUE(again(kUninstall + L"Both", sys::RegView::Wow32));
+  EXPECT_FALSE(again(kUninstall + L"Both", sys::RegView::Default));
+  EXPECT_TRUE(again(kProducts + Packed(3), sys::RegView::Default));
 }
 
 TEST_F(UninstallEntriesTest, ProductsWithoutEntryAreJudgedByTheirInstallProperties) {
@@ -172,9 +239,9 @@ TEST_F(UninstallEntriesTest, ProductsWithoutEntryAreJudgedByTheirInstallProperti
             Sorted(Findings()));
 }
 
-// The product judged second from the end matches the first product by its display name
-// and removes it: the walk neither judges that one nor repeats the current one.
-TEST_F(UninstallEntriesTest, ProductPassNeitherSkipsNorRepeatsAfterARemoval) {
+// Each product left is judged once, by its own InstallProperties: a dead one whose
+// display name is another product's takes nothing of that product along.
+TEST_F(UninstallEntriesTest, ProductPassJudgesEveryProductLeftOnce) {
   const Values invalid = {{L"UninstallString", gone}, {L"DisplayIcon", gone}};
   auto product = [&](const std::wstring& key, const std::wstring& name, const std::wstring& shown) {
     Product(key, name, L"");
@@ -188,7 +255,9 @@ TEST_F(UninstallEntriesTest, ProductPassNeitherSkipsNorRepeatsAfterARemoval) {
 
   ScanUninstallEntries(ctx);
 
-  EXPECT_EQ(Sorted({kUserData + L"S-1\\Products\\A1", kUserData + L"S-1\\Products\\A2"}), Keys());
+  EXPECT_EQ(Sorted({kUserData + L"S-1\\Products\\A0", kUserData + L"S-1\\Products\\A1",
+                    kUserData + L"S-1\\Products\\A2"}),
+            Keys());
 }
 
 TEST_F(UninstallEntriesTest, GuessedIconIsAVersionedProgramNearTheUninstaller) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scan/BrowserFiles.h"
@@ -32,6 +33,7 @@ const wchar_t kFirefoxPart[] = L"\\Application Data\\Mozilla\\Firefox\\Profiles"
 const wchar_t kFirefoxCachePart[] =
     L"\\Local Settings\\Application Data\\Mozilla\\Firefox\\Profiles";
 const wchar_t kChromePart[] = L"\\Google\\Chrome\\User Data\\Default";
+const int kDeepLevels = 200;
 
 class BrowserTracesTest : public SandboxTest, public ScanHarness {
  protected:
@@ -39,6 +41,7 @@ class BrowserTracesTest : public SandboxTest, public ScanHarness {
     folders = SandboxSystemFolders(sandbox);
     folders.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Profile\\Local");
     folders.special[CSIDL_PROGRAM_FILES] = sandbox.dir(L"Program Files");
+    folders.special[CSIDL_PERSONAL] = sandbox.dir(L"Profile\\Documents");
     profile.Set(sandbox / L"Profile");
     appData.Set(sandbox / L"Profile\\Roaming");
   }
@@ -287,6 +290,40 @@ TEST_F(BrowserTracesTest, WalksNeverEnterLinksButMayStartBehindOne) {
   EXPECT_EQ(expected, Items());
 }
 
+// Links as Wine has them (Unix symbolic links, shown as reparse points), where caches are.
+TEST_F(BrowserTracesTest, CacheFoldersThatAreLinksAreNotWalked) {
+  const std::wstring docs = sandbox / L"Profile\\Documents";
+  sandbox.file(L"Profile\\Documents\\thesis.doc", "mine");
+  sandbox.file(L"Profile\\Documents\\Cache_Data\\index-dir\\notes.txt", "mine");
+  const std::wstring chrome = ChromeProfile(), firefox = FirefoxCaches() + L"\\x.default";
+  CreateFolders(chrome);
+  CreateFolders(firefox);
+  ASSERT_TRUE(MakeFolderLink(chrome + L"\\Code Cache", docs));
+  ASSERT_TRUE(MakeFolderLink(chrome + L"\\Cache", docs));  // "Cache\Cache_Data" is behind it
+  ASSERT_TRUE(MakeFolderLink(firefox + L"\\cache2", docs));
+  scan::ScanChrome(ctx, false, false, true, false, false);
+  scan::ScanFirefox(ctx, false, false, false, true, false);
+  EXPECT_EQ(std::vector<std::wstring>{}, Items());
+}
+
+// A tree made through "\\?\" paths is walked to the bottom on a stack that does not grow
+// with its depth: a walk recursing per level would reach some hundred bytes further each
+// level, and overflow at a few thousand. (Wine takes no path over 4,096 bytes and lists a
+// folder ever more slowly the deeper it lies: a few hundred levels keep the test short.)
+TEST_F(BrowserTracesTest, ADeepFolderTreeIsWalkedOnAFlatStack) {
+  int made = 0;
+  const std::wstring deep = MakeNestedFolders(FirefoxProfiles() + L"\\deep.default",
+                                              kDeepLevels, L"history.dat", made);
+  ASSERT_EQ(kDeepLevels, made);
+  StackReach reach;
+  onPump = [&reach] { reach.Sample(); };
+  scan::ScanFirefox(ctx, true, false, false, false, false);
+  ASSERT_EQ(1, results.ItemCount());
+  EXPECT_EQ(deep.substr(4) + L"\\",
+            std::wstring(results.Tree().FirstTopLevel()->DataAs<ResultItem>()->Location));
+  EXPECT_LT(reach.Bytes(), 16u * 1024);
+}
+
 TEST_F(BrowserTracesTest, WalkedDirectoriesHaveExactlyTheDirectoryAttributes) {
   const struct {
     DWORD attributes;
@@ -473,6 +510,91 @@ TEST_F(BrowserTracesTest, ProfileFoldersFollowTheSystemVersion) {
   }
 }
 
+// --- Profiles written by the real browsers -------------------------------------------
+
+TEST_F(BrowserTracesTest, RealProfilesListEveryTraceOfEveryBrowserAndProfileAndStayAsTheyWere) {
+  folders.special[CSIDL_APPDATA] = sandbox.dir(L"Profile\\Roaming");
+  const std::wstring firefoxRoot = sandbox / L"Profile\\Application Data\\Mozilla\\Firefox";
+  RealProfileSet p;
+  ASSERT_TRUE(SeedRealProfiles(folders.Special(CSIDL_LOCAL_APPDATA),
+                               folders.Special(CSIDL_APPDATA), firefoxRoot, p));
+  // A second Firefox profile that only "profiles.ini" names, with its cache inside it.
+  const std::wstring second = sandbox / L"Elsewhere\\第二个";
+  ASSERT_TRUE(CopyTree(p.firefox, second));
+  HANDLE ini = CreateFileW((firefoxRoot + L"\\profiles.ini").c_str(), FILE_APPEND_DATA, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  const std::string more = "[Profile1]\r\nName=second\r\nIsRelative=0\r\nPath=" +
+                           sys::ToUtf8(second) + "\r\n";
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(ini, more.data(), DWORD(more.size()), &written, nullptr));
+  CloseHandle(ini);
+  // As a Firefox that was closed leaves them: empty write-ahead logs.
+  for (const wchar_t* db : {L"places.sqlite", L"cookies.sqlite"})
+    sandbox.file((p.firefox + L"\\" + db + L"-wal").substr(sandbox.path().size() + 1), "");
+  const std::vector<std::wstring> files = TreeListing(sandbox.path());
+
+  scan::ScanChrome(ctx, true, true, false, true, false);
+  scan::ScanOpera(ctx, false, true, true, true);
+  scan::ScanFirefox(ctx, true, true, true, false, true);
+
+  std::vector<std::wstring> expected;
+  auto chromium = [&](const std::wstring& profile, const wchar_t* kind, int image,
+                      const std::wstring& history, const std::wstring& downloads,
+                      const std::wstring& cookies) {
+    for (const auto& t : std::vector<std::pair<const wchar_t*, int>>{
+             {L"segments", 7}, {L"segment_usage", 7}, {L"urls", 8}, {L"visits", 9},
+             {L"visited_links", 2}, {L"content_annotations", 9}, {L"context_annotations", 9}})
+      expected.push_back(TableItem(L"History", profile, t.first, kind, image, history, t.second));
+    // The address bar's shortcut and its predictions for every letter typed, the new-tab
+    // tiles but Chromium's own, the icons of every page but the bookmarked one.
+    for (const auto& t : std::vector<std::tuple<const wchar_t*, const wchar_t*, int>>{
+             {L"Shortcuts", L"omni_box_shortcuts", 1},
+             {L"Network Action Predictor", L"network_action_predictor", 153},
+             {L"Top Sites", L"top_sites", 5},
+             {L"Favicons", L"icon_mapping", 7},
+             {L"Favicons", L"favicons", 2},
+             {L"Favicons", L"favicon_bitmaps", 4}})
+      expected.push_back(TableItem(std::get<0>(t), profile, std::get<1>(t), kind, image, history,
+                                   std::get<2>(t)));
+    expected.push_back(TableItem(L"History", profile, L"downloads", kind, image, downloads, 1));
+    expected.push_back(
+        TableItem(L"History", profile, L"downloads_url_chains", kind, image, downloads, 1));
+    expected.push_back(
+        TableItem(L"Cookies", profile + L"\\Network", L"cookies", kind, image, cookies, 1));
+  };
+  for (const std::wstring& profile : {p.chromeDefault, p.chromeProfile1, p.edgeDefault})
+    chromium(profile, L"Google Chrome", 38, L"Chrome 浏览历史", L"Chrome 下载历史", L"Chrome Cookies");
+  chromium(p.opera, L"Google Chrome", 36, L"Opera 访问记录", L"Opera 下载记录", L"Opera Cookies");
+  for (const std::wstring& profile : {p.firefox, second}) {
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_historyvisits", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 9));
+    // Every place but the bookmarked ones (Firefox's four and the one bookmarked here).
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_places", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 7));
+    // The pages' icons but those of the bookmarks, and the one icon only visited pages use.
+    expected.push_back(TableItem(L"favicons.sqlite", profile, L"moz_pages_w_icons", L"FireFox",
+                                 34, L"FireFox 浏览历史", 5));
+    expected.push_back(TableItem(L"favicons.sqlite", profile, L"moz_icons", L"FireFox", 34,
+                                 L"FireFox 浏览历史", 1));
+    expected.push_back(TableItem(L"places.sqlite", profile, L"moz_annos", L"FireFox", 34,
+                                 L"FireFox 下载历史", 1));
+    expected.push_back(TableItem(L"formhistory.sqlite", profile, L"moz_formhistory", L"FireFox",
+                                 34, L"FireFox 已保存的表单和搜索历史", 1));
+    expected.push_back(TableItem(L"cookies.sqlite", profile, L"moz_cookies", L"FireFox", 34,
+                                 L"FireFox Cookies", 1));
+  }
+  EXPECT_EQ(Sorted(expected), SortedItems());
+  // The scan wrote nothing: no journal, no index of one.
+  EXPECT_EQ(files, TreeListing(sandbox.path()));
+
+  // The cache of the profile elsewhere is in the profile itself.
+  Reset();
+  scan::ScanFirefox(ctx, false, false, false, true, false);
+  EXPECT_EQ(12, results.ItemCount());
+  for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+    EXPECT_TRUE(sys::StartsWith(n->DataAs<ResultItem>()->Location, second + L"\\cache2"));
+}
+
 // --- Opera ------------------------------------------------------------------------
 
 class OperaTest : public BrowserTracesTest {
@@ -494,11 +616,21 @@ class OperaTest : public BrowserTracesTest {
   std::wstring install, operaProfile;
 };
 
+// A folder "opera6.ini" names is walked only where Opera's own folders are or where it
+// holds Opera's index; never among the user's files.
 TEST_F(OperaTest, CacheFolderIsTheFirstThatAppliesAndNeverAnUnsafeOne) {
+  folders.special[CSIDL_MYPICTURES] = sandbox.dir(L"Shared\\Pictures");
   const std::wstring local = sandbox.dir(L"OperaLocal"), data = sandbox.dir(L"OperaData");
-  for (const std::wstring& base : {local, data, operaProfile})
-    sandbox.file(base.substr(sandbox.path().size() + 1) + L"\\cache4\\opr0001.tmp", "ab");
-  sandbox.file(L"Profile\\Documents\\letter.doc", "mine");
+  const std::wstring docs = sandbox / L"Profile\\Documents\\Opera Cache";
+  const std::wstring shared = sandbox / L"Shared", other = sandbox / L"Elsewhere\\cache";
+  const std::wstring unmarked = sandbox / L"Unmarked";
+  for (const std::wstring& base : {local + L"\\cache4", data + L"\\cache4",
+                                   operaProfile + L"\\cache4", docs, shared, other,
+                                   unmarked + L"\\cache4"})
+    sandbox.file(base.substr(sandbox.path().size() + 1) + L"\\opr0001.tmp", "ab");
+  // Opera's own index, but not in the profile's cache (which needs none) nor elsewhere.
+  for (const std::wstring& base : {local + L"\\cache4", data + L"\\cache4", docs, shared})
+    sandbox.file(base.substr(sandbox.path().size() + 1) + L"\\dcache4.url", "u");
   const struct {
     const char* what;
     std::wstring cacheDir, localDir, operaDir;
@@ -508,9 +640,13 @@ TEST_F(OperaTest, CacheFolderIsTheFirstThatAppliesAndNeverAnUnsafeOne) {
       {"Cache Directory4 with a trailing backslash", data + L"\\cache4\\", local, L"", data + L"\\cache4"},
       {"Opera Local Directory", L"", local, data, local + L"\\cache4"},
       {"Opera Directory", L"", sandbox / L"Nowhere", data, data + L"\\cache4"},
-      {"the profile", L"", L"", L"", operaProfile + L"\\cache4"},
+      {"an Opera Local Directory that is not Opera's", L"", unmarked, data, data + L"\\cache4"},
+      {"the profile, without an index", L"", L"", L"", operaProfile + L"\\cache4"},
       {"the user profile itself", sandbox / L"Profile", L"", L"", L""},
       {"a drive root", L"C:\\", L"", L"", L""},
+      {"inside the documents, even with an index", docs, L"", L"", L""},
+      {"a folder holding the pictures, with an index", shared, L"", L"", L""},
+      {"elsewhere without an index", other, L"", L"", L""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -520,10 +656,41 @@ TEST_F(OperaTest, CacheFolderIsTheFirstThatAppliesAndNeverAnUnsafeOne) {
     Prefs(L"Opera Directory", c.operaDir);
     scan::ScanOpera(ctx, true, false, false, false);
     std::vector<std::wstring> expected;
-    if (!c.walked.empty())
+    if (!c.walked.empty()) {
       expected.push_back(OperaItem(L"opr0001.tmp", c.walked, 2, L"Opera 缓存", kAdvice));
-    EXPECT_EQ(expected, Items());
+      if (c.walked != operaProfile + L"\\cache4")
+        expected.push_back(OperaItem(L"dcache4.url", c.walked, 1, L"Opera 缓存", kAdvice));
+    }
+    EXPECT_EQ(Sorted(expected), SortedItems());
     EXPECT_EQ(0, results.SizeTotal());
+  }
+}
+
+// "Opera Directory" is searched for Opera's files only when it is a folder of Opera's.
+TEST_F(OperaTest, OperaDirectoryIsSearchedOnlyWhenItIsOpera) {
+  sandbox.file(L"Program Files\\Opera\\profile\\cookies4.dat", "in the profile");
+  sandbox.file(L"Profile\\Documents\\cookies4.dat", "c");
+  sandbox.file(L"Elsewhere\\Opera\\cookies4.dat", "c");
+  sandbox.file(L"Elsewhere\\Plain\\sub\\cookies4.dat", "c");
+  const struct {
+    const char* what;
+    std::wstring operaDir, found;  // empty: nothing at all, not even in the profile
+  } cases[] = {
+      {"a folder with Opera's files", sandbox / L"Elsewhere\\Opera", sandbox / L"Elsewhere\\Opera"},
+      {"the documents", sandbox / L"Profile\\Documents", L""},
+      {"a folder without them", sandbox / L"Elsewhere\\Plain", L""},
+      {"the profile's parent", sandbox / L"Program Files\\Opera", operaProfile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    Prefs(L"Opera Directory", c.operaDir);
+    scan::ScanOpera(ctx, false, false, false, true);
+    std::vector<std::wstring> locations;
+    for (const model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling())
+      locations.push_back(n->DataAs<ResultItem>()->Location);
+    EXPECT_EQ(c.found.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{c.found},
+              locations);
   }
 }
 
@@ -586,6 +753,7 @@ TEST_F(OperaTest, SessionListIsAnItemWhenItKeepsMoreThanOneWindow) {
       {"one window and a second one's titles",
        "[session]\r\nwindow count=1\r\n[1]\r\nx=1\r\n[2history title]\r\n0=b\r\n", true},
       {"three windows", "[session]\r\nwindow count=3\r\n", true},
+      {"one window and a later one's page", "[session]\r\nwindow count=1\r\n[1]\r\n[12]\r\nx=1\r\n", true},
       {"no count", "[1]\r\nx=1\r\n", false},
       {"a count that is no number", "[session]\r\nwindow count=many\r\n", false},
   };

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/BrowserTraces.h"
+#include "browsers/IECache.h"
 #include "sys/Text.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
@@ -119,7 +119,7 @@ TEST_F(IECacheTest, ModesTakeTheirEntriesAndOnlyTodaysHistory) {
   for (const Case& c : cases) {
     results.Clear();
     catalogue::ScanContext ctx = Context();
-    scan::ScanIECache(ctx, c.mode, false);
+    browsers::ScanIECache(ctx, c.mode, false);
     std::vector<std::wstring> listed;
     for (const std::wstring& u : all) {
       std::wstring location = ItemLocation(u);
@@ -139,7 +139,7 @@ TEST_F(IECacheTest, ModesTakeTheirEntriesAndOnlyTodaysHistory) {
 TEST_F(IECacheTest, ItemTextsRowsAndSizes) {
   Seed();
   catalogue::ScanContext ctx = Context();
-  scan::ScanIECache(ctx, 0, false);
+  browsers::ScanIECache(ctx, 0, false);
   const std::wstring advice = L"IE缓存=若未使用浏览器的脱机浏览功能，建议删除";
   struct Case {
     std::wstring url;
@@ -181,7 +181,7 @@ TEST_F(IECacheTest, StopEndsTheWalkAfterTheCurrentEntry) {
   Seed();
   onPump = [this] { stopNow = true; };
   catalogue::ScanContext ctx = Context();
-  scan::ScanIECache(ctx, 0, false);
+  browsers::ScanIECache(ctx, 0, false);
   EXPECT_EQ(1, results.ItemCount());
 }
 
@@ -204,7 +204,7 @@ TEST_F(IECacheTest, DeleteModeRemovesTakenEntriesAndEveryCacheItem) {
                           L"c:\\t");
     results.AddKeyedResult(L"HKEY_CURRENT_USER", L"Software\\IECache", 1, L"d", L"", L"v");
     catalogue::ScanContext ctx = Context();
-    scan::ScanIECache(ctx, c.mode, true);
+    browsers::ScanIECache(ctx, c.mode, true);
     std::vector<std::wstring> expected = c.kept;
     std::sort(expected.begin(), expected.end());
     std::vector<std::wstring> kept = OurUrls(true);
@@ -247,8 +247,8 @@ TEST(IECacheRuleTest, TypesByModeAndTodaysHistoryOnly) {
       {otherHistory, now, true, true, true},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(c.mode0, scan::IECacheEntryTaken(c.type, c.sync, 0)) << std::hex << c.type;
-    EXPECT_EQ(c.mode1, scan::IECacheEntryTaken(c.type, c.sync, 1)) << std::hex << c.type;
-    EXPECT_EQ(c.mode2, scan::IECacheEntryTaken(c.type, c.sync, 2)) << std::hex << c.type;
+    EXPECT_EQ(c.mode0, browsers::IECacheEntryTaken(c.type, c.sync, 0)) << std::hex << c.type;
+    EXPECT_EQ(c.mode1, browsers::IECacheEntryTaken(c.type, c.sync, 1)) << std::hex << c.type;
+    EXPECT_EQ(c.mode2, browsers::IECacheEntryTaken(c.type, c.sync, 2)) << std::hex << c.type;
   }
 }

@@ -16,6 +16,7 @@
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Thread.h"
+#include "tests/support/BrowserDatabases.h"
 #include "tests/support/FakeScanWindow.h"
 #include "tests/support/FakeSystem.h"
 #include "tests/support/Sandbox.h"
@@ -212,6 +213,9 @@ TEST_F(ScanTracesTest, RunningBrowsersAreNoticedOnceAndSkippedInOneKeyMode) {
       L"Chrome浏览器正在运行中，无法进行相关的清理，请关闭Chrome后点击“确定”。";
   Check(L"FireFox 浏览历史");
   Check(L"Chrome 浏览历史");
+  // Chrome is there: a browser that is not is never asked about.
+  folders.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Local");
+  sandbox.dir(L"Local\\Google\\Chrome\\User Data");
   struct Case {
     std::set<std::wstring> running;
     bool oneKey;
@@ -411,6 +415,59 @@ TEST_F(FirefoxDispatchTest, TheMozillaKeyCountsInEitherRegistryView) {
     CreateRegKey(HKEY_LOCAL_MACHINE, c.key);
     sys::RegViews() = sys::RegViewApi();
     if (c.views) model64();
+    dispatcher->ScanTraces(false);
+    EXPECT_EQ(c.scanned, FirefoxScanned());
+  }
+}
+
+// Each Chromium-family browser is tested on its own: a running Edge is told about and
+// skipped, Chrome beside it is scanned.
+TEST_F(ScanTracesTest, ARunningEdgeSkipsOnlyEdge) {
+  folders.special[CSIDL_LOCAL_APPDATA] = sandbox.dir(L"Local");
+  folders.special[CSIDL_APPDATA] = sandbox.dir(L"Roaming");
+  RealProfileSet p;
+  ASSERT_TRUE(SeedRealProfiles(folders.Special(CSIDL_LOCAL_APPDATA), folders.Special(CSIDL_APPDATA),
+                               sandbox / L"Mozilla", p));
+  Check(L"Chrome 浏览历史");
+  window.running = {L"msedge.exe"};
+  for (bool oneKey : {false, true}) {
+    window.notices.clear();
+    dispatcher->ScanTraces(oneKey);
+    std::vector<std::wstring> notices;
+    if (!oneKey)
+      notices.push_back(
+          L"Microsoft Edge浏览器正在运行中，无法进行相关的清理，请关闭Microsoft Edge后点击“确定”。");
+    EXPECT_EQ(notices, window.notices);
+    int chrome = 0, edge = 0;
+    for (model::TreeNode* n = results.Tree().FirstTopLevel(); n; n = n->NextSibling()) {
+      const std::wstring where = n->DataAs<catalogue::ResultItem>()->Location;
+      chrome += sys::StartsWith(where, p.chromeDefault) || sys::StartsWith(where, p.chromeProfile1);
+      edge += sys::StartsWith(where, p.edgeDefault);
+    }
+    EXPECT_EQ(26, chrome) << oneKey;  // thirteen history items in each of two profiles
+    EXPECT_EQ(0, edge) << oneKey;
+    WaitForFinder();
+  }
+}
+
+// A Firefox installed for the user alone registers below HKEY_CURRENT_USER; one that has
+// run leaves its list of profiles. Either counts like the machine's key.
+TEST_F(FirefoxDispatchTest, APerUserFirefoxOrItsListOfProfilesCountsToo) {
+  const std::wstring list = sandbox / L"Profile\\Application Data\\Mozilla\\Firefox\\profiles.ini";
+  const struct {
+    const char* what;
+    bool userKey, profileList, scanned;
+  } cases[] = {
+      {"neither", false, false, false},
+      {"the user's key", true, false, true},
+      {"the list of profiles", false, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sys::DeleteKeyTree(HKEY_CURRENT_USER, L"Software\\Mozilla");
+    DeleteFileW(list.c_str());
+    if (c.userKey) CreateRegKey(HKEY_CURRENT_USER, L"Software\\Mozilla\\Mozilla Firefox");
+    if (c.profileList) sandbox.file(list.substr(sandbox.path().size() + 1), "[General]\r\n");
     dispatcher->ScanTraces(false);
     EXPECT_EQ(c.scanned, FirefoxScanned());
   }

@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+
+#include "sys/FileSearch.h"
+#include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "tests/support/Sandbox.h"
 
@@ -289,6 +293,95 @@ std::string IntegrityCheck(const std::wstring& path) {
                            : sqlite3_errmsg(c.db);
   sqlite3_finalize(st);
   return result;
+}
+
+int ForeignKeyViolations(const std::wstring& path) {
+  Connection c(path);
+  sqlite3_stmt* st = nullptr;
+  if (!c.db || sqlite3_prepare_v2(c.db, "PRAGMA foreign_key_check", -1, &st, nullptr) != SQLITE_OK)
+    return -1;
+  int rows = 0, rc;
+  while ((rc = sqlite3_step(st)) == SQLITE_ROW) ++rows;
+  sqlite3_finalize(st);
+  return rc == SQLITE_DONE ? rows : -1;
+}
+
+const char kRealFormValue[] = "velmora-form-secret";
+const char kRealVisitedPage[] = "/visit/velmora-alpha";
+const char kRealBookmarkedPage[] = "/visit/velmora-bookmarked";
+const char kRealTypedPage[] = "/visit/velmora-be";
+
+std::wstring RealProfiles() {
+  std::wstring exe = sys::ModuleFileName();
+  return exe.substr(0, exe.find_last_of(L'\\')) + L"\\test-data\\browser-profiles";
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+  if (!CreateFolders(to)) return false;
+  for (sys::FileSearch s(from + L"\\*"); s.Found(); s.Next()) {
+    const std::wstring a = from + L"\\" + s.Name(), b = to + L"\\" + s.Name();
+    if (s.IsDirectory() ? !CopyTree(a, b) : !CopyFileW(a.c_str(), b.c_str(), FALSE)) return false;
+  }
+  return true;
+}
+
+bool SeedRealProfiles(const std::wstring& local, const std::wstring& roaming,
+                      const std::wstring& firefoxRoot, RealProfileSet& seeded) {
+  const std::wstring real = RealProfiles();
+  const std::wstring chrome = local + L"\\Google\\Chrome\\User Data";
+  seeded.chromeDefault = chrome + L"\\Default";
+  seeded.chromeProfile1 = chrome + L"\\Profile 1";
+  seeded.edgeDefault = local + L"\\Microsoft\\Edge\\User Data\\Default";
+  seeded.opera = roaming + L"\\Opera Software\\Opera Stable";
+  seeded.firefox = firefoxRoot + L"\\Profiles\\velmora.default-release";
+  const std::wstring from = real + L"\\chromium\\User Data\\Default";
+  for (const std::wstring& to :
+       {seeded.chromeDefault, seeded.chromeProfile1, seeded.edgeDefault, seeded.opera}) {
+    if (!CopyTree(from, to) || !CreateFolders(to + L"\\Network")) return false;
+    // On Windows the cookies live below "Network" since Chrome 96.
+    for (const wchar_t* f : {L"Cookies", L"Cookies-journal"})
+      if (!MoveFileW((to + L"\\" + f).c_str(), (to + L"\\Network\\" + f).c_str())) return false;
+  }
+  if (!CopyFileW((real + L"\\chromium\\User Data\\Local State").c_str(),
+                 (chrome + L"\\Local State").c_str(), FALSE) ||
+      !CopyTree(real + L"\\firefox\\velmora.default-release", seeded.firefox))
+    return false;
+  HANDLE h = CreateFileW((firefoxRoot + L"\\profiles.ini").c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_ALWAYS, 0, nullptr);
+  const char ini[] =
+      "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+      "Path=Profiles/velmora.default-release\r\nDefault=1\r\n";
+  DWORD written = 0;
+  bool ok = h != INVALID_HANDLE_VALUE && WriteFile(h, ini, sizeof ini - 1, &written, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return ok;
+}
+
+std::vector<std::wstring> TreeListing(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  std::vector<std::wstring> todo = {L""};
+  while (!todo.empty()) {
+    const std::wstring rel = todo.back();
+    todo.pop_back();
+    for (sys::FileSearch s(folder + rel + L"\\*"); s.Found(); s.Next()) {
+      if (s.IsDirectory()) todo.push_back(rel + L"\\" + s.Name());
+      else files.push_back(rel + L"\\" + s.Name() + L"|" + std::to_wstring(s.Size()));
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool FileContains(const std::wstring& path, const std::string& text) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read) bytes.append(buffer, read);
+  CloseHandle(h);
+  return bytes.find(text) != std::string::npos;
 }
 
 }  // namespace testsupport

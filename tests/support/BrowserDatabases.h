@@ -40,5 +40,33 @@ bool ExecSql(const std::wstring& path, const std::string& sql);
 long long TableRowCount(const std::wstring& path, const std::wstring& table);
 // The first line of "PRAGMA integrity_check" ("ok" for a sound file), or the error.
 std::string IntegrityCheck(const std::wstring& path);
+// The rows "PRAGMA foreign_key_check" reports (0 for a sound file), -1 on an error.
+int ForeignKeyViolations(const std::wstring& path);
+
+// Profiles that real browsers wrote (scripts/make-browser-profiles.sh; the build unpacks
+// tests/data/browser-profiles.tar.xz beside the test programs): "chromium\User Data" and
+// "firefox\velmora.default-release". What the browsers did there:
+extern const char kRealFormValue[];     // typed into the form and sent
+extern const char kRealVisitedPage[];   // a visited address's path, not bookmarked
+extern const char kRealBookmarkedPage[];  // bookmarked (in Firefox with a tag and keyword)
+extern const char kRealTypedPage[];     // typed into Chromium's address bar, also the start
+                                        // of a visited page
+std::wstring RealProfiles();
+// Those profiles laid out as Windows keeps them: Chrome's "User Data" below `local` (its
+// "Local State", "Default" with the cookies below "Network", and "Profile 1" made from
+// "Default"), Edge's "Default" made from it, the Chromium-based Opera's profile below
+// `roaming`, and Firefox's profile in "Profiles" below `firefoxRoot` with a
+// "profiles.ini" naming it. False on any error.
+struct RealProfileSet {
+  std::wstring chromeDefault, chromeProfile1, edgeDefault, opera, firefox;
+};
+bool SeedRealProfiles(const std::wstring& local, const std::wstring& roaming,
+                      const std::wstring& firefoxRoot, RealProfileSet& seeded);
+// Copies a folder tree; false on any error.
+bool CopyTree(const std::wstring& from, const std::wstring& to);
+// Every file below a folder as "relative path|size", sorted.
+std::vector<std::wstring> TreeListing(const std::wstring& folder);
+// Whether a file's bytes hold the text.
+bool FileContains(const std::wstring& path, const std::string& text);
 
 }  // namespace testsupport

@@ -6,6 +6,8 @@
 #include "sys/Views.h"
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -63,30 +65,37 @@ bool CreateFolders(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-// Exact paths, so that names Win32 would rewrite and deep trees go as well.
+// Exact paths, so that names Win32 would rewrite and deep trees go as well; without
+// recursion, so that no depth of folders exhausts the stack.
 void RemoveTree(const std::wstring& folder) {
-  const std::wstring path = sys::ExactPath(folder);
-  DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return;
-  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return;
-  }
-  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring n = fd.cFileName;
-        if (n == L"." || n == L"..") continue;
-        RemoveTree(path + L"\\" + n);
-      } while (FindNextFileW(h, &fd));
-      FindClose(h);
+  // Each folder is met twice: first its contents are queued, then it is removed.
+  std::vector<std::pair<std::wstring, bool>> stack{{sys::ExactPath(folder), false}};
+  while (!stack.empty()) {
+    auto [path, emptied] = stack.back();
+    stack.pop_back();
+    DWORD a = GetFileAttributesW(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) continue;
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+      continue;
     }
+    if (!emptied && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      stack.emplace_back(path, true);
+      WIN32_FIND_DATAW fd;
+      HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+      if (h != INVALID_HANDLE_VALUE) {
+        do {
+          std::wstring n = fd.cFileName;
+          if (n != L"." && n != L"..") stack.emplace_back(path + L"\\" + n, false);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+      }
+      continue;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(path.c_str());
   }
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(path.c_str());
 }
 
 SandboxFolder::SandboxFolder() {
@@ -235,4 +244,26 @@ std::wstring MakeDeepFolder(const SandboxFolder& sandbox, size_t length) {
   }
   return deep;
 }
+}  // namespace testsupport
+
+namespace testsupport {
+std::wstring MakeNestedFolders(const std::wstring& folder, int levels, const std::wstring& file,
+                               int& made) {
+  CreateFolders(folder);
+  std::wstring deep = sys::ExactPath(folder);
+  for (made = 0; made < levels; ++made) {
+    std::wstring next = deep + L"\\d";
+    if (!CreateDirectoryW(next.c_str(), nullptr)) break;
+    deep = next;
+  }
+  for (; deep.size() > 7; deep.erase(deep.find_last_of(L'\\'))) {
+    HANDLE h = CreateFileW((deep + L"\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    CloseHandle(h);
+    break;
+  }
+  return deep;
+}
+
 }  // namespace testsupport

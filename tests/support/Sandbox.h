@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "machine/Folders.h"
@@ -121,4 +122,26 @@ namespace testsupport {
 // Makes a chain of folders inside the sandbox whose full path is at least `length`
 // characters long (made through "\\?\" paths); returns it in that form.
 std::wstring MakeDeepFolder(const SandboxFolder& sandbox, size_t length);
+// Makes `levels` folders each inside the one before, below `folder` (made through "\\?\"
+// paths), as many as the file system takes, and puts `file` into the deepest that has
+// room for its name; returns that folder in its "\\?\" form and how many were made.
+std::wstring MakeNestedFolders(const std::wstring& folder, int levels, const std::wstring& file,
+                               int& made);
+// How far the stack reaches below where a walk started, from samples taken as it goes:
+// a walk that recursed per folder level would reach further with every level.
+class StackReach {
+ public:
+  StackReach() { Sample(); }
+  void Sample() {
+    char here;
+    const auto at = reinterpret_cast<std::uintptr_t>(&here);
+    lowest_ = lowest_ && lowest_ < at ? lowest_ : at;
+    highest_ = highest_ > at ? highest_ : at;
+  }
+  std::size_t Bytes() const { return highest_ - lowest_; }
+
+ private:
+  std::uintptr_t lowest_ = 0, highest_ = 0;
+};
+
 }  // namespace testsupport

@@ -7,6 +7,7 @@ namespace testsupport {
 OtherRegistryView::OtherRegistryView() {
   sys::RegViewApi& api = sys::RegViews();
   api.present = true;
+  api.other = sys::RegView::Wow32;
   api.open = [](HKEY root, const std::wstring& path, REGSAM access, sys::RegView view,
                 HKEY* key) {
     const std::wstring where = view == sys::RegView::Wow32 ? PathOf(root, path) : path;
@@ -35,8 +36,10 @@ NativeOnlyFiles::NativeOnlyFiles() {
   api.revertRedirection = [this](void*) { off_ = false; };
   api.attributes = [this](const std::wstring& path) {
     auto it = paths_.find(Key(path));
-    if (it != paths_.end()) return off_ ? it->second : INVALID_FILE_ATTRIBUTES;
-    return GetFileAttributesW(path.c_str());
+    if (it == paths_.end()) return GetFileAttributesW(path.c_str());
+    if (off_) return it->second;
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
   };
 }
 

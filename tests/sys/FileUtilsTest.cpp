@@ -67,6 +67,8 @@ TEST_F(FileUtilsTest, WalksAndDeletionNeverGoThroughLinks) {
   std::vector<std::wstring> list;
   ListSubfolders(temp, list);
   EXPECT_TRUE(list.empty()) << "listed " << list.size();
+  ListSubfolders(temp + L"\\link", list);  // nor from a link as the start
+  EXPECT_TRUE(list.empty()) << "listed " << list.size();
 
   EmptyFolderFiles(temp + L"\\link");
   EmptyFolderFiles(temp + L"\\link\\");

@@ -24,7 +24,9 @@ TEST(ExtractExePathTest, CutsTheProgramOutOfCommandLines) {
       // A quote further in: the first is removed and the text cut at the next.
       {L"C:\\App\\\"b.exe\" arg", L"C:\\App\\b.exe"},
       {L"rundll32.exe shell32.dll,Control_RunDLL x", L"rundll32.exe"},
-      {L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\x.dll,Entry", L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\x.dll"},
+      // ".EXE" is ".exe" to Windows.
+      {L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\x.dll,Entry", L"C:\\WINDOWS\\system32\\RUNDLL32.EXE"},
+      {L"Setup.EXE uninstall", L"Setup.EXE"},
       {L"C:\\Windows\\system32\\shell32.dll,3", L"C:\\Windows\\system32\\shell32.dll"},
       {L"C:\\Windows\\system32\\shell32.dll,-154", L"C:\\Windows\\system32\\shell32.dll"},
       // Capitals: only the dot is tested before " /".
@@ -43,6 +45,37 @@ TEST(ExtractExePathTest, CutsTheProgramOutOfCommandLines) {
       {L"   ", L""},
   };
   for (const Case& c : cases) EXPECT_EQ(c.out, ExtractExePath(c.in)) << c.in;
+}
+
+TEST(ExtractExePathTest, CommandTargetsAreTheFilesWindowsRuns) {
+  using Targets = std::vector<std::wstring>;
+  struct Case {
+    const wchar_t* in;
+    Targets out;
+  } cases[] = {
+      {L"\"C:\\App\\a.exe\" /x", {L"C:\\App\\a.exe"}},
+      {L"rundll32 C:\\x\\a.dll,Entry", {L"C:\\x\\a.dll"}},
+      {L"RunDll32.EXE \"C:\\My Lib\\a.dll\",Entry 1", {L"C:\\My Lib\\a.dll"}},
+      {L"C:\\WINDOWS\\system32\\RUNDLL32.EXE C:\\My Lib\\a.dll,Entry",
+       {L"C:\\My", L"C:\\My Lib\\a.dll"}},
+      {L"\"%SystemRoot%\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL", {L"shell32.dll"}},
+      {L"cmd /c \"C:\\x\\run.bat\" arg", {L"C:\\x\\run.bat"}},
+      {L"cmd.exe /s /K \"\"C:\\My App\\run.cmd\" arg\"", {L"C:\\My App\\run.cmd"}},
+      {L"cmd /c start notepad", {}},
+      {L"wscript.exe //B //Nologo \"C:\\x\\s.vbs\" a", {L"C:\\x\\s.vbs"}},
+      {L"CScript C:\\My Scripts\\s.js arg", {L"C:\\My Scripts\\s.js"}},
+      {L"powershell.exe -NoProfile -File \"C:\\x\\s.ps1\" -x", {L"C:\\x\\s.ps1"}},
+      {L"powershell -Command Get-Date", {}},
+      // The file the shell fills in is none of the command's own.
+      {L"\"C:\\windows\\system32\\wscript.exe\" \"%1\" %*", {}},
+      {L"rundll32.exe %1,Entry", {}},
+      // No extension ends the program: as written, and up to the blank.
+      {L"C:\\App\\program /x", {L"C:\\App\\program /x", L"C:\\App\\program"}},
+      {L"C:\\Program Files\\App\\app.exe", {L"C:\\Program Files\\App\\app.exe"}},
+      {L"uninstall /x", {L"uninstall"}},
+      {L"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.out, CommandTargets(c.in)) << c.in;
 }
 
 TEST(SizeTextTest, ByteAndKilobyteBoundaries) {
@@ -74,59 +107,6 @@ TEST(SizeTextTest, ByteAndKilobyteBoundaries) {
       {3.0 * 1048576, L"3.00 GB"},
   };
   for (const K& k : kilos) EXPECT_EQ(k.text, FormatKilobyteSize(k.k)) << k.k;
-}
-
-TEST(IsTempFolderSafeTest, RefusesRootsTheProfileWindowsAndTheirAncestors) {
-  const wchar_t* profile = L"C:\\Users\\Ann";
-  const wchar_t* windows = L"C:\\Windows";
-  const wchar_t* pf = L"C:\\Program Files";
-  struct Case {
-    const wchar_t* temp;
-    bool safe;
-  } cases[] = {
-      {L"C:\\Users\\Ann\\AppData\\Local\\Temp\\", true},
-      {L"C:\\Windows\\Temp", true},
-      {L"D:\\Temp\\", true},
-      {L"C:\\Users\\Ann\\", false},
-      {L"c:\\users\\ann", false},     // case does not matter
-      {L"C:\\WINDOWS\\", false},
-      {L"C:\\", false},
-      {L"C:", false},
-      {L"", false},
-      {L"C:\\Users\\", false},         // holds the profile
-      {L"C:\\Users", false},
-      {L"C:\\Program\\", true},       // a prefix of a name is no ancestor
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.safe, IsTempFolderSafe(c.temp, profile, windows, pf)) << c.temp;
-  // Program Files itself contains nothing of the user's, but its ancestors do.
-  EXPECT_TRUE(IsTempFolderSafe(L"C:\\Program Files\\Temp\\", profile, windows, pf));
-}
-
-// TEMP pointed at somebody's data: the application-data and documents folders, and
-// what holds them, are refused as well.
-TEST(IsTempFolderSafeTest, RefusesTheUsersKnownFoldersAndWhatHoldsThem) {
-  Folders f;
-  f.windows = L"C:\\Windows";
-  f.system = L"C:\\Windows\\system32";
-  f.special[CSIDL_PROFILE] = L"C:\\Users\\Ann";
-  f.special[CSIDL_LOCAL_APPDATA] = L"D:\\Data\\Ann\\Local";
-  f.special[CSIDL_APPDATA] = L"D:\\Data\\Ann\\Roaming";
-  f.special[CSIDL_PERSONAL] = L"E:\\Docs";
-  const struct {
-    const wchar_t* temp;
-    bool safe;
-  } cases[] = {
-      {L"D:\\Data\\Ann\\Local\\Temp\\", true},
-      {L"D:\\Data\\Ann\\Local\\", false},
-      {L"D:\\Data\\Ann\\", false},
-      {L"E:\\Docs", false},
-      {L"C:\\Windows\\system32\\", false},
-  };
-  for (const auto& c : cases) {
-    f.temp = c.temp;
-    EXPECT_EQ(c.safe, IsTempFolderSafe(f)) << c.temp;
-  }
 }
 
 TEST(ApplyUIFontTest, SetsStartupCharsetHeightAndOneOfTheTwoFaces) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -55,6 +56,89 @@ TEST(ViewsTest, APathIsMissingOnlyWhenMissingInBothFileSystemViews) {
     EXPECT_FALSE(fake.off) << "redirection is switched back on";
   }
   EXPECT_FALSE(ExistsInAnyView(L""));
+}
+
+TEST(ViewsTest, AbsenceIsProvenOnlyOnAPresentFixedDiskByNotFoundInBothViews) {
+  ScopedViewApis keep;
+  std::map<wchar_t, UINT> types = {{L'C', DRIVE_FIXED},     {L'D', DRIVE_FIXED},
+                                   {L'E', DRIVE_REMOVABLE}, {L'F', DRIVE_CDROM},
+                                   {L'G', DRIVE_REMOTE},    {L'H', DRIVE_UNKNOWN},
+                                   {L'I', DRIVE_RAMDISK}};
+  int asked = 0;
+  Drives().type = [&](const std::wstring& root) -> UINT {
+    ++asked;
+    auto it = types.find(root[0]);
+    return it == types.end() ? UINT(DRIVE_NO_ROOT_DIR) : it->second;
+  };
+  Drives().ready = [](const std::wstring& root) { return root[0] != L'D'; };
+  ForgetDrives();
+  // The error each view gives (0: the path is there).
+  DWORD own = 0, native = 0;
+  bool canDisable = true, off = false;
+  FileViews().disableRedirection = [&](void**) { return canDisable && (off = true); };
+  FileViews().revertRedirection = [&](void*) { off = false; };
+  FileViews().attributes = [&](const std::wstring&) -> DWORD {
+    const DWORD error = off ? native : own;
+    SetLastError(error);
+    return error ? INVALID_FILE_ATTRIBUTES : FILE_ATTRIBUTE_ARCHIVE;
+  };
+  const DWORD kFile = ERROR_FILE_NOT_FOUND, kPath = ERROR_PATH_NOT_FOUND;
+  struct Case {
+    const wchar_t* path;
+    DWORD own, native;
+    bool canDisable, proven;
+  } cases[] = {
+      {L"C:\\gone\\x.dll", kFile, kFile, true, true},
+      {L"c:/gone/x.dll", kPath, kFile, true, true},
+      {L"\\\\?\\C:\\gone\\x.dll", kPath, kPath, true, true},
+      {L"C:\\gone\\x.dll", kFile, 0, true, false},  // only the 64-bit view has it
+      {L"C:\\gone\\x.dll", kFile, 0, false, true},  // 32-bit Windows: one view
+      {L"C:\\gone\\x.dll", ERROR_ACCESS_DENIED, kFile, true, false},
+      {L"C:\\gone\\x.dll", kFile, ERROR_NOT_READY, true, false},
+      {L"C:\\bad|name", ERROR_INVALID_NAME, ERROR_INVALID_NAME, true, false},
+      {L"D:\\gone\\x.dll", kFile, kFile, true, false},  // fixed, not ready
+      {L"E:\\gone\\x.dll", kFile, kFile, true, false},  // removable
+      {L"F:\\gone\\x.dll", kFile, kFile, true, false},
+      {L"G:\\gone\\x.dll", kFile, kFile, true, false},
+      {L"H:\\gone\\x.dll", kFile, kFile, true, false},
+      {L"I:\\gone\\x.dll", kFile, kFile, true, false},
+      {L"Q:\\gone\\x.dll", kFile, kFile, true, false},  // no such drive
+      {L"\\\\server\\share\\x.dll", kFile, kFile, true, false},
+      {L"x.dll", kFile, kFile, true, false},
+      {L"C:x.dll", kFile, kFile, true, false},
+      {L"", kFile, kFile, true, false},
+  };
+  for (const Case& c : cases) {
+    own = c.own;
+    native = c.native;
+    canDisable = c.canDisable;
+    EXPECT_EQ(c.proven, ProvenMissing(c.path)) << c.path << " " << c.own << " " << c.native;
+    EXPECT_FALSE(off) << "redirection is switched back on";
+  }
+  // Each drive is asked once, however many paths lie on it.
+  const int drives = asked;
+  own = native = kFile;
+  for (int i = 0; i < 1000; ++i) ProvenMissing(L"C:\\gone\\" + std::to_wstring(i));
+  EXPECT_EQ(drives, asked);
+  EXPECT_LE(drives, 12);
+  // A disk plugged in is seen once what was learnt is forgotten.
+  types[L'E'] = DRIVE_FIXED;
+  ForgetDrives();
+  EXPECT_TRUE(ProvenMissing(L"E:\\gone\\x.dll"));
+}
+
+TEST(ViewsTest, OnThisMachineAbsenceIsProvenInTheSandboxAndNotOnAnAbsentDrive) {
+  testsupport::SandboxFolder sandbox;
+  EXPECT_TRUE(ProvenMissing(sandbox / L"gone\\x.dll"));
+  EXPECT_TRUE(ProvenMissing(sandbox / L"gone.dll"));
+  EXPECT_FALSE(ProvenMissing(sandbox.file(L"here.dll")));
+  EXPECT_FALSE(ProvenMissing(sandbox.path()));
+  const DWORD present = GetLogicalDrives();
+  for (wchar_t letter = L'Z'; letter >= L'D'; --letter)
+    if (!(present & (1u << (letter - L'A')))) {
+      EXPECT_FALSE(ProvenMissing(std::wstring(1, letter) + L":\\gone\\x.dll")) << letter;
+      break;
+    }
 }
 
 TEST(ViewsTest, ExactPathKeepsEveryNameAsWrittenAndFoldsWhatWin32Folds) {

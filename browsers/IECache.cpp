@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "catalogue/Images.h"
-#include "scan/BrowserTraces.h"
+#include "browsers/IECache.h"
 #include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
@@ -13,7 +13,7 @@
 #include "machine/TarnGetOSInfo.h"
 #include "model/TreeModel.h"
 
-namespace scan {
+namespace browsers {
 
 using namespace catalogue::images;
 
@@ -71,7 +71,7 @@ void AddItem(ScanContext& ctx, const INTERNET_CACHE_ENTRY_INFOW& e) {
     if (size > 0)
       ctx.results.AddRow(item, L"大小", catalogue::ResultModel::SizeText(size), kImageDetail);
     ctx.results.AddRow(item, L"IE缓存", L"若未使用浏览器的脱机浏览功能，建议删除", kImageDetail);
-    ctx.results.AddSize(size);
+    ctx.results.AddSize(item, size);
   }
   ctx.processMessages();
 }
@@ -156,4 +156,4 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
   }
 }
 
-}  // namespace scan
+}  // namespace browsers
