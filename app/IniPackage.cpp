@@ -1,6 +1,6 @@
 #include "app/IniPackage.h"
 
-#include <shlwapi.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <utility>
@@ -223,13 +223,29 @@ bool TStreamIniFile::SaveToStream(IStream* stream) {
 }
 
 bool TStreamIniFile::SaveToFile(const std::wstring& name) {
-  IStream* stream = nullptr;
-  if (FAILED(SHCreateStreamOnFileEx(name.c_str(), STGM_CREATE | STGM_WRITE | STGM_SHARE_DENY_WRITE,
-                                    FILE_ATTRIBUTE_NORMAL, TRUE, nullptr, &stream)))
-    return false;
-  bool ok = SaveToStream(stream);
-  if (ok && FAILED(stream->Commit(STGC_DEFAULT))) ok = false;
-  stream->Release();
+  // The text is made in memory first, so a failing save leaves the file as it was.
+  IStream* memory = nullptr;
+  if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &memory))) return false;
+  bool ok = SaveToStream(memory);
+  HGLOBAL block = nullptr;
+  STATSTG stat = {};
+  ok = ok && SUCCEEDED(GetHGlobalFromStream(memory, &block)) &&
+       SUCCEEDED(memory->Stat(&stat, STATFLAG_NONAME)) && stat.cbSize.HighPart == 0;
+  if (ok) {
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ok = file != INVALID_HANDLE_VALUE;
+    if (ok) {
+      const DWORD size = stat.cbSize.LowPart;
+      const void* bytes = GlobalLock(block);
+      DWORD wrote = 0;
+      ok = (size == 0 || bytes) && (size == 0 || WriteFile(file, bytes, size, &wrote, nullptr)) &&
+           wrote == size;
+      if (bytes) GlobalUnlock(block);
+      ok = CloseHandle(file) && ok;
+    }
+  }
+  memory->Release();
   return ok;
 }
 

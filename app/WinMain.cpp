@@ -6,9 +6,16 @@
 #include "app/Entry.h"
 #include "app/MainUnit.h"
 #include "machine/TarnGetOSInfo.h"
+#include "sys/SystemLibrary.h"
 #include "sys/Thread.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  // Before anything can load a DLL by name. A module already loaded is then used by name
+  // before any search, so the system's copies of the DLLs that are no known DLLs come
+  // first: also for system DLLs that load them by name, and for Halvane4.dll's imports.
+  sys::RestrictDllSearch();
+  for (const wchar_t* dll : {L"version.dll", L"wininet.dll", L"msimg32.dll", L"uxtheme.dll"})
+    sys::SystemLibrary(dll);
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   CoInitialize(nullptr);

@@ -1,6 +1,5 @@
 // The Internet Explorer URL cache: listed in a scan, deleted by the clean.
 #include <windows.h>
-#include <wininet.h>
 
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "sys/FileUtils.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
+#include "sys/UrlCache.h"
 #include "catalogue/ResultModel.h"
 #include "machine/TarnGetOSInfo.h"
 #include "model/TreeModel.h"
@@ -83,14 +83,14 @@ void WalkCache(Treat treat, Stop stop) {
   std::vector<BYTE> buffer;
   auto entry = [&] { return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()); };
   DWORD size = 0;
-  HANDLE find = FindFirstUrlCacheEntryW(nullptr, nullptr, &size);
+  HANDLE find = sys::wininet::FindFirstUrlCacheEntryW(nullptr, nullptr, &size);
   if (find) {  // no buffer asked: nothing can have been returned
-    FindCloseUrlCache(find);
+    sys::wininet::FindCloseUrlCache(find);
     find = nullptr;
   }
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return;
   buffer.assign(size, 0);
-  find = FindFirstUrlCacheEntryW(nullptr, entry(), &size);
+  find = sys::wininet::FindFirstUrlCacheEntryW(nullptr, entry(), &size);
   if (!find) return;
   try {
     treat(*entry());
@@ -100,17 +100,17 @@ void WalkCache(Treat treat, Stop stop) {
   for (;;) {
     if (stop()) break;
     size = 0;
-    if (FindNextUrlCacheEntryW(find, nullptr, &size)) continue;
+    if (sys::wininet::FindNextUrlCacheEntryW(find, nullptr, &size)) continue;
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) break;
     buffer.assign(size, 0);
-    if (!FindNextUrlCacheEntryW(find, entry(), &size)) continue;
+    if (!sys::wininet::FindNextUrlCacheEntryW(find, entry(), &size)) continue;
     try {
       treat(*entry());
     } catch (...) {
       // One entry's error is swallowed; the walk goes on.
     }
   }
-  FindCloseUrlCache(find);
+  sys::wininet::FindCloseUrlCache(find);
 }
 
 }  // namespace
@@ -146,7 +146,7 @@ void ScanIECache(ScanContext& ctx, int mode, bool deleteMode,
   for (const std::wstring& url : urls) {
     ctx.status(sys::Format(L"正在删除IE缓存：%s", url.c_str()));
     ctx.processMessages();
-    DeleteUrlCacheEntryW(url.c_str());
+    sys::wininet::DeleteUrlCacheEntryW(url.c_str());
   }
   for (model::TreeNode* n = ctx.results.Tree().FirstTopLevel(); n;) {
     model::TreeNode* next = n->NextSibling();

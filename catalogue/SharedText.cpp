@@ -2,9 +2,6 @@
 
 #include <cwchar>
 #include <new>
-#include <ostream>
-
-#include "sys/Text.h"
 
 namespace catalogue {
 
@@ -45,10 +42,6 @@ SharedText& SharedText::operator=(SharedText&& other) noexcept {
 
 bool SharedText::Equals(const wchar_t* text, std::size_t length) const {
   return size() == length && std::wmemcmp(c_str(), text, length) == 0;
-}
-
-std::ostream& operator<<(std::ostream& out, const SharedText& text) {
-  return out << sys::ToUtf8(text.str());
 }
 
 }  // namespace catalogue

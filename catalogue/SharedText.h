@@ -62,7 +62,8 @@ bool operator!=(const SharedText& a, const T& b) {
 inline bool operator!=(const std::wstring& a, const SharedText& b) { return !(b == a); }
 inline bool operator!=(const wchar_t* a, const SharedText& b) { return !(b == a); }
 
-// As UTF-8, for logs and test messages.
+// As UTF-8, for test messages. Defined with the tests (tests/support/SharedTextPrint.cpp):
+// in the program it would bring the whole stream library into Sorvex.exe.
 std::ostream& operator<<(std::ostream& out, const SharedText& text);
 
 inline std::wstring operator+(const SharedText& a, const std::wstring& b) { return a.str() + b; }

@@ -21,6 +21,7 @@
 #include "sys/ProfileIni.h"
 #include "sys/Registry.h"
 #include "sys/SysEvent.h"
+#include "sys/SystemLibrary.h"
 #include "sys/Text.h"
 #include "sys/TrackLibrary.h"
 #include "sys/XmlDocument.h"
@@ -97,7 +98,7 @@ bool StillAsFound(const catalogue::ResultItem& item, const machine::Folders& fol
 }
 
 void EmptyRecycleBin(HWND owner) {
-  sys::ScopedModule shell(LoadLibraryW(L"Shell32.dll"));
+  sys::ScopedModule shell(sys::LoadLibraryByPath(sys::SystemDllPath(L"Shell32.dll")));
   if (!shell) return;
   using Fn = HRESULT(WINAPI*)(HWND, LPCWSTR, DWORD);
   if (auto fn = reinterpret_cast<Fn>(

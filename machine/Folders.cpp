@@ -9,6 +9,7 @@
 #include "sys/FolderWalk.h"
 #include "sys/Handles.h"
 #include "sys/Registry.h"
+#include "sys/SystemLibrary.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
 
@@ -58,7 +59,7 @@ namespace {
 // Downloads is a known folder only: SHGetKnownFolderPath, which Windows 2000 and XP lack,
 // is looked up at run time.
 std::wstring DownloadsFolder() {
-  sys::ScopedModule shell(LoadLibraryW(L"shell32.dll"));
+  sys::ScopedModule shell(sys::LoadLibraryByPath(sys::SystemDllPath(L"shell32.dll")));
   using Fn = HRESULT(WINAPI*)(const GUID&, DWORD, HANDLE, PWSTR*);
   auto fn = shell ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
                         GetProcAddress(shell.get(), "SHGetKnownFolderPath")))

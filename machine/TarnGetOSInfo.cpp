@@ -9,6 +9,7 @@
 #include "sys/FileVersion.h"
 #include "sys/Handles.h"
 #include "sys/Registry.h"
+#include "sys/SystemLibrary.h"
 #include "machine/Seams.h"
 #include "sys/Text.h"
 
@@ -251,7 +252,7 @@ VersionFacts ReadVersionFacts() {
   if (f.extendedOk && ex.dwMajorVersion >= 6) {
     // Missing before Vista, so it is looked up rather than imported.
     using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
-    sys::ScopedModule kernel(LoadLibraryW(L"Kernel32.dll"));
+    sys::ScopedModule kernel(sys::LoadLibraryByPath(sys::SystemDllPath(L"Kernel32.dll")));
     if (auto getProductInfo = ProcAddress<GetProductInfoFn>(kernel.get(), "GetProductInfo")) {
       DWORD number = 0;
       if (getProductInfo(ex.dwMajorVersion, ex.dwMinorVersion, ex.wServicePackMajor,

@@ -30,11 +30,23 @@ add_custom_command(
   VERBATIM)
 add_custom_target(velmora_resources DEPENDS ${VELMORA_RES_OUTPUTS})
 
+# The version resource takes its numbers from the file VERSION (major.minor.patch).
+file(STRINGS "${VELMORA_RES_ROOT}/VERSION" VELMORA_VERSION LIMIT_COUNT 1)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${VELMORA_RES_ROOT}/VERSION")
+string(REGEX MATCH "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$" velmora_version_ok "${VELMORA_VERSION}")
+if(NOT velmora_version_ok)
+  message(FATAL_ERROR "VERSION must read major.minor.patch, not '${VELMORA_VERSION}'")
+endif()
+set(VELMORA_VERSION_MAJOR ${CMAKE_MATCH_1})
+set(VELMORA_VERSION_MINOR ${CMAKE_MATCH_2})
+set(VELMORA_VERSION_PATCH ${CMAKE_MATCH_3})
+configure_file("${VELMORA_RES_ROOT}/resources/Version.h.in" "${VELMORA_RES_DIR}/Version.h" @ONLY)
+
 set(VELMORA_RC_SOURCES "${VELMORA_RES_ROOT}/resources/Sorvex.rc")
 set(VELMORA_RC_INCLUDE "${VELMORA_RES_DIR}" "${VELMORA_RES_ROOT}/resources")
 # windres reports no dependencies of its own: recompile the .rc when a picture changes.
 set_source_files_properties(${VELMORA_RC_SOURCES} PROPERTIES
-  OBJECT_DEPENDS "${VELMORA_RES_OUTPUTS};${VELMORA_RES_ROOT}/resources/Sorvex.manifest")
+  OBJECT_DEPENDS "${VELMORA_RES_OUTPUTS};${VELMORA_RES_ROOT}/resources/Sorvex.manifest;${VELMORA_RES_DIR}/Version.h")
 
 function(velmora_add_resources target)
   target_sources(${target} PRIVATE ${VELMORA_RC_SOURCES})

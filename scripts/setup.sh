@@ -6,8 +6,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$here/build}
 
-need_pkgs=(cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth
-           fonts-wine fonts-wqy-zenhei fonts-wqy-microhei imagemagick googletest locales x11-apps nsis)
+need_pkgs=(cmake make g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine32:i386 wine64 xvfb xauth
+           fonts-wine fonts-wqy-zenhei fonts-wqy-microhei imagemagick googletest locales x11-apps nsis zip)
 
 missing=()
 for p in "${need_pkgs[@]}"; do

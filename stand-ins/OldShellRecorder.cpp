@@ -1,5 +1,7 @@
 // Test double for the two SHDOCVW.dll ordinals: records each call in order. The test keeps
-// its own reference to the library, so the record outlives the caller's FreeLibrary.
+// its own reference to the library, so the record outlives the caller's FreeLibrary. Put
+// into a prefix's system folder as shdocvw.dll, it also appends each call to the file that
+// VELMORA_SHELL_RECORD names (the end-to-end runs on older systems).
 #include <windows.h>
 
 #include <string>
@@ -8,8 +10,17 @@ namespace {
 std::string record;
 
 void Note(const char* what, int argument) {
-  record += what;
-  record += '(' + std::to_string(argument) + ");";
+  const std::string call = what + ('(' + std::to_string(argument) + ");");
+  record += call;
+  char path[MAX_PATH];
+  DWORD n = GetEnvironmentVariableA("VELMORA_SHELL_RECORD", path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  HANDLE f = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD wrote = 0;
+  WriteFile(f, call.data(), DWORD(call.size()), &wrote, nullptr);
+  CloseHandle(f);
 }
 }  // namespace
 

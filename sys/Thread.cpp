@@ -2,10 +2,8 @@
 
 #include <process.h>
 
-#include <condition_variable>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 
 #include "sys/Text.h"
@@ -17,12 +15,11 @@ namespace {
 struct Request {
   const std::function<void()>* fn;
   std::exception_ptr error;
-  bool done = false;
+  HANDLE served;  // set once fn has run; the request is gone after that
 };
 
 struct SyncQueue {
-  std::mutex lock;
-  std::condition_variable served;
+  Lock lock;
   std::deque<Request*> pending;
   HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
@@ -42,19 +39,31 @@ void WakeMainThread() {
   PostThreadMessageW(MainThreadId(), WM_NULL, 0, 0);
 }
 
-// Runs fn on the main thread; the caller is not the main thread.
-void QueueAndWait(const std::function<void()>& fn) {
-  Request r{&fn, nullptr, false};
+// Runs fn on the main thread; the caller is not the main thread. served is an auto-reset
+// event that nothing else waits on while this call runs.
+void QueueAndWait(const std::function<void()>& fn, HANDLE served) {
+  Request r{&fn, nullptr, served};
   SyncQueue& q = Queue();
   {
-    std::lock_guard<std::mutex> g(q.lock);
+    LockGuard g(q.lock);
     q.pending.push_back(&r);
     SetEvent(q.event);
   }
   WakeMainThread();
-  std::unique_lock<std::mutex> g(q.lock);
-  q.served.wait(g, [&r] { return r.done; });
+  WaitForSingleObject(served, INFINITE);
   if (r.error) std::rethrow_exception(r.error);
+}
+
+// The same with an event of its own, for a caller that has none to hand.
+void QueueAndWait(const std::function<void()>& fn) {
+  // Also called where nothing could catch an error, so it waits for the handle.
+  HANDLE served;
+  while (!(served = CreateEventW(nullptr, FALSE, FALSE, nullptr))) Sleep(10);
+  struct Closer {
+    HANDLE h;
+    ~Closer() { CloseHandle(h); }
+  } closer{served};
+  QueueAndWait(fn, served);
 }
 
 // Dispatches what is waiting; a WM_QUIT is handed back instead of being dispatched.
@@ -136,7 +145,7 @@ bool CheckSynchronize() {
   SyncQueue& q = Queue();
   std::deque<Request*> batch;
   {
-    std::lock_guard<std::mutex> g(q.lock);
+    LockGuard g(q.lock);
     ResetEvent(q.event);
     batch.swap(q.pending);
   }
@@ -146,11 +155,8 @@ bool CheckSynchronize() {
     } catch (...) {
       r->error = std::current_exception();
     }
-    {
-      std::lock_guard<std::mutex> g(q.lock);
-      r->done = true;
-    }
-    q.served.notify_all();
+    // The waiting worker owns r again from here on.
+    SetEvent(r->served);
   }
   return !batch.empty();
 }
@@ -163,9 +169,14 @@ void ProcessMessages() {
 
 Thread::Thread() {
   MainThreadId();
+  served_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!served_) throw std::runtime_error("cannot create an event");
   unsigned id = 0;
   uintptr_t h = _beginthreadex(nullptr, 0, &Thread::ThreadProc, this, CREATE_SUSPENDED, &id);
-  if (!h) throw std::runtime_error("cannot create a thread");
+  if (!h) {
+    CloseHandle(served_);
+    throw std::runtime_error("cannot create a thread");
+  }
   handle_ = reinterpret_cast<HANDLE>(h);
   threadId_ = id;
 }
@@ -181,6 +192,7 @@ Thread::~Thread() {
     WaitServing(handle_);
   }
   CloseHandle(handle_);
+  CloseHandle(served_);
 }
 
 void Thread::Resume() {
@@ -190,6 +202,8 @@ void Thread::Resume() {
 void Thread::Synchronize(const std::function<void()>& fn) {
   if (IsMainThread())
     fn();
+  else if (GetCurrentThreadId() == threadId_)
+    QueueAndWait(fn, served_);
   else
     QueueAndWait(fn);
 }
@@ -224,6 +238,7 @@ void Thread::Finish() {
   finished_ = true;
   if (!OnTerminate && !FreeOnTerminate) return;
   Thread* t = this;
+  // An event of its own: the call may delete this object, and served_ with it.
   QueueAndWait([t] {
     if (t->destroying_) return;
     if (t->OnTerminate) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "sys/Lock.h"
+
 namespace sys {
 
 // Derive, override Execute, set OnTerminate / FreeOnTerminate, then Resume().
@@ -72,6 +74,8 @@ class Thread {
 
   HANDLE handle_ = nullptr;
   DWORD threadId_ = 0;
+  // Signalled when the main thread has served this worker's Synchronize call.
+  HANDLE served_ = nullptr;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
   std::atomic<bool> started_{false};

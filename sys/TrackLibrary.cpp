@@ -1,6 +1,7 @@
 #include "sys/TrackLibrary.h"
 
 #include "sys/Handles.h"
+#include "sys/SystemLibrary.h"
 
 namespace sys {
 
@@ -19,21 +20,24 @@ std::wstring& TrackLibraryName() {
   return name;
 }
 
-std::wstring& OldSystemLibraryName() {
-  static std::wstring name = L"SHDOCVW.dll";
-  return name;
+std::wstring& OldSystemLibraryPath() {
+  static std::wstring path = SystemDllPath(L"SHDOCVW.dll");
+  return path;
 }
 
 void ClearTracksForVista(HWND window, int code) {
   using Fn = int(WINAPI*)(HWND, int);
-  ScopedModule library(LoadLibraryW(TrackLibraryName().c_str()));
+  // The library imports WinINet, which is no known DLL: loaded from the system folder
+  // first, it is the copy the library gets, not one that was put beside the program.
+  SystemLibrary(L"wininet.dll");
+  ScopedModule library(LoadLibraryByPath(ProgramFolderPath(TrackLibraryName())));
   if (!library) return;
   if (Fn clear = Lookup<Fn>(library.get(), "ClearTracksForVista")) clear(window, code);
 }
 
 void ClearAutoCompleteOldSystem(int mode) {
   using Fn = int(WINAPI*)(int);
-  ScopedModule library(LoadLibraryW(OldSystemLibraryName().c_str()));
+  ScopedModule library(LoadLibraryByPath(OldSystemLibraryPath()));
   if (!library) return;
   Fn clear = Lookup<Fn>(library.get(), MAKEINTRESOURCEA(211));
   Fn finish = Lookup<Fn>(library.get(), MAKEINTRESOURCEA(164));

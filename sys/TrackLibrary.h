@@ -6,9 +6,11 @@
 
 namespace sys {
 
-// Library names; tests point them at doubles. Defaults: "Halvane4.dll", "SHDOCVW.dll".
+// Where the libraries are; tests point them at doubles. The track library is a file name
+// in the program's own folder (default "Halvane4.dll"); the older systems' library is a
+// full path (default "SHDOCVW.dll" in the system folder). Both are loaded by full path only.
 std::wstring& TrackLibraryName();
-std::wstring& OldSystemLibraryName();
+std::wstring& OldSystemLibraryPath();
 
 // Loads the track library, calls its ClearTracksForVista once and releases it.
 // Codes: 0 history, 1 cookies, 2 temporary files, 3 form data, 4 passwords.

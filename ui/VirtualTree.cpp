@@ -3,7 +3,6 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "ui/VirtualTreeParts.h"
 
@@ -14,8 +13,8 @@ using namespace tree_parts;
 const wchar_t VirtualTree::kClassName[] = L"VelmoraVirtualTree";
 
 void VirtualTree::Register() {
-  static std::once_flag once;
-  std::call_once(once, [] {
+  // A local static is made once, whichever thread gets here first.
+  static const bool registered = [] {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
     WNDCLASSEXW wc{};
@@ -26,7 +25,9 @@ void VirtualTree::Register() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     RegisterClassExW(&wc);
-  });
+    return true;
+  }();
+  (void)registered;
 }
 
 VirtualTree* VirtualTree::FromHandle(HWND hwnd) {

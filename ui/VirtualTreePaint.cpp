@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sys/SystemLibrary.h"
 #include "ui/VirtualTreeParts.h"
 
 namespace ui {
@@ -16,7 +17,8 @@ using namespace tree_parts;
 const ThemeApi& tree_parts::Theme() {
   static ThemeApi api = [] {
     ThemeApi a;
-    if (HMODULE m = LoadLibraryW(L"uxtheme.dll")) {
+    // Missing before Windows XP; loaded from the system folder by its full path.
+    if (HMODULE m = sys::SystemLibrary(L"uxtheme.dll")) {
       a.open = reinterpret_cast<ThemeApi::OpenFn>(
           reinterpret_cast<void*>(GetProcAddress(m, "OpenThemeData")));
       a.close = reinterpret_cast<ThemeApi::CloseFn>(

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "sys/Handles.h"
+#include "sys/SystemLibrary.h"
 
 namespace ui {
 
@@ -349,8 +350,13 @@ void PaintSpeedButton(HWND hwnd, const SpeedData& d) {
     sys::SelectScope glyph(mem.get(), d.glyph);
     int x = (rc.right - bm.bmWidth) / 2, y = 4;
     // The glyph's bottom-left pixel is its transparent colour, as for speed buttons.
-    TransparentBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight,
-                   GetPixel(mem.get(), 0, bm.bmHeight - 1));
+    // msimg32.dll is no known DLL: loaded from the system folder by its full path.
+    using TransparentBltFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, UINT);
+    static const auto transparentBlt =
+        sys::SystemFunction<TransparentBltFn>(L"msimg32.dll", "TransparentBlt");
+    if (transparentBlt)
+      transparentBlt(dc, x, y, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                     GetPixel(mem.get(), 0, bm.bmHeight - 1));
     textTop = y + bm.bmHeight + 2;
   }
   wchar_t text[128];

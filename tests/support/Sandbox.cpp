@@ -1,3 +1,6 @@
+// Test support may call what the program itself must not (RegDeleteTreeW is Vista's).
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0601
 #include "tests/support/Sandbox.h"
 
 #include "sys/Views.h"

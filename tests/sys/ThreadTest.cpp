@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -183,18 +182,18 @@ TEST(ThreadTest, MainThreadServesManyCallsInOrder) {
 
 TEST(ThreadTest, OnTerminateRunsOnMainThreadAfterExecute) {
   const DWORD mainId = GetCurrentThreadId();
-  std::mutex lock;
+  sys::Lock lock;
   std::vector<std::string> events;
   DWORD terminateThread = 0;
   bool finishedInOnTerminate = false;
   FnThread t([&](FnThread& self) {
     Sleep(20);
-    std::lock_guard<std::mutex> g(lock);
+    sys::LockGuard g(lock);
     events.push_back("execute");
     self.SetResult(42);
   });
   t.OnTerminate = [&] {
-    std::lock_guard<std::mutex> g(lock);
+    sys::LockGuard g(lock);
     events.push_back("terminate");
     terminateThread = GetCurrentThreadId();
     finishedInOnTerminate = t.Finished();
@@ -211,12 +210,12 @@ TEST(ThreadTest, OnTerminateRunsOnMainThreadAfterExecute) {
 namespace {
 
 struct Lifecycle {
-  std::mutex lock;
+  sys::Lock lock;
   std::vector<std::string> events;
   int destroyed = 0;
   DWORD destroyThread = 0;
   void Add(const char* e) {
-    std::lock_guard<std::mutex> g(lock);
+    sys::LockGuard g(lock);
     events.push_back(e);
   }
 };
@@ -226,7 +225,7 @@ class CountedThread : public sys::Thread {
   explicit CountedThread(Lifecycle& life) : life_(life) {}
   ~CountedThread() override {
     life_.Add("destroyed");
-    std::lock_guard<std::mutex> g(life_.lock);
+    sys::LockGuard g(life_.lock);
     ++life_.destroyed;
     life_.destroyThread = GetCurrentThreadId();
   }
@@ -258,7 +257,7 @@ TEST(ThreadTest, FreeOnTerminateDeletesTheObjectOnce) {
     t->Resume();
     t = nullptr;  // owned by itself now
     auto destroyed = [&life] {
-      std::lock_guard<std::mutex> g(life.lock);
+      sys::LockGuard g(life.lock);
       return life.destroyed > 0;
     };
     ASSERT_TRUE(PumpUntil(destroyed));

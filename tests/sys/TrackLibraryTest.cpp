@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/SystemLibrary.h"
 #include "sys/TrackLibrary.h"
 #include "tests/support/Sandbox.h"
 
@@ -20,12 +21,12 @@ class TrackLibraryTest : public SandboxTest {
  protected:
   ~TrackLibraryTest() override {
     sys::TrackLibraryName() = savedTrack_;
-    sys::OldSystemLibraryName() = savedOld_;
+    sys::OldSystemLibraryPath() = savedOld_;
   }
 
  private:
   std::wstring savedTrack_ = sys::TrackLibraryName();
-  std::wstring savedOld_ = sys::OldSystemLibraryName();
+  std::wstring savedOld_ = sys::OldSystemLibraryPath();
 };
 
 std::vector<std::wstring> ValueNames(const std::wstring& subkey) {
@@ -191,10 +192,10 @@ TEST_F(TrackLibraryTest, OldSystemCallsBothOrdinalsOrNone) {
   for (const Case& c : cases) {
     Recorder recorder(c.library);
     ASSERT_TRUE(recorder.loaded()) << c.library;
-    sys::OldSystemLibraryName() = c.library;
+    sys::OldSystemLibraryPath() = sys::ProgramFolderPath(c.library);
     sys::ClearAutoCompleteOldSystem(c.mode);
     EXPECT_EQ(c.calls, recorder.calls()) << c.library << " " << c.mode;
   }
-  sys::OldSystemLibraryName() = L"NoSuchOldShell.dll";
+  sys::OldSystemLibraryPath() = sys::ProgramFolderPath(L"NoSuchOldShell.dll");
   sys::ClearAutoCompleteOldSystem(1);
 }
