@@ -321,7 +321,10 @@ bool CleanExecutor::CleanItem(model::TreeNode* node) {
   if (r.Kind == catalogue::ResultKind::Configuration || r.Kind == catalogue::ResultKind::IniValue)
     return CleanConfiguration(node, r);
   if (r.Kind == catalogue::ResultKind::EventLog) {
-    sys::TEventLogOper(r.Detail).Clear();
+    if (!sys::TEventLogOper(r.Detail).Clear()) {
+      window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
+      return false;
+    }
     results_.Remove(node);
     window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
     return true;
@@ -371,47 +374,58 @@ void CleanExecutor::ShowFailedAgain() {
 bool CleanExecutor::CleanConfiguration(model::TreeNode* node, const catalogue::ResultItem& r) {
   const bool exists = sys::FileExists(r.Location);
   sys::ProfileIni ini(r.Location);
-  // A write error of one file must not end the clean of everything else.
-  auto guarded = [](const std::function<void()>& edit) {
+  // A write error of one file must not end the clean of everything else; the item stays.
+  bool written = true;
+  auto guarded = [&written](const std::function<bool()>& edit) {
     try {
-      edit();
+      if (!edit()) written = false;
     } catch (const sys::ProfileWriteError&) {
-      // The file stays as it was; the next file is cleaned all the same.
+      written = false;
     }
   };
+  auto ini_edit = [&](const std::function<void()>& edit) {
+    guarded([&] {
+      edit();
+      return true;
+    });
+  };
+  bool handled = true;
   if (r.Detail == L"MyIE2" && exists) {
-    guarded([&] { ini.EraseSection(L"UndoUrl"); });
-    guarded([&] { ini.WriteString(L"SearchBar", L"History", L""); });
-    guarded([&] { ini.WriteString(L"Settings", L"lastvisit", L""); });
-    results_.Remove(node);
+    ini_edit([&] { ini.EraseSection(L"UndoUrl"); });
+    ini_edit([&] { ini.WriteString(L"SearchBar", L"History", L""); });
+    ini_edit([&] { ini.WriteString(L"Settings", L"lastvisit", L""); });
   } else if (r.Kind == catalogue::ResultKind::IniValue && exists) {
     const std::wstring detail = r.Detail;
     size_t bar = detail.find(L'|');
     std::wstring section = detail.substr(0, bar);
     std::wstring key = bar == std::wstring::npos ? L"" : detail.substr(bar + 1);
-    guarded([&] { ini.DeleteKey(section, key); });
-    results_.Remove(node);
-    window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
+    ini_edit([&] { ini.DeleteKey(section, key); });
   } else if (sys::LowerCase(r.Detail) == L"operaini" && exists) {
     // Only the sections that are in the file, whatever count it claims.
-    if (!browsers::ApplyOperaSessionEdit(r.Location, browsers::PlanOperaSessionEdit(r.Location))) {
-      window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
-      return false;
-    }
-    results_.Remove(node);
+    written =
+        browsers::ApplyOperaSessionEdit(r.Location, browsers::PlanOperaSessionEdit(r.Location));
   } else if (r.Detail == L"Storm") {
     guarded([&] {
       sys::ComScope com;
       sys::XmlDocument xml;
-      if (xml.Load(r.Location) != S_OK) return;
+      if (xml.Load(r.Location) != S_OK) return !exists;  // gone meanwhile: nothing left
       sys::XmlNode history = xml.DocumentElement().LastChildNamed(L"localplayhist");
-      if (history && SUCCEEDED(history.RemoveChildren())) xml.Save(r.Location);
+      if (!history) return true;
+      return SUCCEEDED(history.RemoveChildren()) && SUCCEEDED(xml.Save(r.Location));
     });
-    results_.Remove(node);
   } else if (r.Detail == L"kugoo2007") {
-    guarded([&] { ini.EraseSection(L"SearchItems"); });
-    results_.Remove(node);
+    ini_edit([&] { ini.EraseSection(L"SearchItems"); });
+  } else {
+    handled = false;
   }
+  if (!written) {
+    window_.SetStatus(0, sys::Format(L"删除失败: %s", r.Text.c_str()));
+    return false;
+  }
+  if (!handled) return true;
+  results_.Remove(node);
+  if (r.Kind == catalogue::ResultKind::IniValue)
+    window_.SetStatus(0, sys::Format(L"删除: %s", r.Text.c_str()));
   return true;
 }
 

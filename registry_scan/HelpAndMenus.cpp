@@ -8,6 +8,7 @@
 #include "registry_scan/Judge.h"
 #include "registry_scan/ScanSupport.h"
 #include "sys/FileSearch.h"
+#include "sys/FolderWalk.h"
 #include "sys/Registry.h"
 #include "sys/Text.h"
 #include "sys/Views.h"
@@ -96,30 +97,37 @@ void ListMenuFolders(const std::wstring& base, const std::wstring& rel,
   if (base.empty()) return;
   std::set<std::wstring> bare;
   for (const std::wstring& f : folders) bare.insert(sys::LowerCase(f));
-  std::vector<std::wstring> below;
-  for (sys::FileSearch f(base + rel + L"\\*.*"); f.Found(); f.Next()) {
-    // Links are not walked: they may lead anywhere, round in circles too.
-    if (!f.IsDirectory() || f.IsReparsePoint()) continue;
-    const std::wstring name = f.Name();
-    if (name.empty() || name[0] == L'.' || bare.count(sys::LowerCase(name))) continue;
-    folders.push_back(Child(rel, name));
-    bare.insert(sys::LowerCase(folders.back()));
-    below.push_back(rel + L"\\" + name);
+  // Links are not walked (FolderWalk): they may lead anywhere, round in circles too.
+  for (sys::FolderWalk walk(base + rel); walk.Next();) {
+    const std::wstring here = walk.Folder().substr(base.size());
+    for (sys::FileSearch f(walk.Folder() + L"\\*.*"); f.Found(); f.Next()) {
+      if (!f.IsDirectory() || f.IsReparsePoint()) continue;
+      const std::wstring name = f.Name();
+      if (name.empty() || name[0] == L'.' || bare.count(sys::LowerCase(name))) continue;
+      folders.push_back(Child(here, name));
+      bare.insert(sys::LowerCase(folders.back()));
+      walk.Enter(walk.Folder() + L"\\" + name, f.Attributes());
+    }
   }
-  for (const std::wstring& r : below) ListMenuFolders(base, r, folders);
 }
 
 void ListMenuOrderKeys(const std::wstring& key, const std::wstring& rel,
                        std::vector<std::wstring>& keys) {
-  std::vector<std::wstring> below;
-  for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, key + rel)) {
-    keys.push_back(Child(rel, name));
-    sys::RegKey k;
-    if (k.OpenRead(HKEY_CURRENT_USER, key + rel + L"\\" + name) == ERROR_SUCCESS &&
-        k.HasSubKeys())
-      below.push_back(rel + L"\\" + name);
+  std::vector<std::wstring> pending = {rel};
+  while (!pending.empty()) {
+    const std::wstring here = pending.back();
+    pending.pop_back();
+    std::vector<std::wstring> below;
+    for (const std::wstring& name : sys::GetRegSubKeyNames(HKEY_CURRENT_USER, key + here)) {
+      keys.push_back(Child(here, name));
+      sys::RegKey k;
+      if (k.OpenRead(HKEY_CURRENT_USER, key + here + L"\\" + name) == ERROR_SUCCESS &&
+          k.HasSubKeys())
+        below.push_back(here + L"\\" + name);
+    }
+    // The first sub-key is taken next, as a recursive walk would take it.
+    pending.insert(pending.end(), below.rbegin(), below.rend());
   }
-  for (const std::wstring& r : below) ListMenuOrderKeys(key, r, keys);
 }
 
 // The folder is proven missing below every programs folder that is known: the list

@@ -106,8 +106,8 @@ TEventLogOper::~TEventLogOper() {
   if (handle_) EventLogApi().close(handle_);
 }
 
-void TEventLogOper::Clear() {
-  if (handle_) EventLogApi().clear(handle_, nullptr);
+bool TEventLogOper::Clear() {
+  return handle_ && EventLogApi().clear(handle_, nullptr);
 }
 
 std::optional<std::vector<TEventEntry>> TEventLogOper::ReadEntries() {

@@ -69,8 +69,9 @@ class TEventLogOper {
   const std::wstring& LogName() const { return logName_; }
   const std::wstring& WindowsDir() const { return windowsDir_; }
 
-  // Empties the log without a backup file; failures (no right to clear) are not reported.
-  void Clear();
+  // Empties the log without a backup file; false when the log is not open or Windows
+  // refused (no right to clear).
+  bool Clear();
   // Every record from the oldest on; a record bigger than the read buffer grows the
   // buffer. Nothing when the log is not open or its data is malformed.
   std::optional<std::vector<TEventEntry>> ReadEntries();

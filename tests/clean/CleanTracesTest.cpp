@@ -339,6 +339,29 @@ TEST_F(CleanTracesTest, EventLogsAreClearedThroughTheirName) {
   EXPECT_TRUE(Said(L"删除: 应用程序"));
 }
 
+// A log Windows refuses to clear, a settings file that cannot be written: failed, kept.
+TEST_F(CleanTracesTest, AnEditOrClearThatWasRefusedIsReportedFailed) {
+  sys::ScopedEventLogApi api;
+  sys::EventLogApi().open = [](LPCWSTR, LPCWSTR) { return reinterpret_cast<HANDLE>(0x1234); };
+  sys::EventLogApi().clear = [](HANDLE, LPCWSTR) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  };
+  sys::EventLogApi().close = [](HANDLE) { return TRUE; };
+  Item(L"系统", L"共有5条日志记录", K::EventLog, L"System", 27);
+  const std::wstring uedit = sandbox.file(L"Uedit32.ini", "[Recent File List]\r\nFile1=c:\\a\r\n");
+  const std::wstring storm = sandbox.file(
+      L"config.xml", "<?xml version=\"1.0\"?><config><localplayhist><i/></localplayhist></config>");
+  for (const std::wstring& f : {uedit, storm}) SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
+  Item(L"a", uedit, K::IniValue, L"Recent File List|File1", 25);
+  Item(L"暴风影音", storm, K::Configuration, L"Storm", 30);
+  executor->Run(false);
+  for (const wchar_t* text : {L"系统", L"a", L"暴风影音"})
+    EXPECT_TRUE(Said(std::wstring(L"删除失败: ") + text)) << text;
+  EXPECT_EQ(3, executor->FailedCount());
+  EXPECT_EQ(L"c:\\a", sys::ProfileIni(uedit).ReadString(L"Recent File List", L"File1", L""));
+}
+
 // Unticked it is left alone (FilesAndFoldersAndWhatStays).
 TEST_F(CleanTracesTest, RecycleBinWhenItsOptionIsTicked) {
   Item(L"x.tmp", sandbox / L"Temp", K::File);
