@@ -352,10 +352,13 @@ TEST_F(CleanTracesTest, AnEditOrClearThatWasRefusedIsReportedFailed) {
   const std::wstring uedit = sandbox.file(L"Uedit32.ini", "[Recent File List]\r\nFile1=c:\\a\r\n");
   const std::wstring storm = sandbox.file(
       L"config.xml", "<?xml version=\"1.0\"?><config><localplayhist><i/></localplayhist></config>");
-  for (const std::wstring& f : {uedit, storm}) SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
   Item(L"a", uedit, K::IniValue, L"Recent File List|File1", 25);
   Item(L"暴风影音", storm, K::Configuration, L"Storm", 30);
+  std::vector<HANDLE> locks;  // another program holds them (a read-only file is no bar to root)
+  for (const std::wstring& f : {uedit, storm})
+    locks.push_back(CreateFileW(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   executor->Run(false);
+  for (HANDLE h : locks) CloseHandle(h);
   for (const wchar_t* text : {L"系统", L"a", L"暴风影音"})
     EXPECT_TRUE(Said(std::wstring(L"删除失败: ") + text)) << text;
   EXPECT_EQ(3, executor->FailedCount());
