@@ -207,9 +207,13 @@ void ProfileIni::EraseSection(const std::wstring& section) {
 }
 
 void ProfileIni::DeleteKey(const std::wstring& section, const std::wstring& key) {
-  // Deleting from a file that does not exist is no failure.
-  if (!path_.empty())
-    WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, path_.c_str());
+  // Deleting from a file that does not exist is no failure; one that stays unwritten is.
+  if (path_.empty() ||
+      WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, path_.c_str()))
+    return;
+  const DWORD error = GetLastError();
+  if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
+    throw ProfileWriteError(file_, error);
 }
 
 }  // namespace sys

@@ -54,6 +54,7 @@ class ProfileIni {
   void WriteFloat(const std::wstring& section, const std::wstring& key, double value);
   void WriteDate(const std::wstring& section, const std::wstring& key, const SYSTEMTIME& when);
   void EraseSection(const std::wstring& section);
+  // Raises ProfileWriteError when the file exists and could not be written.
   void DeleteKey(const std::wstring& section, const std::wstring& key);
 
   static std::wstring FloatText(double value);
